@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <optional>
+
+namespace sorvane {
+
+// The Dictation state shown by the overlay, the tray menu and the home screen.
+class CaptureStatus {
+public:
+    enum class Kind { Success, Error, Idle, Recording, Processing };
+
+    static CaptureStatus success(QString text) { return {Kind::Success, std::move(text)}; }
+    static CaptureStatus error(QString message) { return {Kind::Error, std::move(message)}; }
+    static CaptureStatus idle() { return {Kind::Idle, {}}; }
+    static CaptureStatus recording() { return {Kind::Recording, {}}; }
+    static CaptureStatus processing() { return {Kind::Processing, {}}; }
+
+    CaptureStatus() = default;
+    Kind kind() const { return m_kind; }
+    // The text of a success or the message of an error; empty otherwise.
+    const QString &text() const { return m_text; }
+
+    friend bool operator==(const CaptureStatus &, const CaptureStatus &) = default;
+
+private:
+    CaptureStatus(Kind kind, QString text) : m_kind(kind), m_text(std::move(text)) {}
+    Kind m_kind = Kind::Idle;
+    QString m_text;
+};
+
+enum class AppSection { Home, History, Models, Settings };
+enum class SettingsArea { Shortcuts, Behaviour, Account };
+enum class OverlayAppearance { Automatic, Light, Dark };
+enum class OverlaySize { Classic, Mini };
+enum class CompletionSound { SoftPop, GlassChime, GentleTap };
+enum class PermissionAttention { Microphone, Accessibility, MicrophoneAndAccessibility };
+
+// Text values: exact, case-sensitive; any other text is no value.
+QString toText(AppSection value);
+QString toText(SettingsArea value);
+QString toText(OverlayAppearance value);
+QString toText(OverlaySize value);
+QString toText(CompletionSound value);
+
+template <typename Enum> std::optional<Enum> fromText(const QString &text);
+template <> std::optional<AppSection> fromText<AppSection>(const QString &text);
+template <> std::optional<SettingsArea> fromText<SettingsArea>(const QString &text);
+template <> std::optional<OverlayAppearance> fromText<OverlayAppearance>(const QString &text);
+template <> std::optional<OverlaySize> fromText<OverlaySize>(const QString &text);
+template <> std::optional<CompletionSound> fromText<CompletionSound>(const QString &text);
+
+// Every case, in declaration order.
+template <typename Enum> QList<Enum> allCases();
+template <> QList<AppSection> allCases<AppSection>();
+template <> QList<SettingsArea> allCases<SettingsArea>();
+template <> QList<OverlayAppearance> allCases<OverlayAppearance>();
+template <> QList<OverlaySize> allCases<OverlaySize>();
+template <> QList<CompletionSound> allCases<CompletionSound>();
+
+// The Dictation errors and their fixed messages.
+class SorvaneError {
+public:
+    enum class Kind { TranscriptionFailed, NoModel, RecorderUnavailable, EmptyTranscript, MissingEngine };
+
+    static SorvaneError transcriptionFailed(QString detail) { return {Kind::TranscriptionFailed, std::move(detail)}; }
+    static SorvaneError noModel() { return {Kind::NoModel, {}}; }
+    static SorvaneError recorderUnavailable() { return {Kind::RecorderUnavailable, {}}; }
+    static SorvaneError emptyTranscript() { return {Kind::EmptyTranscript, {}}; }
+    static SorvaneError missingEngine() { return {Kind::MissingEngine, {}}; }
+
+    Kind kind() const { return m_kind; }
+    const QString &detail() const { return m_detail; }
+    QString message() const;
+
+    friend bool operator==(const SorvaneError &, const SorvaneError &) = default;
+
+private:
+    SorvaneError(Kind kind, QString detail) : m_kind(kind), m_detail(std::move(detail)) {}
+    Kind m_kind;
+    QString m_detail;
+};
+
+} // namespace sorvane
+
+Q_DECLARE_METATYPE(sorvane::CaptureStatus)

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+namespace sorvane {
+
+// One stored setting. The kinds are kept apart because readers decide by the
+// stored kind ("when it is a Bool ...").
+using SettingValue = std::variant<bool, qint64, double, QString, QStringList, QByteArray>;
+
+// The program's user settings: one value per key.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+
+    virtual std::optional<SettingValue> value(const QString &key) const = 0;
+    virtual void setValue(const QString &key, const SettingValue &value) = 0;
+    virtual void remove(const QString &key) = 0;
+    virtual QStringList keys() const = 0;
+
+    bool contains(const QString &key) const { return value(key).has_value(); }
+
+    // Each gives the value only when it is stored with exactly that kind.
+    std::optional<bool> boolValue(const QString &key) const { return as<bool>(key); }
+    std::optional<qint64> integerValue(const QString &key) const { return as<qint64>(key); }
+    std::optional<double> doubleValue(const QString &key) const { return as<double>(key); }
+    std::optional<QString> stringValue(const QString &key) const { return as<QString>(key); }
+    std::optional<QStringList> stringListValue(const QString &key) const { return as<QStringList>(key); }
+    std::optional<QByteArray> bytesValue(const QString &key) const { return as<QByteArray>(key); }
+
+private:
+    template <typename T>
+    std::optional<T> as(const QString &key) const
+    {
+        const auto stored = value(key);
+        if (stored && std::holds_alternative<T>(*stored))
+            return std::get<T>(*stored);
+        return std::nullopt;
+    }
+};
+
+// Settings kept in one JSON file, rewritten atomically on every change.
+// Each value is stored as an object naming its kind: {"bool": true}, {"int": 3},
+// {"double": 0.5}, {"string": "a"}, {"strings": ["a"]}, {"bytes": "<base64>"}.
+class JsonFileSettingsStore final : public SettingsStore {
+public:
+    enum class Mode { ReadWrite, ReadOnly };
+    explicit JsonFileSettingsStore(QString path, Mode mode = Mode::ReadWrite);
+
+    // $XDG_CONFIG_HOME/Sorvane/settings.json
+    static QString defaultPath();
+    // The earlier product's settings, read once for migration.
+    static QString legacyPath();
+
+    const QString &path() const { return m_path; }
+
+    std::optional<SettingValue> value(const QString &key) const override;
+    void setValue(const QString &key, const SettingValue &value) override;
+    void remove(const QString &key) override;
+    QStringList keys() const override;
+
+    static QByteArray encode(const QMap<QString, SettingValue> &values);
+    // Entries of an unknown kind are skipped; nothing when the bytes are no settings file.
+    static std::optional<QMap<QString, SettingValue>> decode(const QByteArray &bytes);
+
+private:
+    void save();
+
+    QString m_path;
+    Mode m_mode;
+    QMap<QString, SettingValue> m_values;
+    // The file on disk could not be read: it is moved aside before the first write.
+    bool m_setAsideBeforeWrite = false;
+};
+
+} // namespace sorvane

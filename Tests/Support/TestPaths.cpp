@@ -1,0 +1,71 @@
+#include "TestPaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+namespace sorvane::testing {
+
+QString buildDirectory()
+{
+    const QString fromEnvironment = qEnvironmentVariable("SORVANE_BUILD_DIR");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QDir::cleanPath(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget() + QStringLiteral("/../.."));
+}
+
+QString testProgram(const QString &name)
+{
+    return buildDirectory() + QStringLiteral("/tests/") + name;
+}
+
+QString testDataFile(const QString &relativePath)
+{
+    return qEnvironmentVariable("SORVANE_TEST_DATA_DIR") + QLatin1Char('/') + relativePath;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList treeOf(const QString &root)
+{
+    QStringList entries;
+    const QDir base(root);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        QString relative = base.relativeFilePath(info.filePath());
+        if (info.isDir() && !info.isSymLink())
+            relative += QLatin1Char('/');
+        entries.append(relative);
+    }
+    entries.sort();
+    return entries;
+}
+
+} // namespace sorvane::testing
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace sorvane::testing {
+void exitSkipped(const QString &reason)
+{
+    std::fprintf(stdout, "skipped: %s\n", qPrintable(reason));
+    std::fflush(stdout);
+    std::_Exit(77);
+}
+} // namespace sorvane::testing

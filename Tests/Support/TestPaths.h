@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace sorvane::testing {
+
+// The build tree's top folder (bin/, libexec/sorvane/, tests/ ...).
+QString buildDirectory();
+// A program built for the tests (in <build>/tests/).
+QString testProgram(const QString &name);
+// A file under the source tree's Tests/ folder.
+QString testDataFile(const QString &relativePath);
+
+// Writes bytes to a file, creating its folder. Returns false on failure.
+bool writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+// Every file and folder below `root`, as sorted relative paths ("a/", "a/b.txt").
+QStringList treeOf(const QString &root);
+
+} // namespace sorvane::testing
+
+namespace sorvane::testing {
+// Ends the test program as "skipped" (exit status 77, which CTest reports as such).
+[[noreturn]] void exitSkipped(const QString &reason);
+} // namespace sorvane::testing
