@@ -2,29 +2,22 @@
 
 namespace sorvane {
 
-QString toText(AgentWritingProvider provider)
+namespace {
+constexpr TextTable<AgentWritingProvider, 4> providers{{
+    {AgentWritingProvider::Local, "local"}, {AgentWritingProvider::OpenAI, "openAI"},
+    {AgentWritingProvider::Gemini, "gemini"}, {AgentWritingProvider::Mistral, "mistral"}}};
+} // namespace
+
+QString toText(AgentWritingProvider provider) { return toTextTable(providers, provider); }
+
+template <> std::optional<AgentWritingProvider> fromText<AgentWritingProvider>(const QString &text)
 {
-    switch (provider) {
-    case AgentWritingProvider::Local: return QStringLiteral("local");
-    case AgentWritingProvider::OpenAI: return QStringLiteral("openAI");
-    case AgentWritingProvider::Gemini: return QStringLiteral("gemini");
-    case AgentWritingProvider::Mistral: return QStringLiteral("mistral");
-    }
-    return {};
+    return fromTextTable<AgentWritingProvider>(providers, text);
 }
 
-std::optional<AgentWritingProvider> agentWritingProviderFromText(const QString &text)
+template <> QList<AgentWritingProvider> allCases<AgentWritingProvider>()
 {
-    for (AgentWritingProvider provider : allAgentWritingProviders())
-        if (toText(provider) == text)
-            return provider;
-    return std::nullopt;
-}
-
-QList<AgentWritingProvider> allAgentWritingProviders()
-{
-    return {AgentWritingProvider::Local, AgentWritingProvider::OpenAI, AgentWritingProvider::Gemini,
-            AgentWritingProvider::Mistral};
+    return casesOfTable<AgentWritingProvider>(providers);
 }
 
 } // namespace sorvane

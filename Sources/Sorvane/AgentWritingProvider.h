@@ -1,18 +1,15 @@
 #pragma once
 
-#include <QList>
-#include <QString>
-#include <optional>
+#include "TextEnum.h"
 
 namespace sorvane {
 
 // Where Command writes: the local models (on-device or downloaded) or one of the cloud APIs.
+// Text values "local", "openAI", "gemini", "mistral".
 enum class AgentWritingProvider { Local, OpenAI, Gemini, Mistral };
 
-// "local", "openAI", "gemini", "mistral"; any other text is no value.
 QString toText(AgentWritingProvider provider);
-std::optional<AgentWritingProvider> agentWritingProviderFromText(const QString &text);
-// Every case, in the order above.
-QList<AgentWritingProvider> allAgentWritingProviders();
+template <> std::optional<AgentWritingProvider> fromText<AgentWritingProvider>(const QString &text);
+template <> QList<AgentWritingProvider> allCases<AgentWritingProvider>();
 
 } // namespace sorvane

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QList>
+#include "TextEnum.h"
+
 #include <QMetaType>
-#include <QString>
-#include <optional>
 
 namespace sorvane {
 
@@ -45,7 +44,6 @@ QString toText(OverlayAppearance value);
 QString toText(OverlaySize value);
 QString toText(CompletionSound value);
 
-template <typename Enum> std::optional<Enum> fromText(const QString &text);
 template <> std::optional<AppSection> fromText<AppSection>(const QString &text);
 template <> std::optional<SettingsArea> fromText<SettingsArea>(const QString &text);
 template <> std::optional<OverlayAppearance> fromText<OverlayAppearance>(const QString &text);
@@ -53,7 +51,6 @@ template <> std::optional<OverlaySize> fromText<OverlaySize>(const QString &text
 template <> std::optional<CompletionSound> fromText<CompletionSound>(const QString &text);
 
 // Every case, in declaration order.
-template <typename Enum> QList<Enum> allCases();
 template <> QList<AppSection> allCases<AppSection>();
 template <> QList<SettingsArea> allCases<SettingsArea>();
 template <> QList<OverlayAppearance> allCases<OverlayAppearance>();
