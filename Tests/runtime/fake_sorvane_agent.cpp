@@ -12,7 +12,7 @@
 //   flood count=n       phase generating, n deltas "x", completed with n times "x"
 //   slow-load delay=ms  phase loadingModel, waits, then phase generating and completed "Loaded"
 //   silent              never answers
-//   generate-then-hang  phase generating, then never answers
+//   generate-then-hang [delay=ms]  phase generating (after waiting delay), then never answers
 //   crash               phase generating, a delta, four lines on standard error, then SIGKILL
 //   garbage             phase generating, then a line that is not an event
 //   error / error-bare  an error event for the request, with / without text
@@ -24,11 +24,13 @@
 //   huge                writes more than 32 MiB without a newline
 //   wait-exit pid=p     waits until process p is gone, then completed "waited"
 //   pid                 completed with its process id
-//   raw <line>          writes <line> as it is, with {id} replaced by the request id
+//   raw <line> || <line> writes the lines as they are, in one write, with {id} replaced by the request id
+//
+// Any mode takes stderr=n: n lines on standard error first.
 //
 // When $SORVANE_FAKE_AGENT_LOG names a file, one JSON record per line is appended
 // to it: the start (arguments, environment, process group), every request line
-// received, children started, and the end of input.
+// received, children started, the end of input, and SIGTERM (on which it exits).
 
 #include <QByteArray>
 #include <QHash>
@@ -133,6 +135,20 @@ void waitForEndOfInput(QByteArray &buffer)
     logRecord({{QStringLiteral("record"), QStringLiteral("endOfInput")}});
 }
 
+// Precomputed so that the signal handler only calls async-signal-safe functions.
+QByteArray terminationRecord;
+QByteArray logPath;
+
+void onTermination(int)
+{
+    const int fd = ::open(logPath.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t n = ::write(fd, terminationRecord.constData(), size_t(terminationRecord.size()));
+        ::close(fd);
+    }
+    ::_exit(143);
+}
+
 [[noreturn]] void hangForever()
 {
     for (;;)
@@ -160,6 +176,10 @@ void serve(const QJsonObject &request, QByteArray &inputBuffer)
             arguments.insert(word.left(equals), word.mid(equals + 1));
     }
     const int delay = arguments.value(QStringLiteral("delay")).toInt();
+    // stderr=n: n diagnostic lines (with an empty one among them) before anything else.
+    const int diagnostics = arguments.value(QStringLiteral("stderr")).toInt();
+    for (int i = 1; i <= diagnostics; ++i)
+        writeAll(STDERR_FILENO, QByteArray(i == 2 ? "\n" : "") + "note " + QByteArray::number(i) + "\n");
 
     if (mode == QLatin1String("stream")) {
         sleepMs(delay);
@@ -189,6 +209,7 @@ void serve(const QJsonObject &request, QByteArray &inputBuffer)
         send(withText(id, "completed", QStringLiteral("Loaded")));
     } else if (mode == QLatin1String("silent")) {
     } else if (mode == QLatin1String("generate-then-hang")) {
+        sleepMs(delay);
         send(phase(id, "generating"));
     } else if (mode == QLatin1String("crash")) {
         send(phase(id, "generating"));
@@ -254,9 +275,12 @@ void serve(const QJsonObject &request, QByteArray &inputBuffer)
         send(phase(id, "generating"));
         send(withText(id, "completed", QString::number(::getpid())));
     } else if (mode == QLatin1String("raw")) {
-        QString line = rest;
-        line.replace(QStringLiteral("{id}"), id);
-        send(line.toUtf8() + '\n');
+        QByteArray lines;
+        for (QString line : rest.split(QStringLiteral(" || "))) {
+            line.replace(QStringLiteral("{id}"), id);
+            lines += line.toUtf8() + '\n';
+        }
+        send(lines);
     } else {
         send(withText(id, "error", QStringLiteral("Unknown fake mode: ") + mode));
     }
@@ -269,6 +293,15 @@ int main(int argc, char *argv[])
     const struct rlimit noCore {0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
     ::signal(SIGPIPE, SIG_IGN);
+
+    logPath = qgetenv("SORVANE_FAKE_AGENT_LOG");
+    if (!logPath.isEmpty()) {
+        terminationRecord = QJsonDocument(QJsonObject{{QStringLiteral("record"), QStringLiteral("terminated")},
+                                                      {QStringLiteral("pid"), qint64(::getpid())}})
+                                .toJson(QJsonDocument::Compact) +
+                            '\n';
+        ::signal(SIGTERM, onTermination);
+    }
 
     QJsonArray arguments;
     for (int i = 1; i < argc; ++i)
