@@ -280,12 +280,20 @@ void AgentRuntimeService::consume(const QByteArray &bytes, const QUuid &generati
     if (generation != m_processGeneration || bytes.isEmpty())
         return;
     m_readBuffer.append(bytes);
-    // An event handler that spins an event loop may bring more output; the outer call
-    // goes on splitting it.
-    if (m_consuming)
+    // An event handler that spins an event loop may bring more output of the same
+    // runtime; the call already splitting it goes on with it.
+    if (m_consumingGeneration == generation)
         return;
-    m_consuming = true;
+    m_consumingGeneration = generation;
     const QPointer<AgentRuntimeService> self(this);
+    const auto invalidResponse = [this] {
+        m_consumingGeneration = QUuid();
+        failAllPending(AgentRunFailure(
+            AgentRuntimeError::writingModelUnavailable(AgentRuntimeError::invalidRuntimeResponse().message())));
+        retireRuntime();
+    };
+
+    // Offsets, not pointers: the buffer may grow while an event is handled.
     qsizetype lineStart = 0;
     for (;;) {
         const qsizetype newline = m_readBuffer.indexOf('\n', m_scannedBytes);
@@ -298,30 +306,26 @@ void AgentRuntimeService::consume(const QByteArray &bytes, const QUuid &generati
         m_scannedBytes = lineStart;
         if (line.isEmpty())
             continue;
-        std::optional<AgentRuntimeEvent> event = AgentRuntimeEvent::decodedLine(line);
+        const std::optional<AgentRuntimeEvent> event = AgentRuntimeEvent::decodedLine(line);
         if (!event) {
-            m_consuming = false;
-            failAllPending(AgentRunFailure(AgentRuntimeError::writingModelUnavailable(
-                AgentRuntimeError::invalidRuntimeResponse().message())));
-            retireRuntime();
+            // One bad line ends every pending request, not only the one it was meant for.
+            invalidResponse();
             return;
         }
         handle(*event);
         if (!self)
             return;
         if (generation != m_processGeneration) { // retired by the event or its handler
-            m_consuming = false;
+            if (m_consumingGeneration == generation)
+                m_consumingGeneration = QUuid();
             return;
         }
     }
     m_readBuffer.remove(0, lineStart);
     m_scannedBytes -= lineStart;
-    m_consuming = false;
-    if (m_readBuffer.size() > m_limits.maxLineBytes) {
-        failAllPending(AgentRunFailure(
-            AgentRuntimeError::writingModelUnavailable(AgentRuntimeError::invalidRuntimeResponse().message())));
-        retireRuntime();
-    }
+    m_consumingGeneration = QUuid();
+    if (m_readBuffer.size() > m_limits.maxLineBytes)
+        invalidResponse();
 }
 
 void AgentRuntimeService::captureStderr(const QByteArray &bytes, const QUuid &generation)

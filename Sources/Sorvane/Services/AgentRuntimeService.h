@@ -115,7 +115,7 @@ private:
     QUuid m_processGeneration;
     QByteArray m_readBuffer;
     qsizetype m_scannedBytes = 0;
-    bool m_consuming = false;
+    QUuid m_consumingGeneration; // the runtime whose output is being split right now
     QByteArray m_stderrBuffer;
     std::map<QUuid, PendingRun> m_pending;
     std::deque<std::chrono::steady_clock::time_point> m_cloudRequestStarts;
