@@ -1,5 +1,7 @@
 #include "Services/HotKeyManager.h"
 
+#include <limits>
+
 namespace sorvane {
 
 HotKeyManager::HotKeyManager(QObject *parent)

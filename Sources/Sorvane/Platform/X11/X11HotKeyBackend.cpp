@@ -328,6 +328,8 @@ void X11HotKeyBackend::regrabAll()
     for (Grab &grab : m_grabs)
         ungrab(grab);
     readKeyboardMapping();
+    // A whole new keymap may also number its keys differently.
+    m_evdevKeyCodes = checkEvdevKeyCodes();
     for (Grab &grab : m_grabs) {
         grab.xKeyCode = xKeyCodeFor(grab.keyCode);
         grab.xModifiers = xModifiersFor(grab.modifiers);

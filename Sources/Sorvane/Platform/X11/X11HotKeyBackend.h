@@ -25,7 +25,8 @@ public:
     ~X11HotKeyBackend() override;
 
     bool isConnected() const { return m_display != nullptr; }
-    // Whether the server numbers its keys the evdev way, as the key table expects;
+    // Whether the server numbers its keys the evdev way, as the key table expects
+    // (checked at start and whenever a new keymap is loaded);
     // otherwise keys are found through their symbols.
     bool usesEvdevKeyCodes() const { return m_evdevKeyCodes; }
 
