@@ -1,53 +1,52 @@
 #pragma once
 
-#include "StoredJson.h"
-
 #include <QJsonObject>
+#include <QList>
+#include <QMetaType>
+#include <QSet>
 #include <QString>
 #include <optional>
 
 namespace sorvane {
 
-// One global shortcut: the hardware key code with the label to show and four
-// modifier flags. Two shortcuts that differ only in their label are different values.
+class SettingsStore;
+
+// One global shortcut: a virtual key code, the label shown for the key and the
+// four modifier flags. Key codes are the stored virtual key codes (49 is the space
+// bar, 53 Escape); keys without one are stored as rawXKeyCodeBase + X key code
+// (see Platform/VirtualKeyCodes.h).
 struct KeyboardShortcutSetting {
     quint32 keyCode = 0;
     QString keyLabel;
-    bool command = false;
-    bool option = false;
-    bool control = false;
+    bool command = false; // Super
+    bool option = false;  // Alt
+    bool control = false; // Ctrl
     bool shift = false;
 
     friend bool operator==(const KeyboardShortcutSetting &, const KeyboardShortcutSetting &) = default;
 
-    QJsonObject toJson() const
-    {
-        return QJsonObject{{QStringLiteral("keyCode"), qint64(keyCode)},
-                           {QStringLiteral("keyLabel"), keyLabel},
-                           {QStringLiteral("command"), command},
-                           {QStringLiteral("option"), option},
-                           {QStringLiteral("control"), control},
-                           {QStringLiteral("shift"), shift}};
-    }
+    // "Ctrl+", "Alt+", "Shift+", "Super+" for the flags that are set, always in
+    // that order, then the key label: "Ctrl+Alt+Space", "Esc".
+    QString displayName() const;
 
-    // All six keys are required; a missing or mistyped one makes the value unreadable.
-    static std::optional<KeyboardShortcutSetting> fromJson(const QJsonValue &value)
-    {
-        storedjson::ObjectReader reader(value);
-        KeyboardShortcutSetting shortcut;
-        const qint64 keyCode = reader.integer(QStringLiteral("keyCode"));
-        if (keyCode < 0 || keyCode > 0xFFFFFFFFLL)
-            reader.fail(QStringLiteral("keyCode"));
-        shortcut.keyCode = quint32(keyCode);
-        shortcut.keyLabel = reader.string(QStringLiteral("keyLabel"));
-        shortcut.command = reader.boolean(QStringLiteral("command"));
-        shortcut.option = reader.boolean(QStringLiteral("option"));
-        shortcut.control = reader.boolean(QStringLiteral("control"));
-        shortcut.shift = reader.boolean(QStringLiteral("shift"));
-        if (!reader.ok())
-            return std::nullopt;
-        return shortcut;
-    }
+    // {"keyCode": n, "keyLabel": "...", "command": b, "option": b, "control": b, "shift": b}.
+    QJsonObject toJson() const;
+    // All six keys are required with their exact types; anything else is no value.
+    static std::optional<KeyboardShortcutSetting> fromJson(const QJsonValue &value);
+
+    // Stores the compact JSON bytes under the key.
+    void save(SettingsStore &store, const QString &key) const;
+    // The value stored under the key, or `fallback` when there is none, it is not
+    // bytes or it cannot be decoded. Never writes.
+    static KeyboardShortcutSetting load(const SettingsStore &store, const QString &key,
+                                        const KeyboardShortcutSetting &fallback);
+
+    // Every value that occurs more than once in the list (whole-value equality), once each.
+    static QSet<KeyboardShortcutSetting> conflicts(const QList<KeyboardShortcutSetting> &shortcuts);
 };
 
+size_t qHash(const KeyboardShortcutSetting &shortcut, size_t seed = 0) noexcept;
+
 } // namespace sorvane
+
+Q_DECLARE_METATYPE(sorvane::KeyboardShortcutSetting)
