@@ -149,12 +149,20 @@ private Q_SLOTS:
             window(6, 7, QRect(10, 10, 2, 2)),
             window(7, 7, normal),
         };
-        QCOMPARE(chooseCaptureWindow(windows, 7)->id, quint64(6));
-        QCOMPARE(chooseCaptureWindow(windows, 99)->id, quint64(1));
-        QVERIFY(!chooseCaptureWindow(windows, 42));
-        QVERIFY(!chooseCaptureWindow(windows.mid(1, 4), 7));
-        // A window that gives no process is never the target's.
-        QVERIFY(!chooseCaptureWindow({window(8, 0, normal)}, 0));
+        const auto app = [](qint64 pid, quint64 window = 0) {
+            RunningApplication application;
+            application.processId = pid;
+            application.window = window;
+            return application;
+        };
+        QCOMPARE(chooseCaptureWindow(windows, app(7))->id, quint64(6));
+        QCOMPARE(chooseCaptureWindow(windows, app(99))->id, quint64(1));
+        QVERIFY(!chooseCaptureWindow(windows, app(42)));
+        QVERIFY(!chooseCaptureWindow(windows.mid(1, 4), app(7)));
+        // Without a process, only the application's own window is its.
+        const QList<WindowInfo> anonymous = {window(8, 0, normal), window(9, 0, normal)};
+        QCOMPARE(chooseCaptureWindow(anonymous, app(0, 9))->id, quint64(9));
+        QVERIFY(!chooseCaptureWindow(anonymous, app(0, 0)));
     }
 
     void screenshotSize_data()

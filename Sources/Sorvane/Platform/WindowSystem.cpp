@@ -9,12 +9,15 @@ bool RunningApplication::isSameApplication(const RunningApplication &other) cons
     return window != 0 && window == other.window;
 }
 
-std::optional<WindowInfo> chooseCaptureWindow(const QList<WindowInfo> &frontToBack, qint64 processId)
+std::optional<WindowInfo> chooseCaptureWindow(const QList<WindowInfo> &frontToBack, const RunningApplication &application)
 {
-    if (processId <= 0)
-        return std::nullopt;
+    const auto belongs = [&](const WindowInfo &window) {
+        if (application.processId > 0)
+            return window.processId == application.processId;
+        return application.window != 0 && window.id == application.window;
+    };
     for (const WindowInfo &window : frontToBack) {
-        if (window.processId == processId && window.isViewable && !window.isDesktop && window.geometry.width() > 1
+        if (belongs(window) && window.isViewable && !window.isDesktop && window.geometry.width() > 1
             && window.geometry.height() > 1)
             return window;
     }

@@ -32,9 +32,11 @@ struct WindowInfo {
     friend bool operator==(const WindowInfo &, const WindowInfo &) = default;
 };
 
-// The first window of the process, in the order given (front to back), that is on
-// screen, not a desktop window, and wider and taller than one pixel.
-std::optional<WindowInfo> chooseCaptureWindow(const QList<WindowInfo> &frontToBack, qint64 processId);
+// The first window of the application, in the order given (front to back), that is
+// on screen, not a desktop window, and wider and taller than one pixel. A window
+// belongs to the application by its process, or, when the application gives no
+// process, by being the application's own window.
+std::optional<WindowInfo> chooseCaptureWindow(const QList<WindowInfo> &frontToBack, const RunningApplication &application);
 
 class WindowSystem {
 public:

@@ -104,7 +104,7 @@ qint64 X11WindowSystem::processOf(quint64 window)
 
 bool X11WindowSystem::windowExists(quint64 window)
 {
-    if (window == 0)
+    if (!m_x || window == 0)
         return false;
     X11Connection::ErrorTrap trap(*m_x);
     XWindowAttributes attributes;
@@ -161,6 +161,8 @@ QString X11WindowSystem::nameFor(const WindowNameHints &hints)
 
 std::optional<RunningApplication> X11WindowSystem::frontmostApplication()
 {
+    if (!m_x)
+        return std::nullopt;
     const quint64 window = activeWindow();
     if (window == 0 || !windowExists(window))
         return std::nullopt;
@@ -169,7 +171,7 @@ std::optional<RunningApplication> X11WindowSystem::frontmostApplication()
 
 std::optional<RunningApplication> X11WindowSystem::applicationForProcess(qint64 processId)
 {
-    if (processId <= 0)
+    if (!m_x || processId <= 0)
         return std::nullopt;
     const quint64 active = activeWindow();
     if (active != 0 && processOf(active) == processId)
@@ -195,6 +197,8 @@ bool X11WindowSystem::isRunning(const RunningApplication &application)
 
 void X11WindowSystem::requestActivation(const RunningApplication &application)
 {
+    if (!m_x)
+        return;
     quint64 window = application.window;
     if (!windowExists(window) || (application.processId > 0 && processOf(window) != application.processId)) {
         const auto other = applicationForProcess(application.processId);
@@ -224,6 +228,8 @@ void X11WindowSystem::requestActivation(const RunningApplication &application)
 QList<WindowInfo> X11WindowSystem::windowsFrontToBack()
 {
     QList<WindowInfo> windows;
+    if (!m_x)
+        return windows;
     const unsigned long hiddenState = m_x->atom("_NET_WM_STATE_HIDDEN");
     const unsigned long desktopType = m_x->atom("_NET_WM_WINDOW_TYPE_DESKTOP");
     const unsigned long dockType = m_x->atom("_NET_WM_WINDOW_TYPE_DOCK");

@@ -13,6 +13,7 @@ class X11Connection;
 // The front application and activation on X11. With a window manager (EWMH) the
 // active window is _NET_ACTIVE_WINDOW and activation asks the manager for it;
 // without one, the window with input focus counts and activation sets the focus.
+// Without an X display it finds nothing.
 class X11WindowSystem final : public WindowSystem {
 public:
     explicit X11WindowSystem(std::shared_ptr<X11Connection> connection);
