@@ -55,7 +55,7 @@ public:
         m_ours = true;
         changedNow();
         if (managerReadsEveryWrite)
-            fetchByOtherProgram();
+            QTimer::singleShot(10, this, [this] { fetchByOtherProgram(); });
     }
     qint64 fetchCount() const override { return m_fetchCount; }
 
@@ -77,7 +77,8 @@ public:
         return value;
     }
 
-    // A clipboard manager that reads whatever we put on the clipboard right away.
+    // A clipboard manager that reads whatever we put on the clipboard as soon as it
+    // hears of the change.
     bool managerReadsEveryWrite = false;
 
 private:
