@@ -1,12 +1,12 @@
 #include "AgentContextCaptureService.h"
 
 #include "AppPaths.h"
+#include "SignalWait.h"
 #include "Services/AgentTextRangeVerifier.h"
 #include "Services/PasteboardSnapshot.h"
 #include "StoredJson.h"
 
 #include <QBuffer>
-#include <QCoroSignal>
 #include <QCoroTimer>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -116,7 +116,7 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(Ru
             }
             if (deadline.hasExpired())
                 break;
-            co_await qCoro(&clipboard, &SystemClipboard::changed, std::chrono::milliseconds(remainingMs(deadline)));
+            co_await signalWithin(&clipboard, &SystemClipboard::changed, std::chrono::milliseconds(remainingMs(deadline)));
         }
     }
     saved.restore(clipboard);

@@ -1,8 +1,8 @@
 #include "AgentPasteCoordinator.h"
 
 #include "Services/PasteboardSnapshot.h"
+#include "SignalWait.h"
 
-#include <QCoroSignal>
 #include <QDeadlineTimer>
 
 namespace sorvane {
@@ -78,8 +78,8 @@ QCoro::Task<void> AgentPasteCoordinator::waitUntilFetched(qint64 fetchesBeforeKe
     SystemClipboard &clipboard = m_contextCapture.clipboard();
     const QDeadlineTimer deadline(pasteFetchWait);
     while (clipboard.fetchCount() == fetchesBeforeKeystroke && !deadline.hasExpired())
-        co_await qCoro(&clipboard, &SystemClipboard::fetched,
-                       std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime())));
+        co_await signalWithin(&clipboard, &SystemClipboard::fetched,
+                              std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime())));
 }
 
 } // namespace sorvane
