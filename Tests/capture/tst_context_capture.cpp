@@ -266,11 +266,14 @@ private Q_SLOTS:
     {
         const QString denial = AgentCaptureError::screenRecordingDenied().message();
         QCOMPARE(denial, QStringLiteral("Screen Recording access is required for the screenshot shortcut."));
+        QCOMPARE(AgentCaptureError::screenRecordingDenied().runtimeError(),
+                 std::optional(AgentRuntimeError::screenRecordingDenied()));
         for (const AgentCaptureError &other :
              {AgentCaptureError::noQualifyingWindow(), AgentCaptureError::imageCaptureFailed(),
               AgentCaptureError::encodingFailed(), AgentCaptureError::folderCreationFailed(QStringLiteral("/x")),
               AgentCaptureError::writeFailed(QStringLiteral("disk full"))}) {
             QVERIFY(!other.message().isEmpty());
+            QVERIFY(!other.runtimeError());
             QVERIFY2(!other.message().contains(QLatin1String("access")), qPrintable(other.message()));
         }
     }

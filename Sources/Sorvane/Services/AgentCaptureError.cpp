@@ -6,7 +6,7 @@ QString AgentCaptureError::message() const
 {
     switch (m_kind) {
     case Kind::ScreenRecordingDenied:
-        return QStringLiteral("Screen Recording access is required for the screenshot shortcut.");
+        return AgentRuntimeError::screenRecordingDenied().message();
     case Kind::NoQualifyingWindow:
         return QStringLiteral("No window of the application in front could be found for the screenshot.");
     case Kind::ImageCaptureFailed:
@@ -19,6 +19,13 @@ QString AgentCaptureError::message() const
         return QStringLiteral("The screenshot could not be saved: ") + m_detail;
     }
     return {};
+}
+
+std::optional<AgentRuntimeError> AgentCaptureError::runtimeError() const
+{
+    if (m_kind == Kind::ScreenRecordingDenied)
+        return AgentRuntimeError::screenRecordingDenied();
+    return std::nullopt;
 }
 
 } // namespace sorvane

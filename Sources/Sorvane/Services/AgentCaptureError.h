@@ -1,6 +1,9 @@
 #pragma once
 
+#include "AgentRuntimeError.h"
+
 #include <QString>
+#include <optional>
 
 namespace sorvane {
 
@@ -10,7 +13,7 @@ namespace sorvane {
 class AgentCaptureError {
 public:
     enum class Kind {
-        ScreenRecordingDenied, // the same case and message as the Command error of that name
+        ScreenRecordingDenied, // AgentRuntimeError::screenRecordingDenied, with its message
         NoQualifyingWindow,
         ImageCaptureFailed,
         EncodingFailed,
@@ -30,6 +33,8 @@ public:
     const QString &detail() const { return m_detail; }
     // What the user is shown.
     QString message() const;
+    // The Command error this is, for the one case that has one.
+    std::optional<AgentRuntimeError> runtimeError() const;
 
     friend bool operator==(const AgentCaptureError &, const AgentCaptureError &) = default;
 
