@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace sorvane;
 using namespace sorvane::testing;
@@ -107,6 +108,18 @@ public:
         return false;
     }
 
+    // Whether the field has already reported `text`, without waiting.
+    bool waitForTextQuickly(const QString &expected)
+    {
+        QString last;
+        while (waitForQuick(QStringLiteral("text "), last)) {
+            const QJsonArray array = QJsonDocument::fromJson("[" + last.mid(5).toUtf8() + "]").array();
+            if (array.at(0).toString() == expected)
+                return true;
+        }
+        return false;
+    }
+
     qint64 pid() const { return process.processId(); }
 
     QProcess process;
@@ -154,6 +167,11 @@ private Q_SLOTS:
         QVERIFY2(QFileInfo::exists(testProgram(QStringLiteral("capture-fixture"))), "the fixture program is not built");
         home = std::make_unique<QTemporaryDir>();
         AppPaths::setDataHome(home->path());
+        // The fixture's desktop file gives its name for people.
+        qputenv("XDG_DATA_HOME", home->path().toUtf8());
+        QVERIFY(writeFile(home->filePath(QStringLiteral("applications/test-capture-fixture.desktop")),
+                          "[Desktop Entry]\nType=Application\nName=Capture Fixture\nExec=capture-fixture\n"
+                          "StartupWMClass=capture-fixture\n"));
         service = std::make_unique<AgentContextCaptureService>(CapturePlatform::forDesktop());
         // What the "Allow" action does: switch the accessibility bus on, then check.
         QVERIFY2(service->accessibility().requestTrust(),
@@ -161,6 +179,11 @@ private Q_SLOTS:
         QVERIFY(service->windowCapture().isAccessGranted());
     }
     void cleanupTestCase() { service.reset(); }
+    // A failed check must not leave keys held on the shared display.
+    void cleanup()
+    {
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("F8"), QStringLiteral("Alt_L")});
+    }
 
     void targetAndSelectionByAccessibility()
     {
@@ -172,7 +195,7 @@ private Q_SLOTS:
         QVERIFY(target.application);
         QCOMPARE(target.application->processId, fixture.pid());
         QCOMPARE(target.application->window, fixture.window);
-        QCOMPARE(target.applicationName, QStringLiteral("capture-fixture"));
+        QCOMPARE(target.applicationName, QStringLiteral("Capture Fixture"));
         QCOMPARE(target.selectedRange, std::optional(TextRange{selectionStart, selectionLength}));
         QVERIFY(service->exactText(QStringLiteral("brave"), target));
 
@@ -228,6 +251,29 @@ private Q_SLOTS:
         QCOMPARE(clipboardSeenByXclip(), QStringLiteral("the user's clipboard"));
     }
 
+    // A shortcut the user still holds keeps the keyboard grabbed: the paste waits for
+    // its key to come up, and lets go of the modifiers still held (Alt+Ctrl+V is no paste).
+    void pasteWaitsForTheHeldShortcut()
+    {
+        Fixture fixture;
+        QVERIFY2(fixture.start(), "the fixture window did not become active");
+        const AgentTargetSnapshot target = service->captureTarget();
+        service->clipboard().setText(QStringLiteral("held"));
+
+        QVERIFY(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("Alt_L"), QStringLiteral("F8")}) == 0);
+        QTimer::singleShot(300, [] { QProcess::startDetached(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("F8")}); });
+        QVERIFY(awaitTask(service->paste(target.application)));
+        QVERIFY2(fixture.waitForText(QStringLiteral("a\U0001F600b held world")), qPrintable(fixture.lastText));
+
+        // Never let go: nothing is sent.
+        QVERIFY(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("F8")}) == 0);
+        const bool sent = awaitTask(service->paste(target.application));
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("F8"), QStringLiteral("Alt_L")});
+        QVERIFY(!sent);
+        QTest::qWait(200);
+        QVERIFY(!fixture.waitForTextQuickly(QStringLiteral("a\U0001F600b heldheld world")));
+    }
+
     void screenshotHasTheWindowsSize()
     {
         Fixture fixture;
@@ -236,7 +282,7 @@ private Q_SLOTS:
         QVERIFY2(context.ok(), context.ok() ? "" : qPrintable(context.error().message()));
         QCOMPARE(context.value().attachments.size(), 1);
         const AgentContextAttachment &shot = context.value().attachments.first();
-        QCOMPARE(shot.displayName, QStringLiteral("capture-fixture window"));
+        QCOMPARE(shot.displayName, QStringLiteral("Capture Fixture window"));
         QImageReader reader(*shot.filePath);
         QCOMPARE(reader.format(), QByteArray("png"));
         QCOMPARE(reader.size(), fixture.size);
