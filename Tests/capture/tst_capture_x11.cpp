@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "Services/AgentContextCaptureService.h"
 #include "Services/AgentPasteCoordinator.h"
+#include "Services/PasteboardSnapshot.h"
 #include "TestPaths.h"
 
 #include <QCoroTask>
@@ -141,11 +142,14 @@ private:
 };
 
 // What another program reads from the clipboard (xclip), while our event loop serves it.
-QString clipboardSeenByXclip()
+QString clipboardSeenByXclip(const QString &format = {})
 {
     QProcess xclip;
     QSignalSpy finished(&xclip, &QProcess::finished);
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
+    if (!format.isEmpty())
+        arguments << QStringLiteral("-t") << format;
+    xclip.start(QStringLiteral("xclip"), arguments);
     if (!xclip.waitForStarted(5000) || !finished.wait(10000))
         return QStringLiteral("<xclip failed>");
     return QString::fromUtf8(xclip.readAllStandardOutput());
@@ -217,6 +221,24 @@ private Q_SLOTS:
         // Cleared, filled by the fixture, and put back: at least three changes.
         QVERIFY(service->clipboard().changeCount() >= changes + 3);
         QCOMPARE(clipboardSeenByXclip(), QStringLiteral("before the copy"));
+    }
+
+    // Another program's clipboard, in a format other than text, is copied and put back whole.
+    void foreignClipboardComesBackWhole()
+    {
+        const qint64 changes = service->clipboard().changeCount();
+        QCOMPARE(QProcess::execute(QStringLiteral("sh"),
+                                   {QStringLiteral("-c"),
+                                    QStringLiteral("printf '<i>rich</i>' | xclip -selection clipboard -t text/html -i")}),
+                 0);
+        QTRY_VERIFY_WITH_TIMEOUT(service->clipboard().changeCount() > changes, 10000);
+        const PasteboardSnapshot saved = PasteboardSnapshot::capture(service->clipboard());
+        QCOMPARE(saved.items.size(), 1);
+        QCOMPARE(saved.items.first().value(QStringLiteral("text/html")), QByteArray("<i>rich</i>"));
+
+        service->clipboard().setText(QStringLiteral("something else"));
+        saved.restore(service->clipboard());
+        QCOMPARE(clipboardSeenByXclip(QStringLiteral("text/html")), QStringLiteral("<i>rich</i>"));
     }
 
     void pasteIntoABackgroundWindowAndReplaceTheAnswer()
