@@ -1,7 +1,6 @@
 #include "X11WindowSystem.h"
 #include "X11Connection.h"
 
-#include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
 
