@@ -1,0 +1,91 @@
+#pragma once
+
+#include "AgentConversation.h"
+#include "Platform/CapturePlatform.h"
+#include "Result.h"
+#include "Services/AgentCaptureError.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+namespace sorvane {
+
+// Where a Command's answer or a dictation goes: the application in front, the
+// element with keyboard focus, and what was selected there.
+struct AgentTargetSnapshot {
+    std::optional<RunningApplication> application;
+    QString applicationName; // empty without an application or a name
+    std::optional<AccessibleElement> focusedElement;
+    std::optional<TextRange> selectedRange; // UTF-16 units of the element's value
+
+    friend bool operator==(const AgentTargetSnapshot &, const AgentTargetSnapshot &) = default;
+};
+
+// The target with the context captured for one Command: at most the selected text,
+// then the window screenshot, in that order.
+struct AgentInvocationContext {
+    AgentTargetSnapshot target;
+    QList<AgentContextAttachment> attachments;
+
+    friend bool operator==(const AgentInvocationContext &, const AgentInvocationContext &) = default;
+};
+
+// Reaches into the application the user works in: records the target, reads the
+// selected text (by accessibility, else by a synthetic copy with the clipboard put
+// back), takes the window screenshot into the pending attachments folder, brings the
+// target back to the front and pastes into it. It keeps no state of its own: every
+// operation works from its arguments and the live system. Main thread only; it must
+// outlive the operations it has started.
+class AgentContextCaptureService : public QObject {
+    Q_OBJECT
+public:
+    explicit AgentContextCaptureService(CapturePlatform platform, QObject *parent = nullptr);
+    ~AgentContextCaptureService() override;
+
+    AgentTargetSnapshot captureTarget();
+
+    // The target and the asked-for attachments. Only the screenshot can fail.
+    QCoro::Task<Result<AgentInvocationContext, AgentCaptureError>> capture(bool includeSelectedText,
+                                                                          bool includeScreenshot);
+
+    // The target's selected text: by accessibility when it reports a non-empty one,
+    // else by a synthetic copy. Absent when nothing could be read.
+    QCoro::Task<std::optional<QString>> selectedText(AgentTargetSnapshot target);
+
+    // Activates the application and sends the paste keystroke; true when it was sent.
+    // `beforeKeystroke` runs just before the keystroke goes out.
+    QCoro::Task<bool> paste(std::optional<RunningApplication> application, std::function<void()> beforeKeystroke = {});
+
+    // Whether `text` still stands in the target element at its stored range.
+    bool exactText(const QString &text, const AgentTargetSnapshot &target);
+    // Selects the stored range in the target element again.
+    bool selectStoredRange(const AgentTargetSnapshot &target);
+
+    // The system services, for the permission checks and the clipboard restore of the
+    // program (one clipboard, so that its change count means the same everywhere).
+    Accessibility &accessibility() { return *m_platform.accessibility; }
+    WindowCapture &windowCapture() { return *m_platform.windowCapture; }
+    SystemClipboard &clipboard() { return *m_platform.clipboard; }
+
+    // Activation checks the front application this often, this many times.
+    static constexpr int activationChecks = 20;
+    static constexpr std::chrono::milliseconds activationCheckInterval{25};
+    // A synthetic copy has this long to reach the clipboard.
+    static constexpr std::chrono::milliseconds copyWait{600};
+    // Around the paste keystroke: after activation, and after the keystroke.
+    static constexpr std::chrono::milliseconds pasteSettle{75};
+    static constexpr std::chrono::milliseconds pasteLand{150};
+
+private:
+    QCoro::Task<bool> activate(std::optional<RunningApplication> application);
+    QCoro::Task<Result<AgentContextAttachment, AgentCaptureError>>
+    captureWindowScreenshot(std::optional<RunningApplication> application, QString applicationName);
+    QCoro::Task<std::optional<QString>> copySelection(RunningApplication application);
+
+    CapturePlatform m_platform;
+};
+
+} // namespace sorvane

@@ -1,0 +1,85 @@
+#include "AgentPasteCoordinator.h"
+
+#include "Services/PasteboardSnapshot.h"
+#include "SignalWait.h"
+
+#include <QDeadlineTimer>
+
+namespace sorvane {
+
+AgentPasteCoordinator::AgentPasteCoordinator(AgentContextCaptureService &contextCapture, QObject *parent)
+    : QObject(parent), m_contextCapture(contextCapture)
+{
+}
+
+void AgentPasteCoordinator::copyToClipboard(const QString &text)
+{
+    SystemClipboard &clipboard = m_contextCapture.clipboard();
+    clipboard.clear();
+    clipboard.setText(text);
+}
+
+QCoro::Task<AgentDeliveryResult> AgentPasteCoordinator::deliver(QString answer, AgentSettings settings,
+                                                                AgentTargetSnapshot target,
+                                                                std::optional<QString> replacing)
+{
+    SystemClipboard &clipboard = m_contextCapture.clipboard();
+    const PasteboardSnapshot saved = PasteboardSnapshot::capture(clipboard);
+
+    if (replacing) {
+        // The earlier answer is overwritten only where it still stands unchanged. It is
+        // selected again only when a paste follows; otherwise the user's own selection
+        // would be moved for nothing.
+        const bool replaceable = settings.safelyReplaceRefinements && m_contextCapture.exactText(*replacing, target)
+                                 && (!settings.automaticPaste || m_contextCapture.selectStoredRange(target));
+        if (!replaceable) {
+            copyToClipboard(answer);
+            co_return AgentDeliveryResult{false, false, true};
+        }
+    }
+
+    if (!settings.copyResult && !settings.automaticPaste) {
+        m_lastTarget = target;
+        co_return AgentDeliveryResult{};
+    }
+
+    copyToClipboard(answer);
+    const qint64 answerOnClipboard = clipboard.changeCount();
+    if (!settings.automaticPaste) {
+        m_lastTarget = target;
+        co_return AgentDeliveryResult{};
+    }
+
+    qint64 fetchesBeforeKeystroke = clipboard.fetchCount();
+    const bool pasted = co_await m_contextCapture.paste(
+        target.application, [&clipboard, &fetchesBeforeKeystroke] { fetchesBeforeKeystroke = clipboard.fetchCount(); });
+    if (!pasted) {
+        m_lastTarget = target;
+        co_return AgentDeliveryResult{false, false, true};
+    }
+
+    if (!settings.copyResult) {
+        // The target reads the answer from us when it handles the keystroke; putting the
+        // old clipboard back before that would paste the old text.
+        co_await waitUntilFetched(fetchesBeforeKeystroke);
+        if (clipboard.changeCount() == answerOnClipboard)
+            saved.restore(clipboard);
+    }
+
+    AgentTargetSnapshot delivered = target;
+    if (delivered.selectedRange)
+        delivered.selectedRange = TextRange{delivered.selectedRange->location, qint64(answer.size())};
+    m_lastTarget = delivered;
+    co_return AgentDeliveryResult{true, replacing.has_value(), false};
+}
+
+QCoro::Task<void> AgentPasteCoordinator::waitUntilFetched(qint64 fetchesBeforeKeystroke)
+{
+    SystemClipboard &clipboard = m_contextCapture.clipboard();
+    const QDeadlineTimer deadline(pasteFetchWait);
+    while (clipboard.fetchCount() == fetchesBeforeKeystroke && !deadline.hasExpired())
+        co_await signalWithin(&clipboard, &SystemClipboard::fetched,
+                              std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime())));
+}
+
+} // namespace sorvane
