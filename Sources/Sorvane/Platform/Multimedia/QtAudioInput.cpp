@@ -37,11 +37,7 @@ QString describe(QAudio::Error error)
 
 } // namespace
 
-QtAudioInput::QtAudioInput(QObject *parent) : AudioInput(parent)
-{
-    m_stallCheck.setInterval(250);
-    connect(&m_stallCheck, &QTimer::timeout, this, &QtAudioInput::checkForStall);
-}
+QtAudioInput::QtAudioInput(QObject *parent) : AudioInput(parent) {}
 
 QtAudioInput::~QtAudioInput()
 {
@@ -79,14 +75,11 @@ Result<Done, QString> QtAudioInput::start()
         return reason;
     }
     connect(m_device, &QIODevice::readyRead, this, &QtAudioInput::readAvailable);
-    m_sinceData.start();
-    m_stallCheck.start();
     return Done{};
 }
 
 void QtAudioInput::stop()
 {
-    m_stallCheck.stop();
     if (m_device)
         disconnect(m_device, nullptr, this, nullptr);
     m_device = nullptr;
@@ -107,19 +100,22 @@ void QtAudioInput::readAvailable()
     const QByteArray pcm = m_device->readAll();
     if (pcm.isEmpty())
         return;
-    m_sinceData.restart();
     Q_EMIT pcmReady(pcm);
-}
-
-void QtAudioInput::checkForStall()
-{
-    if (m_source && m_sinceData.elapsed() > m_stallTimeout)
-        fail(QStringLiteral("The audio input device stopped delivering sound."));
 }
 
 void QtAudioInput::fail(const QString &reason)
 {
-    stop();
+    // Qt 6.4 crashes when it stops or deletes a PulseAudio source whose server
+    // connection is gone, so a source that failed is let go of without either.
+    // It is a small object and this happens once per lost sound server.
+    if (m_device)
+        disconnect(m_device, nullptr, this, nullptr);
+    m_device = nullptr;
+    if (m_source) {
+        disconnect(m_source, nullptr, this, nullptr);
+        m_source->setParent(nullptr);
+        m_source = nullptr;
+    }
     Q_EMIT failed(reason);
 }
 

@@ -2,9 +2,7 @@
 
 #include "Platform/AudioInput.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
-#include <QTimer>
 
 class QAudioSource;
 class QIODevice;
@@ -12,7 +10,9 @@ class QIODevice;
 namespace sorvane {
 
 // The default input device through Qt Multimedia (PulseAudio or PipeWire's
-// PulseAudio service underneath), which converts to our format for us.
+// PulseAudio service underneath), which converts to our format for us. A source
+// that goes away is not a failure there (the stream moves to another source); a
+// lost sound server is, and Qt reports it as a stop with an error.
 class QtAudioInput final : public AudioInput {
     Q_OBJECT
 public:
@@ -23,20 +23,12 @@ public:
     Result<Done, QString> start() override;
     void stop() override;
 
-    // A device that delivers nothing for this long is taken as failed: some
-    // back ends never report a source that went away.
-    void setStallTimeout(int milliseconds) { m_stallTimeout = milliseconds; }
-
 private:
     void readAvailable();
-    void checkForStall();
     void fail(const QString &reason);
 
     QAudioSource *m_source = nullptr;
     QPointer<QIODevice> m_device;
-    QTimer m_stallCheck;
-    QElapsedTimer m_sinceData;
-    int m_stallTimeout = 3000;
 };
 
 } // namespace sorvane
