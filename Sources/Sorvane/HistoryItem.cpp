@@ -50,4 +50,18 @@ std::optional<HistoryItem> HistoryItem::fromJson(const QJsonValue &value)
     return item;
 }
 
+bool HistoryItem::isWrittenForm(const QJsonObject &object)
+{
+    const qsizetype keys = object.contains(QStringLiteral("audioFileName")) ? 6 : 5;
+    if (object.size() != keys)
+        return false;
+    const QString id = object.value(QStringLiteral("id")).toString();
+    for (QChar c : id)
+        if (c.isLower())
+            return false;
+    // "2026-01-31T09:15:00Z": 20 characters; anything longer has an offset or fractions.
+    const QString date = object.value(QStringLiteral("createdAt")).toString();
+    return date.size() == 20 && date.endsWith(QLatin1Char('Z')) && std::isfinite(object.value(QStringLiteral("duration")).toDouble());
+}
+
 } // namespace sorvane

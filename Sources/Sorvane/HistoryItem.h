@@ -32,6 +32,10 @@ struct HistoryItem {
     QJsonObject toJson() const;
     // Every key except "audioFileName" is required.
     static std::optional<HistoryItem> fromJson(const QJsonValue &value);
+    // Whether a stored object that decodes is exactly what toJson() writes for it
+    // (no other keys, upper-case identity, date in whole seconds UTC), so it can be
+    // written back as it is.
+    static bool isWrittenForm(const QJsonObject &object);
 };
 
 } // namespace sorvane

@@ -27,7 +27,7 @@ QByteArray reason(int status)
 
 } // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(QObject *parent) : QObject(parent)
+LoopbackHttpServer::LoopbackHttpServer(QObject *parent) : QObject(parent), m_server(this)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
 }

@@ -47,7 +47,7 @@ private:
     void accept();
     void serve(QTcpSocket *socket, const QByteArray &requestHead);
 
-    QTcpServer m_server;
+    QTcpServer m_server; // a child, so the server can be moved to a thread of its own
     quint16 m_port = 0;
     QHash<QString, Response> m_routes;
     mutable QMutex m_mutex;

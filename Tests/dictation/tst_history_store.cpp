@@ -101,6 +101,26 @@ private Q_SLOTS:
         QCOMPARE(again->items().at(1), item(6, now.addSecs(-120)));
     }
 
+    void recordsAreRewrittenInTheirStoredForm()
+    {
+        const QByteArray file = "[" + record(uuid(1), "2026-03-01T08:00:00Z", "plain") + ","
+            + record(uuid(2).toLower(), "2026-03-02T10:00:00+02:00", "lower-case id, offset date") + ","
+            + record(uuid(3), "2026-03-03T08:00:00.250Z", "fractions", ",\"mood\":\"sunny\"") + "]";
+        QVERIFY(writeFile(AppPaths::history(), file));
+        auto store = open();
+        QCOMPARE(store->items().size(), 3);
+        store->save();
+        const QJsonArray saved = QJsonDocument::fromJson(readFile(AppPaths::history())).array();
+        QCOMPARE(saved.size(), 3);
+        QCOMPARE(saved.at(0).toObject().value("createdAt").toString(), QStringLiteral("2026-03-03T08:00:00Z"));
+        QVERIFY(!saved.at(0).toObject().contains("mood"));
+        QCOMPARE(saved.at(1).toObject().value("id").toString(), uuid(2));
+        QCOMPARE(saved.at(1).toObject().value("createdAt").toString(), QStringLiteral("2026-03-02T08:00:00Z"));
+        QCOMPARE(saved.at(2).toObject().value("text").toString(), QStringLiteral("plain"));
+        for (qsizetype i = 0; i < saved.size(); ++i)
+            QCOMPARE(saved.at(i).toObject(), store->items().at(i).toJson());
+    }
+
     void unreadableFileIsEmptyAndKeptAside_data()
     {
         QTest::addColumn<QByteArray>("content");

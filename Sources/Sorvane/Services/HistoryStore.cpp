@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace sorvane {
 
@@ -46,14 +47,22 @@ void HistoryStore::load()
             return fail(); // one bad record fails the whole file
         items.append(std::move(*item));
     }
-    std::stable_sort(items.begin(), items.end(),
-                     [](const HistoryItem &a, const HistoryItem &b) { return a.createdAt > b.createdAt; });
-    m_items = std::move(items);
+    QList<qsizetype> order(items.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](qsizetype a, qsizetype b) { return items.at(a).createdAt > items.at(b).createdAt; });
+    m_items.reserve(items.size());
+    for (qsizetype index : std::as_const(order)) {
+        const QJsonObject stored = array.at(index).toObject();
+        m_encoded.append(HistoryItem::isWrittenForm(stored) ? stored : items.at(index).toJson());
+        m_items.append(std::move(items[index]));
+    }
 }
 
 void HistoryStore::insert(const HistoryItem &item)
 {
     m_items.prepend(item);
+    m_encoded.prepend(item.toJson());
     Q_EMIT itemsChanged();
     save();
 }
@@ -67,15 +76,19 @@ void HistoryStore::save()
             return;
         m_unreadableFileOnDisk = false;
     }
-    QJsonArray array;
-    for (const HistoryItem &item : std::as_const(m_items))
-        array.append(item.toJson());
-    (void)storedjson::writeFileAtomically(m_path, storedjson::encode(array));
+    (void)storedjson::writeFileAtomically(m_path, storedjson::encode(m_encoded));
 }
 
 void HistoryStore::deleteItem(const HistoryItem &item)
 {
-    const auto removed = m_items.removeIf([&](const HistoryItem &each) { return each.id == item.id; });
+    qsizetype removed = 0;
+    for (qsizetype i = m_items.size() - 1; i >= 0; --i) {
+        if (m_items.at(i).id == item.id) {
+            m_items.removeAt(i);
+            m_encoded.removeAt(i);
+            ++removed;
+        }
+    }
     // The name comes from the file: only a plain name inside the recordings folder
     // is ever used as a path.
     if (item.audioFileName && isSafePathComponent(*item.audioFileName))

@@ -3,6 +3,7 @@
 #include "HistoryItem.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QList>
 #include <QObject>
 #include <functional>
@@ -46,6 +47,9 @@ private:
     QString m_recordingsFolder;
     Clock m_clock;
     QList<HistoryItem> m_items;
+    // The stored form of each item, in the same order, so a save encodes only what
+    // changed since the load.
+    QJsonArray m_encoded;
     // The file on disk could not be read: it is moved aside before the first save.
     bool m_unreadableFileOnDisk = false;
 };
