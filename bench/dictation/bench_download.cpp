@@ -68,7 +68,8 @@ int main(int argc, char **argv)
     QNetworkAccessManager network;
     QList<double> ours;
     QList<double> curl;
-    for (int round = 0; round < rounds; ++round) {
+    // Round 0 warms up both (page cache, first connection) and is not counted.
+    for (int round = 0; round <= rounds; ++round) {
         FileDownload::Options options;
         options.destination = destination;
         QElapsedTimer clock;
@@ -88,7 +89,8 @@ int main(int argc, char **argv)
                          outcome.ok() ? "wrong size" : qPrintable(outcome.error().message()));
             return 1;
         }
-        ours.append(fileSize / 1e6 / seconds);
+        if (round > 0)
+            ours.append(fileSize / 1e6 / seconds);
         QFile::remove(destination);
 
         clock.restart();
@@ -100,10 +102,15 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "curl failed (%d)\n", status);
             return 1;
         }
-        curl.append(fileSize / 1e6 / curlSeconds);
+        if (round > 0)
+            curl.append(fileSize / 1e6 / curlSeconds);
         QFile::remove(destination);
     }
 
+    std::printf("rounds (Sorvane, curl):");
+    for (int i = 0; i < rounds; ++i)
+        std::printf(" (%.0f, %.0f)", ours.at(i), curl.at(i));
+    std::printf("\n");
     std::printf("download of %lld MB from 127.0.0.1, %d rounds each (aim: at least 80 %% of curl)\n",
                 fileSize / 1000000, rounds);
     std::printf("%10s %12s %12s\n", "", "median MB/s", "best MB/s");
