@@ -1,0 +1,72 @@
+// History load and insert-plus-save at growing sizes.
+#include "AppPaths.h"
+#include "Services/HistoryStore.h"
+#include "StoredJson.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+using namespace sorvane;
+
+namespace {
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+void writeHistory(const QString &path, int count)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    QJsonArray array;
+    for (int i = 0; i < count; ++i) {
+        HistoryItem item = HistoryItem::make(start.addSecs(-60 * i),
+                                             QStringLiteral("Dictation number %1: a sentence of ordinary length "
+                                                            "that someone said into the microphone.")
+                                                 .arg(i),
+                                             4.5 + i % 30, QStringLiteral("pocket"));
+        array.append(item.toJson());
+    }
+    storedjson::writeFileAtomically(path, storedjson::encode(array));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir home;
+    AppPaths::setDataHome(home.path());
+    (void)AppPaths::prepare();
+
+    std::printf("history: median of 7 runs (aim: 10 000 records load < 100 ms, insert+save < 50 ms)\n");
+    std::printf("%10s %12s %16s %14s\n", "records", "load ms", "insert+save ms", "file MB");
+    for (int count : {1000, 10000, 50000}) {
+        writeHistory(AppPaths::history(), count);
+        const double megabytes = QFileInfo(AppPaths::history()).size() / 1e6;
+        QList<double> loads;
+        QList<double> saves;
+        for (int run = 0; run < 7; ++run) {
+            QElapsedTimer clock;
+            clock.start();
+            HistoryStore store;
+            loads.append(clock.nsecsElapsed() / 1e6);
+            if (store.items().size() != count) {
+                std::fprintf(stderr, "loaded %lld of %d records\n", static_cast<long long>(store.items().size()), count);
+                return 1;
+            }
+            clock.restart();
+            store.insert(HistoryItem::make(QDateTime::currentDateTimeUtc(), QStringLiteral("new"), 3,
+                                           QStringLiteral("pocket")));
+            saves.append(clock.nsecsElapsed() / 1e6);
+            store.deleteItem(store.items().first()); // back to `count` for the next run
+        }
+        std::printf("%10d %12.1f %16.1f %14.1f\n", count, median(loads), median(saves), megabytes);
+    }
+    return 0;
+}
