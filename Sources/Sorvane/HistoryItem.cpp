@@ -2,6 +2,7 @@
 
 #include "SpeechModel.h"
 #include "StoredJson.h"
+#include "TranscriptionProgressEstimator.h"
 
 #include <cmath>
 
@@ -10,6 +11,11 @@ namespace sorvane {
 HistoryItem HistoryItem::make(QDateTime createdAt, QString text, double duration, QString modelID)
 {
     return HistoryItem{QUuid::createUuid(), std::move(createdAt), std::move(text), duration, std::move(modelID), {}};
+}
+
+QString HistoryItem::durationLabel() const
+{
+    return sorvane::durationLabel(duration);
 }
 
 QString HistoryItem::modelName() const

@@ -26,6 +26,8 @@ struct HistoryItem {
 
     // The name of the catalogue model that transcribed it, or "Local model".
     QString modelName() const;
+    // The recording's length to the nearest second, "m:ss".
+    QString durationLabel() const;
 
     // The stored form; keys "audioFileName" (only when present), "createdAt",
     // "duration", "id", "modelID", "text".

@@ -183,6 +183,13 @@ private Q_SLOTS:
         QCOMPARE(item(1, now, 1, modelID).modelName(), name);
     }
 
+    void durationLabelRoundsToTheNearestSecond()
+    {
+        QCOMPARE(item(1, now, 59.5).durationLabel(), QStringLiteral("1:00"));
+        QCOMPARE(item(1, now, 0.4).durationLabel(), QStringLiteral("0:00"));
+        QCOMPARE(item(1, now, 3725).durationLabel(), QStringLiteral("62:05"));
+    }
+
     void minutesThisWeek_data()
     {
         QTest::addColumn<QList<double>>("durations");
