@@ -1,0 +1,145 @@
+#include "AgentConversation.h"
+
+#include "StoredJson.h"
+
+#include <QJsonArray>
+
+namespace sorvane {
+
+using storedjson::ObjectReader;
+
+namespace {
+
+constexpr TextTable<AgentMessageRole, 2> roles{{
+    {AgentMessageRole::User, "user"}, {AgentMessageRole::Assistant, "assistant"}}};
+constexpr TextTable<AgentAttachmentKind, 2> attachmentKinds{{
+    {AgentAttachmentKind::SelectedText, "selectedText"}, {AgentAttachmentKind::Screenshot, "screenshot"}}};
+
+// Reads an array of records; one bad record fails the array and the record holding it.
+template <typename Record>
+QList<Record> records(ObjectReader &reader, const QString &key)
+{
+    QList<Record> list;
+    for (const QJsonValue &item : reader.array(key)) {
+        auto record = Record::fromJson(item);
+        if (!record) {
+            reader.fail(key);
+            return {};
+        }
+        list.append(*record);
+    }
+    return list;
+}
+
+template <typename Record>
+QJsonArray jsonArray(const QList<Record> &list)
+{
+    QJsonArray array;
+    for (const Record &record : list)
+        array.append(record.toJson());
+    return array;
+}
+
+} // namespace
+
+QString toText(AgentMessageRole role) { return toTextTable(roles, role); }
+QString toText(AgentAttachmentKind kind) { return toTextTable(attachmentKinds, kind); }
+
+template <> std::optional<AgentMessageRole> fromText<AgentMessageRole>(const QString &text)
+{
+    return fromTextTable<AgentMessageRole>(roles, text);
+}
+
+template <> std::optional<AgentAttachmentKind> fromText<AgentAttachmentKind>(const QString &text)
+{
+    return fromTextTable<AgentAttachmentKind>(attachmentKinds, text);
+}
+
+template <> QList<AgentMessageRole> allCases<AgentMessageRole>() { return casesOfTable<AgentMessageRole>(roles); }
+
+template <> QList<AgentAttachmentKind> allCases<AgentAttachmentKind>()
+{
+    return casesOfTable<AgentAttachmentKind>(attachmentKinds);
+}
+
+QJsonObject AgentContextAttachment::toJson() const
+{
+    QJsonObject object{{QStringLiteral("id"), storedjson::uuidText(id)},
+                       {QStringLiteral("kind"), toText(kind)},
+                       {QStringLiteral("displayName"), displayName},
+                       {QStringLiteral("createdAt"), storedjson::dateText(createdAt)}};
+    if (text)
+        object.insert(QStringLiteral("text"), *text);
+    if (filePath)
+        object.insert(QStringLiteral("filePath"), *filePath);
+    return object;
+}
+
+std::optional<AgentContextAttachment> AgentContextAttachment::fromJson(const QJsonValue &value)
+{
+    ObjectReader reader(value);
+    AgentContextAttachment attachment;
+    attachment.id = reader.uuid(QStringLiteral("id"));
+    attachment.kind = reader.enumeration<AgentAttachmentKind>(QStringLiteral("kind"), fromText<AgentAttachmentKind>);
+    attachment.displayName = reader.string(QStringLiteral("displayName"));
+    attachment.text = reader.optionalString(QStringLiteral("text"));
+    attachment.filePath = reader.optionalString(QStringLiteral("filePath"));
+    attachment.createdAt = reader.date(QStringLiteral("createdAt"));
+    if (!reader.ok())
+        return std::nullopt;
+    return attachment;
+}
+
+QJsonObject AgentMessage::toJson() const
+{
+    return {{QStringLiteral("id"), storedjson::uuidText(id)},
+            {QStringLiteral("role"), toText(role)},
+            {QStringLiteral("text"), text},
+            {QStringLiteral("createdAt"), storedjson::dateText(createdAt)},
+            {QStringLiteral("attachments"), jsonArray(attachments)}};
+}
+
+std::optional<AgentMessage> AgentMessage::fromJson(const QJsonValue &value)
+{
+    ObjectReader reader(value);
+    AgentMessage message;
+    message.id = reader.uuid(QStringLiteral("id"));
+    message.role = reader.enumeration<AgentMessageRole>(QStringLiteral("role"), fromText<AgentMessageRole>);
+    message.text = reader.string(QStringLiteral("text"));
+    message.createdAt = reader.date(QStringLiteral("createdAt"));
+    message.attachments = records<AgentContextAttachment>(reader, QStringLiteral("attachments"));
+    if (!reader.ok())
+        return std::nullopt;
+    return message;
+}
+
+QJsonObject AgentConversation::toJson() const
+{
+    QJsonObject object{{QStringLiteral("id"), storedjson::uuidText(id)},
+                       {QStringLiteral("title"), title},
+                       {QStringLiteral("createdAt"), storedjson::dateText(createdAt)},
+                       {QStringLiteral("updatedAt"), storedjson::dateText(updatedAt)},
+                       {QStringLiteral("targetApplicationName"), targetApplicationName},
+                       {QStringLiteral("messages"), jsonArray(messages)}};
+    if (lastPastedText)
+        object.insert(QStringLiteral("lastPastedText"), *lastPastedText);
+    return object;
+}
+
+std::optional<AgentConversation> AgentConversation::fromJson(const QJsonValue &value)
+{
+    ObjectReader reader(value);
+    AgentConversation conversation;
+    conversation.id = reader.uuid(QStringLiteral("id"));
+    conversation.title = reader.string(QStringLiteral("title"));
+    conversation.createdAt = reader.date(QStringLiteral("createdAt"));
+    conversation.updatedAt = reader.date(QStringLiteral("updatedAt"));
+    conversation.targetApplicationName = reader.string(QStringLiteral("targetApplicationName"));
+    conversation.messages = records<AgentMessage>(reader, QStringLiteral("messages"));
+    conversation.lastPastedText = reader.optionalString(QStringLiteral("lastPastedText"));
+    if (!reader.ok())
+        return std::nullopt;
+    return conversation;
+}
+
+} // namespace sorvane

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "TextEnum.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+#include <QUuid>
+#include <optional>
+
+namespace sorvane {
+
+// Text values "user" and "assistant".
+enum class AgentMessageRole { User, Assistant };
+// Text values "selectedText" and "screenshot".
+enum class AgentAttachmentKind { SelectedText, Screenshot };
+
+QString toText(AgentMessageRole role);
+QString toText(AgentAttachmentKind kind);
+template <> std::optional<AgentMessageRole> fromText<AgentMessageRole>(const QString &text);
+template <> std::optional<AgentAttachmentKind> fromText<AgentAttachmentKind>(const QString &text);
+template <> QList<AgentMessageRole> allCases<AgentMessageRole>();
+template <> QList<AgentAttachmentKind> allCases<AgentAttachmentKind>();
+
+// The JSON forms below are shared by the conversations file and the runtime protocol:
+// keys are the field names, absent optionals are left out, ids are upper-case UUIDs and
+// dates whole-second UTC ISO-8601 text. Decoding fails on a missing required key, a
+// value of the wrong type or an unknown enumeration text.
+
+// One piece of context sent with an instruction.
+struct AgentContextAttachment {
+    QUuid id;
+    AgentAttachmentKind kind = AgentAttachmentKind::SelectedText;
+    QString displayName;
+    std::optional<QString> text;     // selected-text attachments
+    std::optional<QString> filePath; // screenshot attachments: absolute path of the PNG file,
+                                     // to be used only under the attachments folder
+    QDateTime createdAt;
+
+    friend bool operator==(const AgentContextAttachment &, const AgentContextAttachment &) = default;
+
+    QJsonObject toJson() const;
+    static std::optional<AgentContextAttachment> fromJson(const QJsonValue &value);
+};
+
+// One turn of a conversation; an assistant turn carries no attachments.
+struct AgentMessage {
+    QUuid id;
+    AgentMessageRole role = AgentMessageRole::User;
+    QString text;
+    QDateTime createdAt;
+    QList<AgentContextAttachment> attachments;
+
+    friend bool operator==(const AgentMessage &, const AgentMessage &) = default;
+
+    QJsonObject toJson() const;
+    static std::optional<AgentMessage> fromJson(const QJsonValue &value);
+};
+
+struct AgentConversation {
+    QUuid id; // also names the conversation's attachment folder
+    QString title;
+    QDateTime createdAt;
+    QDateTime updatedAt;
+    QString targetApplicationName;
+    QList<AgentMessage> messages; // oldest first
+    std::optional<QString> lastPastedText;
+
+    friend bool operator==(const AgentConversation &, const AgentConversation &) = default;
+
+    QJsonObject toJson() const;
+    static std::optional<AgentConversation> fromJson(const QJsonValue &value);
+};
+
+} // namespace sorvane
+
+Q_DECLARE_METATYPE(sorvane::AgentContextAttachment)
+Q_DECLARE_METATYPE(sorvane::AgentMessage)
+Q_DECLARE_METATYPE(sorvane::AgentConversation)

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "AgentWritingProvider.h"
+#include "TextEnum.h"
+
+namespace sorvane {
+
+// How hard a cloud model should think. Text values, in order: "automatic", "none",
+// "minimal", "low", "medium", "high", "xhigh", "max". The "none" case is NoEffort
+// because Xlib defines None as a macro.
+enum class AgentReasoningEffort { Automatic, NoEffort, Minimal, Low, Medium, High, XHigh, Max };
+
+QString toText(AgentReasoningEffort effort);
+template <> std::optional<AgentReasoningEffort> fromText<AgentReasoningEffort>(const QString &text);
+template <> QList<AgentReasoningEffort> allCases<AgentReasoningEffort>();
+
+// The help text of an effort; only "automatic" depends on the provider.
+QString detail(AgentReasoningEffort effort, AgentWritingProvider provider);
+
+} // namespace sorvane

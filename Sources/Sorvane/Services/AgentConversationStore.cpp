@@ -1,0 +1,197 @@
+#include "AgentConversationStore.h"
+
+#include "AppPaths.h"
+#include "SafePath.h"
+#include "StoredJson.h"
+#include "UserPerceivedText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <algorithm>
+
+namespace sorvane {
+
+namespace {
+constexpr int titleLength = 72;
+}
+
+AgentConversationStore::AgentConversationStore(QObject *parent)
+    : AgentConversationStore(AppPaths::agentConversations(), AppPaths::agentAttachments(), parent)
+{
+}
+
+AgentConversationStore::AgentConversationStore(QString filePath, QString attachmentsRoot, QObject *parent)
+    : QObject(parent)
+    , m_filePath(std::move(filePath))
+    , m_attachmentsRoot(std::move(attachmentsRoot))
+    , m_now([] { return QDateTime::currentDateTimeUtc(); })
+{
+    (void)AppPaths::prepare(); // a failure leaves the store empty, never stops the program
+    QDir().mkpath(m_attachmentsRoot);
+    load();
+}
+
+void AgentConversationStore::setClock(Clock clock)
+{
+    m_now = std::move(clock);
+}
+
+std::optional<AgentConversation> AgentConversationStore::conversation(const QUuid &id) const
+{
+    for (const AgentConversation &conversation : m_conversations)
+        if (conversation.id == id)
+            return conversation;
+    return std::nullopt;
+}
+
+QString AgentConversationStore::titleFor(const QString &firstMessage)
+{
+    const QString title = userPerceivedPrefix(firstMessage.trimmed(), titleLength);
+    return title.isEmpty() ? QStringLiteral("New conversation") : title;
+}
+
+AgentMessage AgentConversationStore::newMessage(AgentMessageRole role, const QString &text,
+                                                const QList<AgentContextAttachment> &attachments) const
+{
+    return {QUuid::createUuid(), role, text, m_now(), attachments};
+}
+
+QUuid AgentConversationStore::createConversation(const QUuid &id, const QString &firstMessage,
+                                                 const QList<AgentContextAttachment> &attachments,
+                                                 const QString &targetApplicationName)
+{
+    const QDateTime now = m_now();
+    AgentConversation conversation;
+    conversation.id = id;
+    conversation.title = titleFor(firstMessage);
+    conversation.createdAt = now;
+    conversation.updatedAt = now;
+    conversation.targetApplicationName = targetApplicationName;
+    conversation.messages = {{QUuid::createUuid(), AgentMessageRole::User, firstMessage, now, attachments}};
+    m_conversations.prepend(conversation);
+    Q_EMIT conversationsChanged();
+    save();
+    return id;
+}
+
+void AgentConversationStore::changeConversation(const QUuid &id,
+                                                const std::function<void(AgentConversation &)> &change)
+{
+    const auto found = std::find_if(m_conversations.begin(), m_conversations.end(),
+                                    [&](const AgentConversation &conversation) { return conversation.id == id; });
+    if (found == m_conversations.end())
+        return;
+    change(*found);
+    found->updatedAt = m_now();
+    sortNewestFirst();
+    Q_EMIT conversationsChanged();
+    save();
+}
+
+void AgentConversationStore::addUserMessage(const QString &text, const QList<AgentContextAttachment> &attachments,
+                                            const QUuid &conversationID)
+{
+    changeConversation(conversationID, [&](AgentConversation &conversation) {
+        conversation.messages.append(newMessage(AgentMessageRole::User, text, attachments));
+    });
+}
+
+void AgentConversationStore::addAssistantMessage(const QString &text, const QUuid &conversationID)
+{
+    changeConversation(conversationID, [&](AgentConversation &conversation) {
+        conversation.messages.append(newMessage(AgentMessageRole::Assistant, text, {}));
+    });
+}
+
+void AgentConversationStore::setLastPastedText(const std::optional<QString> &text, const QUuid &conversationID)
+{
+    changeConversation(conversationID, [&](AgentConversation &conversation) { conversation.lastPastedText = text; });
+}
+
+void AgentConversationStore::deleteConversation(const QUuid &id)
+{
+    const qsizetype removed = m_conversations.removeIf(
+        [&](const AgentConversation &conversation) { return conversation.id == id; });
+    if (removed > 0)
+        Q_EMIT conversationsChanged();
+
+    const QString folder = attachmentFolder(id);
+    const QFileInfo info(folder);
+    if (info.isSymLink() || (info.exists() && !info.isDir())) {
+        // Only the link itself goes, never what it points to.
+        QFile::remove(folder);
+    } else if (info.isDir()) {
+        // Links inside are removed as links, not followed.
+        QDir(folder).removeRecursively();
+    }
+    save();
+}
+
+QString AgentConversationStore::attachmentFolder(const QUuid &conversationID) const
+{
+    return m_attachmentsRoot + QLatin1Char('/') + storedjson::uuidText(conversationID);
+}
+
+std::optional<QString> AgentConversationStore::attachmentFile(const AgentContextAttachment &attachment) const
+{
+    if (!attachment.filePath || !isPathInside(*attachment.filePath, m_attachmentsRoot))
+        return std::nullopt;
+    return attachment.filePath;
+}
+
+void AgentConversationStore::sortNewestFirst()
+{
+    std::stable_sort(m_conversations.begin(), m_conversations.end(),
+                     [](const AgentConversation &a, const AgentConversation &b) { return a.updatedAt > b.updatedAt; });
+}
+
+void AgentConversationStore::load()
+{
+    if (!QFileInfo::exists(m_filePath))
+        return;
+    QFile file(m_filePath);
+    const auto document = file.open(QIODevice::ReadOnly) ? storedjson::parseDocument(file.readAll()) : std::nullopt;
+    QList<AgentConversation> loaded;
+    bool readable = document && document->isArray();
+    if (readable) {
+        for (const QJsonValue &item : document->array()) {
+            auto conversation = AgentConversation::fromJson(item);
+            if (!conversation) {
+                readable = false;
+                break;
+            }
+            loaded.append(*conversation);
+        }
+    }
+    if (!readable) {
+        m_fileNeedsSettingAside = true;
+        return;
+    }
+    m_conversations = loaded;
+    sortNewestFirst();
+    Q_EMIT conversationsChanged();
+}
+
+void AgentConversationStore::save()
+{
+    if (m_fileNeedsSettingAside) {
+        const auto aside = storedjson::moveAside(m_filePath);
+        if (!aside && QFileInfo::exists(m_filePath)) {
+            // Keep the unreadable file rather than replace it; the next change tries again.
+            qWarning("Could not move the unreadable conversations file %s aside; not saving",
+                     qPrintable(m_filePath));
+            return;
+        }
+        if (aside)
+            qWarning("Moved the unreadable conversations file to %s", qPrintable(*aside));
+        m_fileNeedsSettingAside = false;
+    }
+    QJsonArray array;
+    for (const AgentConversation &conversation : m_conversations)
+        array.append(conversation.toJson());
+    storedjson::writeFileAtomically(m_filePath, storedjson::encode(array));
+}
+
+} // namespace sorvane

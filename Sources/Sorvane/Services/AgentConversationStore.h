@@ -1,0 +1,79 @@
+#pragma once
+
+#include "AgentConversation.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+#include <functional>
+#include <optional>
+
+namespace sorvane {
+
+// Every Command conversation, newest change first, kept in one JSON file; and the
+// folder under which each conversation keeps its attachment files
+// (<attachments root>/<conversation id>). Main thread only. Every change is written at
+// once; write failures are dropped and memory keeps the change.
+class AgentConversationStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<sorvane::AgentConversation> conversations READ conversations NOTIFY conversationsChanged)
+
+public:
+    // The locations of AppPaths.
+    explicit AgentConversationStore(QObject *parent = nullptr);
+    AgentConversationStore(QString filePath, QString attachmentsRoot, QObject *parent = nullptr);
+
+    const QList<AgentConversation> &conversations() const { return m_conversations; }
+    std::optional<AgentConversation> conversation(const QUuid &id) const;
+
+    // Starts a conversation under an id the caller chose (it also names the attachment
+    // folder) with the message as its first user turn, and puts it first.
+    QUuid createConversation(const QUuid &id, const QString &firstMessage,
+                             const QList<AgentContextAttachment> &attachments,
+                             const QString &targetApplicationName);
+    // These three do nothing for an id that is not stored; otherwise the conversation
+    // moves to the front.
+    void addUserMessage(const QString &text, const QList<AgentContextAttachment> &attachments,
+                        const QUuid &conversationID);
+    void addAssistantMessage(const QString &text, const QUuid &conversationID);
+    void setLastPastedText(const std::optional<QString> &text, const QUuid &conversationID);
+    // Removes the conversation and its attachment folder, and writes the file (also
+    // when no conversation had that id).
+    void deleteConversation(const QUuid &id);
+
+    const QString &filePath() const { return m_filePath; }
+    const QString &attachmentsRoot() const { return m_attachmentsRoot; }
+    QString attachmentFolder(const QUuid &conversationID) const;
+    // The attachment's file when it lies under the attachments folder; a stored path
+    // that points anywhere else is never read or deleted.
+    std::optional<QString> attachmentFile(const AgentContextAttachment &attachment) const;
+
+    // The title of a conversation started with this instruction.
+    static QString titleFor(const QString &firstMessage);
+
+    // The source of "now"; tests replace it to control the order of changes.
+    using Clock = std::function<QDateTime()>;
+    void setClock(Clock clock);
+
+Q_SIGNALS:
+    void conversationsChanged();
+
+private:
+    void load();
+    void save();
+    void sortNewestFirst();
+    void changeConversation(const QUuid &id, const std::function<void(AgentConversation &)> &change);
+    AgentMessage newMessage(AgentMessageRole role, const QString &text,
+                            const QList<AgentContextAttachment> &attachments) const;
+
+    QString m_filePath;
+    QString m_attachmentsRoot;
+    QList<AgentConversation> m_conversations;
+    Clock m_now;
+    // The file held something that could not be read; it is moved aside before the
+    // first write so that nothing it held is lost.
+    bool m_fileNeedsSettingAside = false;
+};
+
+} // namespace sorvane
