@@ -1,0 +1,226 @@
+#include "AgentRuntimeProtocol.h"
+
+#include "StoredJson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace sorvane {
+
+using storedjson::ObjectReader;
+
+namespace {
+
+constexpr TextTable<AgentProtocolCommand, 7> commands{{
+    {AgentProtocolCommand::Run, "run"},
+    {AgentProtocolCommand::Continue, "continue"},
+    {AgentProtocolCommand::Cancel, "cancel"},
+    {AgentProtocolCommand::List, "list"},
+    {AgentProtocolCommand::Load, "load"},
+    {AgentProtocolCommand::Delete, "delete"},
+    {AgentProtocolCommand::Shutdown, "shutdown"},
+}};
+
+constexpr TextTable<AgentProtocolEventKind, 6> eventKinds{{
+    {AgentProtocolEventKind::Phase, "phase"},
+    {AgentProtocolEventKind::Delta, "delta"},
+    {AgentProtocolEventKind::Completed, "completed"},
+    {AgentProtocolEventKind::Warning, "warning"},
+    {AgentProtocolEventKind::Error, "error"},
+    {AgentProtocolEventKind::Conversations, "conversations"},
+}};
+
+template <typename Record>
+std::optional<QList<Record>> records(ObjectReader &reader, const QString &key)
+{
+    const auto array = reader.optionalArray(key);
+    if (!array)
+        return std::nullopt;
+    QList<Record> list;
+    for (const QJsonValue &item : *array) {
+        auto record = Record::fromJson(item);
+        if (!record) {
+            reader.fail(key);
+            return std::nullopt;
+        }
+        list.append(*record);
+    }
+    return list;
+}
+
+template <typename Record>
+QJsonArray jsonArray(const QList<Record> &list)
+{
+    QJsonArray array;
+    for (const Record &record : list)
+        array.append(record.toJson());
+    return array;
+}
+
+// The compact JSON text of any value (QJsonDocument only writes objects and arrays).
+QByteArray jsonText(const QJsonValue &value)
+{
+    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+} // namespace
+
+QString toText(AgentProtocolCommand command) { return toTextTable(commands, command); }
+QString toText(AgentProtocolEventKind kind) { return toTextTable(eventKinds, kind); }
+
+template <> std::optional<AgentProtocolCommand> fromText<AgentProtocolCommand>(const QString &text)
+{
+    return fromTextTable<AgentProtocolCommand>(commands, text);
+}
+
+template <> std::optional<AgentProtocolEventKind> fromText<AgentProtocolEventKind>(const QString &text)
+{
+    return fromTextTable<AgentProtocolEventKind>(eventKinds, text);
+}
+
+template <> QList<AgentProtocolCommand> allCases<AgentProtocolCommand>()
+{
+    return casesOfTable<AgentProtocolCommand>(commands);
+}
+
+template <> QList<AgentProtocolEventKind> allCases<AgentProtocolEventKind>()
+{
+    return casesOfTable<AgentProtocolEventKind>(eventKinds);
+}
+
+namespace {
+
+// The request's keys and values in field order; absent optionals are not listed.
+QList<std::pair<QString, QJsonValue>> requestFields(const AgentRuntimeRequest &r)
+{
+    QList<std::pair<QString, QJsonValue>> fields;
+    const auto add = [&](const char *key, const QJsonValue &value) { fields.append({QLatin1String(key), value}); };
+    const auto addText = [&](const char *key, const std::optional<QString> &value) {
+        if (value)
+            add(key, *value);
+    };
+    add("version", r.version);
+    add("requestID", storedjson::uuidText(r.requestID));
+    add("command", toText(r.command));
+    if (r.conversationID)
+        add("conversationID", storedjson::uuidText(*r.conversationID));
+    if (r.model)
+        add("model", r.model->toJson());
+    addText("instruction", r.instruction);
+    addText("trustedInstructions", r.trustedInstructions);
+    add("attachments", jsonArray(r.attachments));
+    addText("modelPath", r.modelPath);
+    addText("projectorPath", r.projectorPath);
+    addText("llamaServerPath", r.llamaServerPath);
+    addText("appleBridgePath", r.appleBridgePath);
+    addText("sessionPath", r.sessionPath);
+    addText("cloudAPIKey", r.cloudAPIKey);
+    addText("personalContext", r.personalContext);
+    if (r.reasoningEffort)
+        add("reasoningEffort", toText(*r.reasoningEffort));
+    if (r.ephemeralSession)
+        add("ephemeralSession", *r.ephemeralSession);
+    return fields;
+}
+
+} // namespace
+
+QJsonObject AgentRuntimeRequest::toJson() const
+{
+    QJsonObject object;
+    for (const auto &[key, value] : requestFields(*this))
+        object.insert(key, value);
+    return object;
+}
+
+QByteArray AgentRuntimeRequest::encodedLine() const
+{
+    // Written by hand so that the keys keep their field order (QJsonObject sorts them).
+    QByteArray line = "{";
+    bool first = true;
+    for (const auto &[key, value] : requestFields(*this)) {
+        if (!first)
+            line += ',';
+        first = false;
+        line += jsonText(key) + ':' + jsonText(value);
+    }
+    line += "}\n";
+    return line;
+}
+
+std::optional<AgentRuntimeRequest> AgentRuntimeRequest::fromJson(const QJsonValue &value)
+{
+    ObjectReader reader(value);
+    AgentRuntimeRequest r;
+    r.version = int(reader.integer(QStringLiteral("version")));
+    r.requestID = reader.uuid(QStringLiteral("requestID"));
+    r.command = reader.enumeration<AgentProtocolCommand>(QStringLiteral("command"), fromText<AgentProtocolCommand>);
+    r.conversationID = reader.optionalUuid(QStringLiteral("conversationID"));
+    if (const auto model = reader.optionalObject(QStringLiteral("model"))) {
+        r.model = AgentModelDescriptor::fromJson(*model);
+        if (!r.model)
+            reader.fail(QStringLiteral("model"));
+    }
+    r.instruction = reader.optionalString(QStringLiteral("instruction"));
+    r.trustedInstructions = reader.optionalString(QStringLiteral("trustedInstructions"));
+    if (!reader.has(QStringLiteral("attachments")))
+        reader.fail(QStringLiteral("attachments"));
+    r.attachments = records<AgentContextAttachment>(reader, QStringLiteral("attachments")).value_or(QList<AgentContextAttachment>());
+    r.modelPath = reader.optionalString(QStringLiteral("modelPath"));
+    r.projectorPath = reader.optionalString(QStringLiteral("projectorPath"));
+    r.llamaServerPath = reader.optionalString(QStringLiteral("llamaServerPath"));
+    r.appleBridgePath = reader.optionalString(QStringLiteral("appleBridgePath"));
+    r.sessionPath = reader.optionalString(QStringLiteral("sessionPath"));
+    r.cloudAPIKey = reader.optionalString(QStringLiteral("cloudAPIKey"));
+    r.personalContext = reader.optionalString(QStringLiteral("personalContext"));
+    r.reasoningEffort =
+        reader.optionalEnumeration<AgentReasoningEffort>(QStringLiteral("reasoningEffort"), fromText<AgentReasoningEffort>);
+    r.ephemeralSession = reader.optionalBoolean(QStringLiteral("ephemeralSession"));
+    if (!reader.ok())
+        return std::nullopt;
+    return r;
+}
+
+QJsonObject AgentRuntimeEvent::toJson() const
+{
+    QJsonObject object{{QStringLiteral("version"), version}, {QStringLiteral("kind"), toText(kind)}};
+    if (requestID)
+        object.insert(QStringLiteral("requestID"), storedjson::uuidText(*requestID));
+    if (phase)
+        object.insert(QStringLiteral("phase"), toText(*phase));
+    if (text)
+        object.insert(QStringLiteral("text"), *text);
+    if (code)
+        object.insert(QStringLiteral("code"), *code);
+    if (conversations)
+        object.insert(QStringLiteral("conversations"), jsonArray(*conversations));
+    return object;
+}
+
+std::optional<AgentRuntimeEvent> AgentRuntimeEvent::fromJson(const QJsonValue &value)
+{
+    ObjectReader reader(value);
+    AgentRuntimeEvent event;
+    event.version = int(reader.integer(QStringLiteral("version")));
+    event.requestID = reader.optionalUuid(QStringLiteral("requestID"));
+    event.kind = reader.enumeration<AgentProtocolEventKind>(QStringLiteral("kind"), fromText<AgentProtocolEventKind>);
+    event.phase = reader.optionalEnumeration<AgentPhase>(QStringLiteral("phase"), fromText<AgentPhase>);
+    event.text = reader.optionalString(QStringLiteral("text"));
+    event.code = reader.optionalString(QStringLiteral("code"));
+    event.conversations = records<AgentConversation>(reader, QStringLiteral("conversations"));
+    if (!reader.ok())
+        return std::nullopt;
+    return event;
+}
+
+std::optional<AgentRuntimeEvent> AgentRuntimeEvent::decodedLine(const QByteArray &line)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return fromJson(document.object());
+}
+
+} // namespace sorvane
