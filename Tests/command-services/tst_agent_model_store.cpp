@@ -237,8 +237,10 @@ private Q_SLOTS:
             QCOMPARE(result.error().message(), message);
         else
             QCOMPARE(result.error().kind(), AgentModelStoreError::Kind::Download);
-        if (kind == QLatin1String("corrupt") || kind == QLatin1String("upper"))
+        if (kind == QLatin1String("corrupt") || kind == QLatin1String("upper")) {
             QCOMPARE(result.error().kind(), AgentModelStoreError::Kind::IntegrityCheckFailed);
+            QCOMPARE(result.error().runtimeError(), std::optional(AgentRuntimeError::modelImportFailed(message)));
+        }
 
         // Idle again; the verified first file stays for the next attempt, and nothing
         // else (no temporary file) is left in the folder.

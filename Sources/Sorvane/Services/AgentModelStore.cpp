@@ -27,7 +27,7 @@ QString AgentModelStoreError::message() const
     case Kind::Download:
         return m_download ? m_download->message() : QString();
     case Kind::IntegrityCheckFailed:
-        return QStringLiteral("The downloaded ") + m_detail + QStringLiteral(" failed its integrity check.");
+        return m_runtime ? m_runtime->message() : QString();
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AgentModelDescriptor.h"
+#include "AgentRuntimeError.h"
 #include "Result.h"
 #include "Services/FileDownload.h"
 
@@ -22,21 +23,27 @@ public:
         UnsafeName,           // the model id or a file name is not one plain path component
         FileSystem,           // a folder or file could not be created, read, moved or removed
         Download,             // the transfer failed
-        IntegrityCheckFailed, // the file that arrived does not have the expected SHA-256
+        IntegrityCheckFailed, // the file that arrived does not have the expected SHA-256 (a Command
+                              // error: AgentRuntimeError::modelImportFailed)
     };
 
     static AgentModelStoreError unsafeName(QString modelID) { return {Kind::UnsafeName, std::move(modelID), {}}; }
     static AgentModelStoreError fileSystem(QString detail) { return {Kind::FileSystem, std::move(detail), {}}; }
     static AgentModelStoreError download(DownloadError error) { return {Kind::Download, {}, std::move(error)}; }
-    static AgentModelStoreError integrityCheckFailed(QString fileName)
+    static AgentModelStoreError integrityCheckFailed(const QString &fileName)
     {
-        return {Kind::IntegrityCheckFailed, std::move(fileName), {}};
+        AgentModelStoreError error(Kind::IntegrityCheckFailed, fileName, {});
+        error.m_runtime = AgentRuntimeError::modelImportFailed(QStringLiteral("The downloaded ") + fileName
+                                                               + QStringLiteral(" failed its integrity check."));
+        return error;
     }
 
     Kind kind() const { return m_kind; }
     // The model id, the file name or the file system's message, by kind.
     const QString &detail() const { return m_detail; }
     const std::optional<DownloadError> &downloadError() const { return m_download; }
+    // The Command error of an integrity failure.
+    const std::optional<AgentRuntimeError> &runtimeError() const { return m_runtime; }
     QString message() const;
 
     friend bool operator==(const AgentModelStoreError &, const AgentModelStoreError &) = default;
@@ -47,6 +54,7 @@ private:
     Kind m_kind;
     QString m_detail;
     std::optional<DownloadError> m_download;
+    std::optional<AgentRuntimeError> m_runtime;
 };
 
 // The writing models: which descriptor an id names (the catalogue first, then the user's
