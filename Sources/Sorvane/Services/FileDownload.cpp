@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QScopeGuard>
 
 namespace sorvane {
 
@@ -83,6 +84,9 @@ QCoro::Task<Result<DownloadedFile, DownloadError>> downloadFile(QUrl url, QStrin
                          if (progress && !failure)
                              progress(bytesReceived, bytesTotal);
                      });
+
+    // The handlers above refer to this frame: they go before anything they use.
+    const auto detach = qScopeGuard([&reply] { reply->disconnect(); });
 
     if (!reply->isFinished())
         co_await qCoro(reply.get(), &QNetworkReply::finished);
