@@ -69,12 +69,13 @@ class AgentModelStoreTest : public QObject {
     std::unique_ptr<LoopbackHttpServer> m_server;
 
     // Serves `body` at `path`, paced in several chunks.
-    QUrl serve(const QString &path, const QByteArray &body, LoopbackHttpServer::Route route = {})
+    QUrl serve(const QString &path, const QByteArray &body, LoopbackHttpServer::Response response = {})
     {
-        route.body = body;
-        if (route.chunkSize == 0)
-            route.chunkSize = std::max<int>(1, int(body.size() / 8));
-        m_server->routes.insert(path, route);
+        response.body = body;
+        response.chunkSize = std::max<qint64>(1, body.size() / 8);
+        if (response.chunkDelay == 0)
+            response.chunkDelay = 2;
+        m_server->route(path, response);
         return m_server->url(path);
     }
 
@@ -86,7 +87,7 @@ private Q_SLOTS:
         m_home = std::make_unique<QTemporaryDir>();
         AppPaths::setDataHome(m_home->path());
         m_server = std::make_unique<LoopbackHttpServer>();
-        QVERIFY(m_server->isListening());
+        QVERIFY(m_server->listen());
     }
 
     void lookupAndAvailability()
@@ -124,8 +125,8 @@ private Q_SLOTS:
         const QByteArray second = bytesOf('b', 1000);
         // Slow enough for several progress reports (the network layer sends at most
         // about ten a second).
-        LoopbackHttpServer::Route slow;
-        slow.pauseMs = 60;
+        LoopbackHttpServer::Response slow;
+        slow.chunkDelay = 60;
         const auto model = localModel(QStringLiteral("two-files"),
                                       {artifactFor("weights.gguf", first, serve("/weights", first)),
                                        artifactFor("mmproj.gguf", second, serve("/mmproj", second, slow),
@@ -150,8 +151,8 @@ private Q_SLOTS:
         const auto result = awaitTask(std::move(task));
         QVERIFY2(result, qPrintable(result ? QString() : result.error().message()));
 
-        QCOMPARE(m_server->requests.value("/weights"), 0);
-        QCOMPARE(m_server->requests.value("/mmproj"), 1);
+        QCOMPARE(m_server->requestCount("/weights"), 0);
+        QCOMPARE(m_server->requestCount("/mmproj"), 1);
         QCOMPARE(readFile(filePath(model, "mmproj.gguf")), second);
         QCOMPARE(store.revision(), 1);
         QCOMPARE(revision.count(), 1);
@@ -184,7 +185,7 @@ private Q_SLOTS:
         QVERIFY(awaitTask(store.download(AgentModelDescriptor::catalog().first())));
         QCOMPARE(active.count(), 0);
         QCOMPARE(store.revision(), 0);
-        QCOMPARE(m_server->requests.value("/c"), 0);
+        QCOMPARE(m_server->requestCount("/c"), 0);
     }
 
     void failuresLeaveNothingBehind_data()
@@ -193,10 +194,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("wrong bytes") << "corrupt" << "The downloaded second.gguf failed its integrity check.";
         QTest::newRow("digest in upper case") << "upper" << "The downloaded second.gguf failed its integrity check.";
-        QTest::newRow("HTTP 404") << "404" << "The download failed: the server answered with status 404.";
-        QTest::newRow("HTTP 500") << "500" << "The download failed: the server answered with status 500.";
+        QTest::newRow("HTTP 404") << "404" << "The server answered the download with HTTP status 404.";
+        QTest::newRow("HTTP 500") << "500" << "The server answered the download with HTTP status 500.";
         QTest::newRow("body cut short") << "short" << QString();
-        QTest::newRow("stalled") << "stall" << "The download stalled and was stopped.";
+        QTest::newRow("stalled") << "stall" << "The download stalled and timed out.";
         QTest::newRow("nobody listening") << "refused" << QString();
     }
 
@@ -208,7 +209,7 @@ private Q_SLOTS:
         const QByteArray first = bytesOf('f', 2000);
         const QByteArray second = bytesOf('s', 4000);
         auto secondArtifact = artifactFor("second.gguf", second, m_server->url("/second"));
-        LoopbackHttpServer::Route route;
+        LoopbackHttpServer::Response route;
         QByteArray served = second;
         if (kind == QLatin1String("corrupt"))
             served[100] = char(served[100] ^ 1);
@@ -217,9 +218,9 @@ private Q_SLOTS:
         else if (kind == QLatin1String("404") || kind == QLatin1String("500"))
             route.status = kind.toInt();
         else if (kind == QLatin1String("short"))
-            route.bytesToSend = 1500;
+            route.announcedLength = second.size() + 1000;
         else if (kind == QLatin1String("stall"))
-            route.stallAfterFirstChunk = true;
+            route.stallAfter = 500;
         else if (kind == QLatin1String("refused")) {
             QTcpServer closed;
             QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
@@ -264,7 +265,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(filePath(model, "d.gguf"), weights.left(1000)));
         AgentModelStore store;
         QVERIFY(awaitTask(store.download(model)));
-        QCOMPARE(m_server->requests.value("/d"), 1);
+        QCOMPARE(m_server->requestCount("/d"), 1);
         QCOMPARE(readFile(filePath(model, "d.gguf")), weights);
         QCOMPARE(readFile(filePath(model, "p.gguf")), projector);
     }
@@ -294,7 +295,7 @@ private Q_SLOTS:
         const auto downloaded = awaitTask(store.download(model));
         QVERIFY(!downloaded);
         QCOMPARE(downloaded.error().kind(), AgentModelStoreError::Kind::UnsafeName);
-        QCOMPARE(m_server->requests.value("/u"), 0);
+        QCOMPARE(m_server->requestCount("/u"), 0);
         if (!isSafePathComponent(id)) {
             const auto removed = store.remove(model);
             QVERIFY(!removed);
@@ -418,7 +419,7 @@ private Q_SLOTS:
     void leftoverDownloadsAreClearedAtStart()
     {
         const auto model = localModel(QStringLiteral("interrupted"), {});
-        QVERIFY(writeFile(filePath(model, ".sorvane-AbC123.download"), "partial"));
+        QVERIFY(writeFile(filePath(model, ".weights.gguf.AbC123.download"), "partial"));
         QVERIFY(writeFile(filePath(model, "weights.gguf"), "kept"));
         AgentModelStore store;
         QCOMPARE(QDir(AgentModelStore::modelFolder(model)).entryList(QDir::Files | QDir::Hidden),

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
 #include <QPointer>
 
 #include <algorithm>
@@ -52,7 +53,8 @@ QString fileSystemMessage(const QString &what, const QString &path, const QStrin
     return message + QLatin1Char('.');
 }
 
-const QString leftoverPattern = QStringLiteral(".sorvane-*.download");
+// The hidden temporary files of downloads in progress.
+const QString leftoverPattern = QStringLiteral(".*.download");
 
 } // namespace
 
@@ -184,26 +186,23 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
             // Never 1 while bytes are still arriving: that is kept for the file in place.
             self->setProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
         };
-        auto arrived = co_await downloadFile(artifact.url, folder, reportProgress,
-                                             FileDownloadOptions{transferTimeout, /*computeSha256=*/true});
-        if (!arrived)
+        // A network manager for each file, owned by this frame, so that a transfer never
+        // outlives it (nor leaves its temporary file behind) when the store goes first.
+        QNetworkAccessManager network;
+        FileDownload::Options options;
+        options.destination = destination;
+        options.transferTimeout = int(transferTimeout.count());
+        options.hash = QCryptographicHash::Sha256;
+        // Compared exactly: a digest that differs only in letter case is a mismatch too.
+        options.expectedHexDigest = artifact.sha256;
+        // Streamed into a temporary file beside the destination and hashed on the way;
+        // only a complete file with the right digest replaces what is there.
+        const auto arrived = co_await downloadFile(&network, artifact.url, options, reportProgress);
+        if (!arrived) {
+            if (arrived.error().kind() == DownloadError::Kind::DigestMismatch)
+                co_return fail(AgentModelStoreError::integrityCheckFailed(artifact.fileName));
             co_return fail(AgentModelStoreError::download(arrived.error()));
-        // A digest that differs only in letter case is a mismatch too. The temporary
-        // file is removed when `arrived` goes.
-        if (arrived.value().sha256 != artifact.sha256)
-            co_return fail(AgentModelStoreError::integrityCheckFailed(artifact.fileName));
-
-        QTemporaryFile &file = *arrived.value().file;
-        if (QFileInfo(destination).exists() || QFileInfo(destination).isSymLink()) {
-            QFile old(destination);
-            if (!old.remove())
-                co_return fail(AgentModelStoreError::fileSystem(
-                    fileSystemMessage(QStringLiteral("Could not replace"), destination, old.errorString())));
         }
-        if (!file.rename(destination))
-            co_return fail(AgentModelStoreError::fileSystem(
-                fileSystemMessage(QStringLiteral("Could not move the download to"), destination, file.errorString())));
-        file.setAutoRemove(false);
         completed += size;
         ++filesDone;
         if (self)

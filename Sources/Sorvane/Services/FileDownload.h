@@ -2,70 +2,136 @@
 
 #include "Result.h"
 
+#include <QByteArray>
 #include <QCoroTask>
+#include <QCryptographicHash>
+#include <QObject>
+#include <QPointer>
 #include <QString>
-#include <QTemporaryFile>
 #include <QUrl>
-#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTemporaryFile;
 
 namespace sorvane {
 
-// Why a download produced no file.
+// Why a download failed.
 class DownloadError {
 public:
     enum class Kind {
-        Network,    // the transfer failed (connection refused, reset, TLS ...)
-        HttpStatus, // the server answered with a status outside 200-299
-        Incomplete, // the body ended before the length the server announced
-        TimedOut,   // no data arrived for the whole transfer time-out
-        FileSystem, // the temporary file could not be created or written
+        Network,        // the transfer failed (the network layer's own message)
+        HttpStatus,     // the server answered outside 200-299
+        Truncated,      // fewer bytes arrived than the server announced
+        TimedOut,       // nothing arrived for the transfer time-out
+        DigestMismatch, // the file's digest is not the expected one
+        FileSystem,     // the temporary file could not be written or moved into place
+        Cancelled,
     };
 
-    static DownloadError network(QString detail) { return {Kind::Network, 0, std::move(detail)}; }
-    static DownloadError httpStatus(int status) { return {Kind::HttpStatus, status, {}}; }
-    static DownloadError incomplete(qint64 received, qint64 expected)
+    DownloadError() = default;
+    static DownloadError network(QString detail) { return {Kind::Network, std::move(detail)}; }
+    static DownloadError httpStatus(int status) { return {Kind::HttpStatus, {}, status}; }
+    static DownloadError truncated(qint64 received, qint64 expected)
     {
-        return {Kind::Incomplete, 0, QStringLiteral("%1 of %2 bytes").arg(received).arg(expected)};
+        return {Kind::Truncated, {}, 0, received, expected};
     }
-    static DownloadError timedOut() { return {Kind::TimedOut, 0, {}}; }
-    static DownloadError fileSystem(QString detail) { return {Kind::FileSystem, 0, std::move(detail)}; }
+    static DownloadError timedOut() { return {Kind::TimedOut, {}}; }
+    static DownloadError digestMismatch() { return {Kind::DigestMismatch, {}}; }
+    static DownloadError fileSystem(QString detail) { return {Kind::FileSystem, std::move(detail)}; }
+    static DownloadError cancelled() { return {Kind::Cancelled, {}}; }
 
     Kind kind() const { return m_kind; }
     int httpStatus() const { return m_status; }
-    const QString &detail() const { return m_detail; }
     QString message() const;
 
     friend bool operator==(const DownloadError &, const DownloadError &) = default;
 
 private:
-    DownloadError(Kind kind, int status, QString detail) : m_kind(kind), m_status(status), m_detail(std::move(detail)) {}
-    Kind m_kind;
-    int m_status;
+    DownloadError(Kind kind, QString detail, int status = 0, qint64 received = 0, qint64 expected = 0)
+        : m_kind(kind), m_detail(std::move(detail)), m_status(status), m_received(received), m_expected(expected)
+    {
+    }
+    Kind m_kind = Kind::Network;
     QString m_detail;
+    int m_status = 0;
+    qint64 m_received = 0;
+    qint64 m_expected = 0;
 };
 
-// A file that has fully arrived. It lies in a temporary file in the folder it was
-// downloaded to (so the final move is a rename on the same file system), and that file
-// is removed when this object goes, unless it was renamed into place first.
+// A finished download: where the file is now, its size, and its digest when one
+// was asked for.
 struct DownloadedFile {
-    std::unique_ptr<QTemporaryFile> file;
+    QString path;
     qint64 size = 0;
-    QString sha256; // lower-case hexadecimal, computed while the bytes arrived; empty unless asked for
+    QByteArray digest; // raw bytes; empty unless a hash was requested
 };
 
-struct FileDownloadOptions {
-    // The transfer is abandoned when no byte arrives for this long.
-    std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
-    bool computeSha256 = false;
+// One HTTP(S) download, streamed into a temporary file in the folder where it will
+// live (so the final move is a rename on one file system), optionally hashed while
+// it streams, and moved into place only when complete and correct. Redirects are
+// followed. Whatever fails, no partial file is left behind under any name.
+class FileDownload : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        // The finished file's path. When empty, the finished temporary file is
+        // handed over to the caller, who moves or deletes it.
+        QString destination;
+        // Where the temporary file is made; the destination's folder when empty.
+        QString folder;
+        // Nothing received for this long fails the download.
+        int transferTimeout = 60000;
+        std::optional<QCryptographicHash::Algorithm> hash;
+        // When set (lower-case hexadecimal, compared exactly), a different digest
+        // fails the download and nothing is moved into place.
+        std::optional<QString> expectedHexDigest;
+    };
+
+    using Outcome = Result<DownloadedFile, DownloadError>;
+
+    FileDownload(QNetworkAccessManager *network, QUrl url, Options options, QObject *parent = nullptr);
+    ~FileDownload() override;
+
+    void start();
+    // Ends a running download as cancelled.
+    void abort();
+    bool isFinished() const { return m_outcome.has_value(); }
+    const std::optional<Outcome> &outcome() const { return m_outcome; }
+
+    // Replaces `to` with `from` in one step (a rename).
+    static Result<Done, DownloadError> moveIntoPlace(const QString &from, const QString &to);
+
+Q_SIGNALS:
+    // Bytes so far and the announced total (-1 when the server sent no length).
+    void progress(qint64 received, qint64 total);
+    void finished();
+
+private:
+    void readAvailable();
+    void replyFinished();
+    bool statusIsAcceptable();
+    void finish(Outcome outcome);
+    void fail(const DownloadError &error);
+
+    QPointer<QNetworkAccessManager> m_network;
+    QUrl m_url;
+    Options m_options;
+    QPointer<QNetworkReply> m_reply;
+    std::unique_ptr<QTemporaryFile> m_file;
+    std::optional<QCryptographicHash> m_hash;
+    std::optional<DownloadError> m_error;
+    std::optional<Outcome> m_outcome;
+    qint64 m_received = 0;
+    bool m_cancelled = false;
 };
 
-// Fetches `url` into a temporary file in `folder`, on the main loop. `progress` is called
-// with the bytes received and the total the server announced (-1 when it announced none).
-// Every failure removes the temporary file. Redirects are followed (not to a less safe scheme).
-QCoro::Task<Result<DownloadedFile, DownloadError>> downloadFile(QUrl url, QString folder,
-                                                                std::function<void(qint64, qint64)> progress,
-                                                                FileDownloadOptions options = {});
+// The same as a coroutine, for flows that fetch one file after another.
+QCoro::Task<FileDownload::Outcome> downloadFile(QNetworkAccessManager *network, QUrl url,
+                                                FileDownload::Options options,
+                                                std::function<void(qint64 received, qint64 total)> progress = {});
 
 } // namespace sorvane

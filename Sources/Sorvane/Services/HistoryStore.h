@@ -1,0 +1,53 @@
+#pragma once
+
+#include "HistoryItem.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <functional>
+
+namespace sorvane {
+
+// The dictation history: every finished dictation, newest first, kept in one JSON
+// file that is rewritten whole after each change.
+class HistoryStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int minutesThisWeek READ minutesThisWeek NOTIFY itemsChanged)
+public:
+    using Clock = std::function<QDateTime()>;
+
+    // Loads the history file (AppPaths::history() unless given).
+    explicit HistoryStore(QObject *parent = nullptr);
+    HistoryStore(QString path, QString recordingsFolder, Clock clock, QObject *parent = nullptr);
+
+    const QList<HistoryItem> &items() const { return m_items; }
+
+    // Puts a new record at the top and saves.
+    void insert(const HistoryItem &item);
+    // Writes the whole list; failures are not reported.
+    void save();
+    // Removes every record with the item's identity, deletes its kept recording,
+    // and saves.
+    void deleteItem(const HistoryItem &item);
+
+    // Minutes dictated in the last seven days, rounded to the nearest minute.
+    int minutesThisWeek() const;
+
+    const QString &path() const { return m_path; }
+
+Q_SIGNALS:
+    void itemsChanged();
+
+private:
+    void load();
+
+    QString m_path;
+    QString m_recordingsFolder;
+    Clock m_clock;
+    QList<HistoryItem> m_items;
+    // The file on disk could not be read: it is moved aside before the first save.
+    bool m_unreadableFileOnDisk = false;
+};
+
+} // namespace sorvane
