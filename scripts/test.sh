@@ -45,6 +45,8 @@ export DISPLAY=":$display_number"
 # A session bus of our own.
 dbus_info=$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1)
 export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$dbus_info")
+# Tests that need the session fail (rather than skip) when they find it missing.
+export SORVANE_TEST_SESSION=1
 session_track_pid "$(sed -n 2p <<<"$dbus_info")"
 
 for fragment in "$here"/test-session.d/*.sh; do

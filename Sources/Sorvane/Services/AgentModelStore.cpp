@@ -1,0 +1,306 @@
+#include "AgentModelStore.h"
+
+#include "AppPaths.h"
+#include "SafePath.h"
+#include "Sha256.h"
+#include "StoredJson.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace sorvane {
+
+QString AgentModelStoreError::message() const
+{
+    switch (m_kind) {
+    case Kind::UnsafeName:
+        return QStringLiteral("The model \u201c") + m_detail
+            + QStringLiteral("\u201d has a name that cannot be used for its files.");
+    case Kind::FileSystem:
+        return m_detail;
+    case Kind::Download:
+        return m_download ? m_download->message() : QString();
+    case Kind::IntegrityCheckFailed:
+        return m_runtime ? m_runtime->message() : QString();
+    }
+    return {};
+}
+
+namespace {
+
+// A local model's id and file names become paths (and a folder that is removed with
+// everything in it), so each must be a single plain component.
+bool hasSafeNames(const AgentModelDescriptor &descriptor)
+{
+    if (!isSafePathComponent(descriptor.id))
+        return false;
+    return std::all_of(descriptor.artifacts.cbegin(), descriptor.artifacts.cend(),
+                       [](const AgentModelArtifact &artifact) { return isSafePathComponent(artifact.fileName); });
+}
+
+QString fileSystemMessage(const QString &what, const QString &path, const QString &reason = {})
+{
+    QString message = what + QStringLiteral(" \u201c") + path + QStringLiteral("\u201d");
+    if (!reason.isEmpty())
+        message += QStringLiteral(": ") + reason;
+    return message + QLatin1Char('.');
+}
+
+// The hidden temporary files of downloads in progress.
+const QString leftoverPattern = QStringLiteral(".*.download");
+
+} // namespace
+
+AgentModelStore::AgentModelStore(QObject *parent) : QObject(parent)
+{
+    (void)AppPaths::prepare();
+    removeLeftoverDownloads();
+    loadCustomModels();
+}
+
+QVariantMap AgentModelStore::progressMap() const
+{
+    QVariantMap map;
+    for (auto it = m_progress.cbegin(); it != m_progress.cend(); ++it)
+        map.insert(it.key(), it.value());
+    return map;
+}
+
+QStringList AgentModelStore::activeDownloadList() const
+{
+    QStringList ids(m_activeDownloads.cbegin(), m_activeDownloads.cend());
+    ids.sort();
+    return ids;
+}
+
+std::optional<AgentModelDescriptor> AgentModelStore::descriptor(const QString &id) const
+{
+    for (const auto *list : {&AgentModelDescriptor::catalog(), &m_customModels})
+        for (const AgentModelDescriptor &descriptor : *list)
+            if (descriptor.id == id)
+                return descriptor;
+    return std::nullopt;
+}
+
+QString AgentModelStore::modelFolder(const AgentModelDescriptor &descriptor)
+{
+    return AppPaths::agentModels() + QLatin1Char('/') + descriptor.id;
+}
+
+bool AgentModelStore::isAvailable(const AgentModelDescriptor &descriptor) const
+{
+    if (descriptor.provider != AgentModelProvider::LlamaCPP)
+        return true;
+    if (descriptor.artifacts.isEmpty() || !hasSafeNames(descriptor))
+        return false;
+    const QDir folder(modelFolder(descriptor));
+    for (const AgentModelArtifact &artifact : descriptor.artifacts)
+        if (!QFileInfo::exists(folder.filePath(artifact.fileName)))
+            return false;
+    return true;
+}
+
+void AgentModelStore::setProgress(const QString &id, double fraction)
+{
+    // A report that comes after the download ended never brings its entry back.
+    if (!m_activeDownloads.contains(id))
+        return;
+    m_progress.insert(id, fraction);
+    Q_EMIT progressChanged();
+}
+
+void AgentModelStore::endDownload(const QString &id)
+{
+    m_activeDownloads.remove(id);
+    Q_EMIT activeDownloadsChanged();
+    m_progress.remove(id);
+    Q_EMIT progressChanged();
+}
+
+QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentModelDescriptor descriptor)
+{
+    if (descriptor.provider != AgentModelProvider::LlamaCPP || descriptor.artifacts.isEmpty())
+        co_return Done{};
+    if (!hasSafeNames(descriptor))
+        co_return AgentModelStoreError::unsafeName(descriptor.id);
+    if (isAvailable(descriptor))
+        co_return Done{};
+
+    // The store may go while files arrive: the download then runs to its end on its own
+    // and only stops reporting to it.
+    const QPointer<AgentModelStore> self(this);
+    const QString id = descriptor.id;
+    const std::chrono::milliseconds transferTimeout = m_transferTimeout;
+    m_activeDownloads.insert(id);
+    Q_EMIT activeDownloadsChanged();
+    setProgress(id, 0);
+    const auto fail = [&](AgentModelStoreError error) {
+        if (self)
+            self->endDownload(id);
+        return error;
+    };
+
+    const QString folder = modelFolder(descriptor);
+    if (!QDir().mkpath(folder))
+        co_return fail(AgentModelStoreError::fileSystem(fileSystemMessage(QStringLiteral("Could not create"), folder)));
+
+    // Shares by bytes; when the sizes add up to nothing, by number of files instead.
+    qint64 total = 0;
+    for (const AgentModelArtifact &artifact : descriptor.artifacts)
+        total += std::max<qint64>(artifact.byteSize, 0);
+    const int fileCount = int(descriptor.artifacts.size());
+    qint64 completed = 0;
+    int filesDone = 0;
+    const auto overall = [&](qint64 currentBytes, double currentFraction) {
+        if (total > 0)
+            return double(completed + currentBytes) / double(total);
+        return (filesDone + currentFraction) / fileCount;
+    };
+
+    for (const AgentModelArtifact &artifact : descriptor.artifacts) {
+        const qint64 size = std::max<qint64>(artifact.byteSize, 0);
+        const QString destination = QDir(folder).filePath(artifact.fileName);
+        if (QFileInfo::exists(destination)) {
+            const auto present = co_await Sha256::ofFileInBackground(destination);
+            if (!present)
+                co_return fail(AgentModelStoreError::fileSystem(
+                    fileSystemMessage(QStringLiteral("Could not read"), destination, present.error().message)));
+            if (present.value() == artifact.sha256) {
+                completed += size;
+                ++filesDone;
+                continue;
+            }
+        }
+
+        const auto reportProgress = [&, self](qint64 received, qint64 expected) {
+            if (expected < 1 || !self)
+                return;
+            const double fraction = std::clamp(double(received) / double(expected), 0.0, 1.0);
+            // Never 1 while bytes are still arriving: that is kept for the file in place.
+            self->setProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
+        };
+        // A network manager for each file, owned by this frame, so that a transfer never
+        // outlives it (nor leaves its temporary file behind) when the store goes first.
+        QNetworkAccessManager network;
+        FileDownload::Options options;
+        options.destination = destination;
+        options.transferTimeout = int(transferTimeout.count());
+        options.hash = QCryptographicHash::Sha256;
+        // Compared exactly: a digest that differs only in letter case is a mismatch too.
+        options.expectedHexDigest = artifact.sha256;
+        // Streamed into a temporary file beside the destination and hashed on the way;
+        // only a complete file with the right digest replaces what is there.
+        const auto arrived = co_await downloadFile(&network, artifact.url, options, reportProgress);
+        if (!arrived) {
+            if (arrived.error().kind() == DownloadError::Kind::DigestMismatch)
+                co_return fail(AgentModelStoreError::integrityCheckFailed(artifact.fileName));
+            co_return fail(AgentModelStoreError::download(arrived.error()));
+        }
+        completed += size;
+        ++filesDone;
+        if (self)
+            self->setProgress(id, overall(0, 0));
+    }
+
+    if (self) {
+        ++self->m_revision;
+        Q_EMIT self->revisionChanged();
+        self->endDownload(id);
+    }
+    co_return Done{};
+}
+
+Result<Done, AgentModelStoreError> AgentModelStore::remove(const AgentModelDescriptor &descriptor)
+{
+    if (descriptor.provider != AgentModelProvider::LlamaCPP)
+        return Done{};
+    if (!isSafePathComponent(descriptor.id))
+        return AgentModelStoreError::unsafeName(descriptor.id);
+
+    const QString folder = modelFolder(descriptor);
+    const QFileInfo info(folder);
+    if (info.isSymLink()) {
+        // Only the link is ours to remove, never what it points to.
+        if (!QFile::remove(folder))
+            return AgentModelStoreError::fileSystem(fileSystemMessage(QStringLiteral("Could not remove"), folder));
+    } else if (info.exists()) {
+        if (!QDir(folder).removeRecursively())
+            return AgentModelStoreError::fileSystem(fileSystemMessage(QStringLiteral("Could not remove"), folder));
+    }
+
+    if (descriptor.isCustom) {
+        const auto removed = m_customModels.removeIf(
+            [&](const AgentModelDescriptor &custom) { return custom.id == descriptor.id; });
+        if (removed > 0)
+            Q_EMIT customModelsChanged();
+        saveCustomModels();
+    }
+    ++m_revision;
+    Q_EMIT revisionChanged();
+    return Done{};
+}
+
+void AgentModelStore::removeLeftoverDownloads()
+{
+    // Downloads cut short by the end of the program leave their temporary files behind.
+    QDirIterator folders(AppPaths::agentModels(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    while (folders.hasNext()) {
+        const QDir folder(folders.next());
+        for (const QString &name : folder.entryList({leftoverPattern}, QDir::Files | QDir::Hidden))
+            QFile::remove(folder.filePath(name));
+    }
+}
+
+void AgentModelStore::loadCustomModels()
+{
+    QFile file(AppPaths::customAgentModels());
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_customFileUnreadable = true;
+        return;
+    }
+    const auto document = storedjson::parseDocument(file.readAll());
+    if (!document || !document->isArray()) {
+        m_customFileUnreadable = true;
+        return;
+    }
+    QList<AgentModelDescriptor> models;
+    for (const QJsonValue &entry : document->array()) {
+        const auto descriptor = AgentModelDescriptor::fromJson(entry);
+        if (!descriptor) {
+            m_unreadableCustomEntries.append(entry);
+            continue;
+        }
+        // A local model whose files are gone is left out (and leaves the file at the next save).
+        if (descriptor->provider != AgentModelProvider::LlamaCPP || isAvailable(*descriptor))
+            models.append(*descriptor);
+    }
+    m_customModels = models;
+    Q_EMIT customModelsChanged();
+}
+
+void AgentModelStore::saveCustomModels()
+{
+    QJsonArray entries;
+    for (const AgentModelDescriptor &descriptor : m_customModels)
+        entries.append(descriptor.toJson());
+    for (const QJsonValue &entry : m_unreadableCustomEntries)
+        entries.append(entry);
+    const QString path = AppPaths::customAgentModels();
+    if (m_customFileUnreadable) {
+        // Kept for the user to look at rather than replaced.
+        storedjson::moveAside(path);
+        m_customFileUnreadable = false;
+    }
+    storedjson::writeFileAtomically(path, QJsonDocument(entries).toJson(QJsonDocument::Compact));
+}
+
+} // namespace sorvane

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "AgentModelDescriptor.h"
+#include "AgentRuntimeError.h"
+#include "Result.h"
+#include "Services/FileDownload.h"
+
+#include <QCoroTask>
+#include <QHash>
+#include <QJsonArray>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QVariantMap>
+#include <chrono>
+
+namespace sorvane {
+
+// Why a writing model could not be downloaded or removed.
+class AgentModelStoreError {
+public:
+    enum class Kind {
+        UnsafeName,           // the model id or a file name is not one plain path component
+        FileSystem,           // a folder or file could not be created, read, moved or removed
+        Download,             // the transfer failed
+        IntegrityCheckFailed, // the file that arrived does not have the expected SHA-256 (a Command
+                              // error: AgentRuntimeError::modelImportFailed)
+    };
+
+    static AgentModelStoreError unsafeName(QString modelID) { return {Kind::UnsafeName, std::move(modelID), {}}; }
+    static AgentModelStoreError fileSystem(QString detail) { return {Kind::FileSystem, std::move(detail), {}}; }
+    static AgentModelStoreError download(DownloadError error) { return {Kind::Download, {}, std::move(error)}; }
+    static AgentModelStoreError integrityCheckFailed(const QString &fileName)
+    {
+        AgentModelStoreError error(Kind::IntegrityCheckFailed, fileName, {});
+        error.m_runtime = AgentRuntimeError::modelImportFailed(QStringLiteral("The downloaded ") + fileName
+                                                               + QStringLiteral(" failed its integrity check."));
+        return error;
+    }
+
+    Kind kind() const { return m_kind; }
+    // The model id, the file name or the file system's message, by kind.
+    const QString &detail() const { return m_detail; }
+    const std::optional<DownloadError> &downloadError() const { return m_download; }
+    // The Command error of an integrity failure.
+    const std::optional<AgentRuntimeError> &runtimeError() const { return m_runtime; }
+    QString message() const;
+
+    friend bool operator==(const AgentModelStoreError &, const AgentModelStoreError &) = default;
+
+private:
+    AgentModelStoreError(Kind kind, QString detail, std::optional<DownloadError> download)
+        : m_kind(kind), m_detail(std::move(detail)), m_download(std::move(download)) {}
+    Kind m_kind;
+    QString m_detail;
+    std::optional<DownloadError> m_download;
+    std::optional<AgentRuntimeError> m_runtime;
+};
+
+// The writing models: which descriptor an id names (the catalogue first, then the user's
+// custom models), whether a model can run now, the download of a local model's files with
+// progress and SHA-256 verification, their removal, and the custom-models file.
+// Main thread only.
+class AgentModelStore : public QObject {
+    Q_OBJECT
+    // Model id -> fraction (0 to 1) of each running download.
+    Q_PROPERTY(QVariantMap progress READ progressMap NOTIFY progressChanged)
+    Q_PROPERTY(QStringList activeDownloads READ activeDownloadList NOTIFY activeDownloadsChanged)
+    // Increased after each finished download and each removal: availability may have changed.
+    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
+
+public:
+    // Prepares the data folders (a failure is ignored) and loads the custom models.
+    explicit AgentModelStore(QObject *parent = nullptr);
+
+    const QHash<QString, double> &progress() const { return m_progress; }
+    const QSet<QString> &activeDownloads() const { return m_activeDownloads; }
+    const QList<AgentModelDescriptor> &customModels() const { return m_customModels; }
+    int revision() const { return m_revision; }
+    QVariantMap progressMap() const;
+    QStringList activeDownloadList() const;
+
+    // Exact, case-sensitive; a custom model that reuses a built-in id is never found.
+    std::optional<AgentModelDescriptor> descriptor(const QString &id) const;
+    // The on-device and cloud models always; a local model when all its files are there.
+    bool isAvailable(const AgentModelDescriptor &descriptor) const;
+    // Where a local model's files lie: <agent models>/<id>/.
+    static QString modelFolder(const AgentModelDescriptor &descriptor);
+
+    // Fetches the missing or damaged files of a local model one after another. Files
+    // already verified stay for the next attempt when a later one fails.
+    QCoro::Task<Result<Done, AgentModelStoreError>> download(AgentModelDescriptor descriptor);
+    // Removes a local model's folder (and a custom model's entry).
+    Result<Done, AgentModelStoreError> remove(const AgentModelDescriptor &descriptor);
+
+    // How long a transfer may go without receiving a byte.
+    void setTransferTimeout(std::chrono::milliseconds timeout) { m_transferTimeout = timeout; }
+
+Q_SIGNALS:
+    void progressChanged();
+    void activeDownloadsChanged();
+    void customModelsChanged();
+    void revisionChanged();
+
+private:
+    void loadCustomModels();
+    void saveCustomModels();
+    void removeLeftoverDownloads();
+    void setProgress(const QString &id, double fraction);
+    void endDownload(const QString &id);
+
+    QHash<QString, double> m_progress;
+    QSet<QString> m_activeDownloads;
+    QList<AgentModelDescriptor> m_customModels;
+    int m_revision = 0;
+    // Entries of the custom-models file that could not be read: written back as they
+    // were, so that a newer or hand-edited entry is not lost on the next save.
+    QJsonArray m_unreadableCustomEntries;
+    // The custom-models file could not be read at all; it is set aside before a save.
+    bool m_customFileUnreadable = false;
+    std::chrono::milliseconds m_transferTimeout = std::chrono::seconds(60);
+};
+
+} // namespace sorvane
