@@ -6,7 +6,7 @@
 // Without them the test is reported as skipped.
 
 #include "Services/WhisperRunner.h"
-#include "TaskWait.h"
+#include "AwaitTask.h"
 #include "TestPaths.h"
 
 #include <QFileInfo>
@@ -75,7 +75,7 @@ private Q_SLOTS:
         const QString engine = m_engine;
         const WhisperRunner runner([engine](SpeechEngine) { return std::optional<QString>(engine); });
         QList<double> progress;
-        const auto result = waitForTask(runner.transcribe(recording, *SpeechModel::find(QStringLiteral("pocket")),
+        const auto result = awaitTask(runner.transcribe(recording, *SpeechModel::find(QStringLiteral("pocket")),
                                                           m_model, {},
                                                           [&progress](double value) { progress.append(value); }));
         QVERIFY2(result.ok(), result.ok() ? "" : qPrintable(result.error().message()));

@@ -1,5 +1,5 @@
 #include "Services/WhisperRunner.h"
-#include "TaskWait.h"
+#include "AwaitTask.h"
 #include "TestPaths.h"
 
 #include <QCoroTask>
@@ -471,7 +471,7 @@ private:
     {
         Run run;
         QThread *mainThread = QThread::currentThread();
-        run.result = waitForTask(runner.transcribe(audioPath(), model, modelPath(), vocabulary, [&](double value) {
+        run.result = awaitTask(runner.transcribe(audioPath(), model, modelPath(), vocabulary, [&](double value) {
             run.progress.append(value);
             if (QThread::currentThread() != mainThread)
                 run.progressOffMainThread = true;
