@@ -5,6 +5,7 @@
 // keystroke fake makes it copy and paste through the clipboard fake, the way a real
 // application answers Ctrl+C and Ctrl+V.
 
+#include "AwaitTask.h"
 #include "Platform/CapturePlatform.h"
 
 #include <QCoroTask>
@@ -296,22 +297,6 @@ struct FakeDesktop {
     }
 };
 
-// Runs the event loop until the task has finished and gives its result (the task's
-// type need not be default-constructible, unlike for QCoro::waitFor).
-template <typename T>
-T awaitTask(QCoro::Task<T> task)
-{
-    std::optional<T> result;
-    QEventLoop loop;
-    auto finish = [&]() -> QCoro::Task<void> {
-        result.emplace(co_await std::move(task));
-        loop.quit();
-    };
-    auto running = finish();
-    if (!result)
-        loop.exec();
-    return std::move(*result);
-}
 
 inline ClipboardItem textItem(const QString &text)
 {

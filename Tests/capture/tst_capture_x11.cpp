@@ -1,5 +1,6 @@
 // Capture and paste against a real Qt window on the test session's X display, with a
 // window manager and the accessibility bus (scripts/test.sh starts them).
+#include "AwaitTask.h"
 #include "AppPaths.h"
 #include "Services/AgentContextCaptureService.h"
 #include "Services/AgentPasteCoordinator.h"
@@ -23,20 +24,6 @@ using namespace sorvane::testing;
 
 namespace {
 
-template <typename T>
-T awaitTask(QCoro::Task<T> task)
-{
-    std::optional<T> result;
-    QEventLoop loop;
-    auto finish = [&]() -> QCoro::Task<void> {
-        result.emplace(co_await std::move(task));
-        loop.quit();
-    };
-    auto running = finish();
-    if (!result)
-        loop.exec();
-    return std::move(*result);
-}
 
 // "a😀b brave world" with "brave" selected: the selection starts after a character
 // that takes two UTF-16 units.
