@@ -18,6 +18,8 @@ if ((${#missing[@]} == 0)); then
 fi
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+# With their recommended packages, as a desktop install would have them (the keyring,
+# sound and accessibility daemons rely on some).
 echo "Installing: ${missing[*]}"
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
