@@ -20,9 +20,8 @@ QString HistoryItem::durationLabel() const
 
 QString HistoryItem::modelName() const
 {
-    for (const SpeechModel &model : SpeechModel::catalog())
-        if (model.id == modelID)
-            return model.name;
+    if (const SpeechModel *model = SpeechModel::find(modelID))
+        return model->name;
     return QStringLiteral("Local model");
 }
 
