@@ -69,7 +69,7 @@ Q_SIGNALS:
 };
 
 // The backend of this desktop session: X11 when there is an X11 session, else one
-// that refuses every registration.
-std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend(QObject *parent = nullptr);
+// that refuses every registration. Owned by the caller alone, so it has no parent.
+std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend();
 
 } // namespace sorvane

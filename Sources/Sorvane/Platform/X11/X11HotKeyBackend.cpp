@@ -429,9 +429,9 @@ void X11HotKeyBackend::keyReleased(unsigned xKeyCode)
         Q_EMIT hotKeyEvent(it->id, HotKeyEventKind::Released);
 }
 
-std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend(QObject *parent)
+std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend()
 {
-    return std::make_unique<X11HotKeyBackend>(parent);
+    return std::make_unique<X11HotKeyBackend>();
 }
 
 } // namespace sorvane
