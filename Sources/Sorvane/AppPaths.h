@@ -7,8 +7,8 @@
 namespace sorvane {
 
 // Every on-disk location of the program, under $XDG_DATA_HOME/Sorvane.
-// Locations are fixed once computed; tests point them at a temporary folder
-// with setDataHome() before anything reads them.
+// Each is derived from dataHome() when asked for, so tests can point the whole tree
+// at a temporary folder with setDataHome().
 class AppPaths {
 public:
     static QString root();
