@@ -10,7 +10,6 @@
 #include <QCoroTimer>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QSaveFile>
 #include <QUuid>
 
 namespace sorvane {
@@ -208,9 +207,9 @@ AgentContextCaptureService::captureWindowScreenshot(std::optional<RunningApplica
         co_return AgentCaptureError::encodingFailed();
 
     const QString path = folder + QLatin1Char('/') + storedjson::uuidText(QUuid::createUuid()) + QStringLiteral(".png");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
-        co_return AgentCaptureError::writeFailed(file.errorString());
+    QString writeError;
+    if (!storedjson::writeFileAtomically(path, png, &writeError))
+        co_return AgentCaptureError::writeFailed(writeError);
 
     AgentContextAttachment attachment;
     attachment.id = QUuid::createUuid();
