@@ -96,14 +96,19 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::selectedText(Age
 
 QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(RunningApplication application)
 {
+    // Without a copy keystroke the user's clipboard is left alone: putting it back
+    // would keep only the formats we could read.
+    const auto chord = standardShortcut(StandardShortcut::Copy, application.windowClass, application.windowInstance);
+    if (!chord)
+        co_return std::nullopt;
+
     SystemClipboard &clipboard = *m_platform.clipboard;
     const PasteboardSnapshot saved = PasteboardSnapshot::capture(clipboard);
     clipboard.clear();
     const qint64 clearedCount = clipboard.changeCount();
 
     std::optional<QString> copied;
-    const auto chord = standardShortcut(StandardShortcut::Copy, application.windowClass, application.windowInstance);
-    if (chord && co_await m_platform.keystrokes->send(*chord)) {
+    if (co_await m_platform.keystrokes->send(*chord)) {
         // The copy lands when the clipboard changes to something with text; a change
         // to other data only (an image) is waited past.
         const QDeadlineTimer deadline(copyWait);
