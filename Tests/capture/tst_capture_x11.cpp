@@ -84,13 +84,8 @@ public:
     {
         QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {
-            QString last;
-            while (waitForQuick(QStringLiteral("text "), last)) {
-                const QJsonArray array = QJsonDocument::fromJson("[" + last.mid(5).toUtf8() + "]").array();
-                lastText = array.at(0).toString();
-                if (lastText == expected)
-                    return true;
-            }
+            if (waitForTextQuickly(expected))
+                return true;
             QTest::qWait(20);
         }
         return false;
@@ -102,7 +97,8 @@ public:
         QString last;
         while (waitForQuick(QStringLiteral("text "), last)) {
             const QJsonArray array = QJsonDocument::fromJson("[" + last.mid(5).toUtf8() + "]").array();
-            if (array.at(0).toString() == expected)
+            lastText = array.at(0).toString();
+            if (lastText == expected)
                 return true;
         }
         return false;

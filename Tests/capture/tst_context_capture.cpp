@@ -150,6 +150,7 @@ private Q_SLOTS:
             desktop.windows->activationWorks = false;
         }
 
+        const qint64 changesBefore = desktop.clipboard->changeCount();
         const auto context = awaitTask(service->capture(true, false));
         QVERIFY(context.ok());
         if (attached) {
@@ -166,6 +167,9 @@ private Q_SLOTS:
         }
         QCOMPARE(desktop.keystrokes->sent, keystrokes);
         QCOMPARE(desktop.clipboard->items(), userClipboard);
+        // Unless a copy was tried, the clipboard is not even touched.
+        if (keystrokes.isEmpty())
+            QCOMPARE(desktop.clipboard->changeCount(), changesBefore);
     }
 
     void copyRouteActivatesTheTargetFirst()

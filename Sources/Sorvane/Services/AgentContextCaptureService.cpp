@@ -10,7 +10,6 @@
 #include <QCoroTimer>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QSaveFile>
 #include <QUuid>
 
 namespace sorvane {
@@ -97,14 +96,19 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::selectedText(Age
 
 QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(RunningApplication application)
 {
+    // Without a copy keystroke the user's clipboard is left alone: putting it back
+    // would keep only the formats we could read.
+    const auto chord = standardShortcut(StandardShortcut::Copy, application.windowClass, application.windowInstance);
+    if (!chord)
+        co_return std::nullopt;
+
     SystemClipboard &clipboard = *m_platform.clipboard;
     const PasteboardSnapshot saved = PasteboardSnapshot::capture(clipboard);
     clipboard.clear();
     const qint64 clearedCount = clipboard.changeCount();
 
     std::optional<QString> copied;
-    const auto chord = standardShortcut(StandardShortcut::Copy, application.windowClass, application.windowInstance);
-    if (chord && co_await m_platform.keystrokes->send(*chord)) {
+    if (co_await m_platform.keystrokes->send(*chord)) {
         // The copy lands when the clipboard changes to something with text; a change
         // to other data only (an image) is waited past.
         const QDeadlineTimer deadline(copyWait);
@@ -208,9 +212,9 @@ AgentContextCaptureService::captureWindowScreenshot(std::optional<RunningApplica
         co_return AgentCaptureError::encodingFailed();
 
     const QString path = folder + QLatin1Char('/') + storedjson::uuidText(QUuid::createUuid()) + QStringLiteral(".png");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
-        co_return AgentCaptureError::writeFailed(file.errorString());
+    QString writeError;
+    if (!storedjson::writeFileAtomically(path, png, &writeError))
+        co_return AgentCaptureError::writeFailed(writeError);
 
     AgentContextAttachment attachment;
     attachment.id = QUuid::createUuid();

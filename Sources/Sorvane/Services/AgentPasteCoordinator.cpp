@@ -24,7 +24,6 @@ QCoro::Task<AgentDeliveryResult> AgentPasteCoordinator::deliver(QString answer, 
                                                                 std::optional<QString> replacing)
 {
     SystemClipboard &clipboard = m_contextCapture.clipboard();
-    const PasteboardSnapshot saved = PasteboardSnapshot::capture(clipboard);
 
     if (replacing) {
         // The earlier answer is overwritten only where it still stands unchanged. It is
@@ -43,6 +42,11 @@ QCoro::Task<AgentDeliveryResult> AgentPasteCoordinator::deliver(QString answer, 
         co_return AgentDeliveryResult{};
     }
 
+    // Only a paste with copying off puts the user's clipboard back. Reading it in full
+    // asks its owner for every format, so it is not done for nothing.
+    std::optional<PasteboardSnapshot> saved;
+    if (!settings.copyResult)
+        saved = PasteboardSnapshot::capture(clipboard);
     copyToClipboard(answer);
     const qint64 answerOnClipboard = clipboard.changeCount();
     if (!settings.automaticPaste) {
@@ -58,12 +62,12 @@ QCoro::Task<AgentDeliveryResult> AgentPasteCoordinator::deliver(QString answer, 
         co_return AgentDeliveryResult{false, false, true};
     }
 
-    if (!settings.copyResult) {
+    if (saved) {
         // The target reads the answer from us when it handles the keystroke; putting the
         // old clipboard back before that would paste the old text.
         co_await waitUntilFetched(fetchesBeforeKeystroke);
         if (clipboard.changeCount() == answerOnClipboard)
-            saved.restore(clipboard);
+            saved->restore(clipboard);
     }
 
     AgentTargetSnapshot delivered = target;

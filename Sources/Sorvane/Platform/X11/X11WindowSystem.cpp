@@ -175,12 +175,18 @@ std::optional<RunningApplication> X11WindowSystem::applicationForProcess(qint64 
     const quint64 active = activeWindow();
     if (active != 0 && processOf(active) == processId)
         return applicationOf(active);
-    for (const WindowInfo &window : windowsFrontToBack())
-        if (window.processId == processId && window.isViewable && !window.isDesktop)
+    // Its frontmost window on screen, else its frontmost window at all.
+    std::optional<quint64> hidden;
+    for (const WindowInfo &window : windowsFrontToBack()) {
+        if (window.processId != processId || window.isDesktop)
+            continue;
+        if (window.isViewable)
             return applicationOf(window.id);
-    for (const WindowInfo &window : windowsFrontToBack())
-        if (window.processId == processId && !window.isDesktop)
-            return applicationOf(window.id);
+        if (!hidden)
+            hidden = window.id;
+    }
+    if (hidden)
+        return applicationOf(*hidden);
     return std::nullopt;
 }
 
