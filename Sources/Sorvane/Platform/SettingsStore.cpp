@@ -160,8 +160,10 @@ void JsonFileSettingsStore::save()
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     if (m_setAsideBeforeWrite) {
-        // Keep what could not be read instead of overwriting it.
-        storedjson::moveAside(m_path);
+        // Keep what could not be read instead of overwriting it; while it cannot be
+        // moved, the change stays in memory and the next one tries again.
+        if (QFileInfo::exists(m_path) && !storedjson::moveAside(m_path))
+            return;
         m_setAsideBeforeWrite = false;
     }
     storedjson::writeFileAtomically(m_path, encode(m_values));
