@@ -15,31 +15,6 @@ constexpr TextTable<AgentMessageRole, 2> roles{{
 constexpr TextTable<AgentAttachmentKind, 2> attachmentKinds{{
     {AgentAttachmentKind::SelectedText, "selectedText"}, {AgentAttachmentKind::Screenshot, "screenshot"}}};
 
-// Reads an array of records; one bad record fails the array and the record holding it.
-template <typename Record>
-QList<Record> records(ObjectReader &reader, const QString &key)
-{
-    QList<Record> list;
-    for (const QJsonValue &item : reader.array(key)) {
-        auto record = Record::fromJson(item);
-        if (!record) {
-            reader.fail(key);
-            return {};
-        }
-        list.append(*record);
-    }
-    return list;
-}
-
-template <typename Record>
-QJsonArray jsonArray(const QList<Record> &list)
-{
-    QJsonArray array;
-    for (const Record &record : list)
-        array.append(record.toJson());
-    return array;
-}
-
 } // namespace
 
 QString toText(AgentMessageRole role) { return toTextTable(roles, role); }
@@ -96,7 +71,7 @@ QJsonObject AgentMessage::toJson() const
             {QStringLiteral("role"), toText(role)},
             {QStringLiteral("text"), text},
             {QStringLiteral("createdAt"), storedjson::dateText(createdAt)},
-            {QStringLiteral("attachments"), jsonArray(attachments)}};
+            {QStringLiteral("attachments"), storedjson::recordArray(attachments)}};
 }
 
 std::optional<AgentMessage> AgentMessage::fromJson(const QJsonValue &value)
@@ -107,7 +82,7 @@ std::optional<AgentMessage> AgentMessage::fromJson(const QJsonValue &value)
     message.role = reader.enumeration<AgentMessageRole>(QStringLiteral("role"), fromText<AgentMessageRole>);
     message.text = reader.string(QStringLiteral("text"));
     message.createdAt = reader.date(QStringLiteral("createdAt"));
-    message.attachments = records<AgentContextAttachment>(reader, QStringLiteral("attachments"));
+    message.attachments = reader.records<AgentContextAttachment>(QStringLiteral("attachments"));
     if (!reader.ok())
         return std::nullopt;
     return message;
@@ -120,7 +95,7 @@ QJsonObject AgentConversation::toJson() const
                        {QStringLiteral("createdAt"), storedjson::dateText(createdAt)},
                        {QStringLiteral("updatedAt"), storedjson::dateText(updatedAt)},
                        {QStringLiteral("targetApplicationName"), targetApplicationName},
-                       {QStringLiteral("messages"), jsonArray(messages)}};
+                       {QStringLiteral("messages"), storedjson::recordArray(messages)}};
     if (lastPastedText)
         object.insert(QStringLiteral("lastPastedText"), *lastPastedText);
     return object;
@@ -135,7 +110,7 @@ std::optional<AgentConversation> AgentConversation::fromJson(const QJsonValue &v
     conversation.createdAt = reader.date(QStringLiteral("createdAt"));
     conversation.updatedAt = reader.date(QStringLiteral("updatedAt"));
     conversation.targetApplicationName = reader.string(QStringLiteral("targetApplicationName"));
-    conversation.messages = records<AgentMessage>(reader, QStringLiteral("messages"));
+    conversation.messages = reader.records<AgentMessage>(QStringLiteral("messages"));
     conversation.lastPastedText = reader.optionalString(QStringLiteral("lastPastedText"));
     if (!reader.ok())
         return std::nullopt;

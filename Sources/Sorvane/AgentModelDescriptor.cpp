@@ -122,9 +122,6 @@ std::optional<AgentModelArtifact> AgentModelDescriptor::projectorArtifact() cons
 
 QJsonObject AgentModelDescriptor::toJson() const
 {
-    QJsonArray files;
-    for (const AgentModelArtifact &artifact : artifacts)
-        files.append(artifact.toJson());
     QJsonObject object{{QStringLiteral("id"), id},
                        {QStringLiteral("name"), name},
                        {QStringLiteral("officialName"), officialName},
@@ -135,7 +132,7 @@ QJsonObject AgentModelDescriptor::toJson() const
                        {QStringLiteral("sourceRevision"), sourceRevision},
                        {QStringLiteral("provider"), toText(provider)},
                        {QStringLiteral("capabilities"), capabilities.toJson()},
-                       {QStringLiteral("artifacts"), files},
+                       {QStringLiteral("artifacts"), storedjson::recordArray(artifacts)},
                        {QStringLiteral("isCustom"), isCustom},
                        {QStringLiteral("recommendedFor16GB"), recommendedFor16GB}};
     if (minimumMemoryGB)
@@ -165,14 +162,7 @@ std::optional<AgentModelDescriptor> AgentModelDescriptor::fromJson(const QJsonVa
         model.capabilities = *capabilities;
     else
         reader.fail(QStringLiteral("capabilities"));
-    for (const QJsonValue &item : reader.array(QStringLiteral("artifacts"))) {
-        auto artifact = AgentModelArtifact::fromJson(item);
-        if (!artifact) {
-            reader.fail(QStringLiteral("artifacts"));
-            break;
-        }
-        model.artifacts.append(*artifact);
-    }
+    model.artifacts = reader.records<AgentModelArtifact>(QStringLiteral("artifacts"));
     model.isCustom = reader.boolean(QStringLiteral("isCustom"));
     model.recommendedFor16GB = reader.boolean(QStringLiteral("recommendedFor16GB"));
     model.minimumMemoryGB = optionalGigabytes(reader, QStringLiteral("minimumMemoryGB"));

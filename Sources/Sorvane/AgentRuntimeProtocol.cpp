@@ -30,33 +30,6 @@ constexpr TextTable<AgentProtocolEventKind, 6> eventKinds{{
     {AgentProtocolEventKind::Conversations, "conversations"},
 }};
 
-template <typename Record>
-std::optional<QList<Record>> records(ObjectReader &reader, const QString &key)
-{
-    const auto array = reader.optionalArray(key);
-    if (!array)
-        return std::nullopt;
-    QList<Record> list;
-    for (const QJsonValue &item : *array) {
-        auto record = Record::fromJson(item);
-        if (!record) {
-            reader.fail(key);
-            return std::nullopt;
-        }
-        list.append(*record);
-    }
-    return list;
-}
-
-template <typename Record>
-QJsonArray jsonArray(const QList<Record> &list)
-{
-    QJsonArray array;
-    for (const Record &record : list)
-        array.append(record.toJson());
-    return array;
-}
-
 // The compact JSON text of any value (QJsonDocument only writes objects and arrays).
 QByteArray jsonText(const QJsonValue &value)
 {
@@ -109,7 +82,7 @@ QList<std::pair<QString, QJsonValue>> requestFields(const AgentRuntimeRequest &r
         add("model", r.model->toJson());
     addText("instruction", r.instruction);
     addText("trustedInstructions", r.trustedInstructions);
-    add("attachments", jsonArray(r.attachments));
+    add("attachments", storedjson::recordArray(r.attachments));
     addText("modelPath", r.modelPath);
     addText("projectorPath", r.projectorPath);
     addText("llamaServerPath", r.llamaServerPath);
@@ -164,9 +137,7 @@ std::optional<AgentRuntimeRequest> AgentRuntimeRequest::fromJson(const QJsonValu
     }
     r.instruction = reader.optionalString(QStringLiteral("instruction"));
     r.trustedInstructions = reader.optionalString(QStringLiteral("trustedInstructions"));
-    if (!reader.has(QStringLiteral("attachments")))
-        reader.fail(QStringLiteral("attachments"));
-    r.attachments = records<AgentContextAttachment>(reader, QStringLiteral("attachments")).value_or(QList<AgentContextAttachment>());
+    r.attachments = reader.records<AgentContextAttachment>(QStringLiteral("attachments"));
     r.modelPath = reader.optionalString(QStringLiteral("modelPath"));
     r.projectorPath = reader.optionalString(QStringLiteral("projectorPath"));
     r.llamaServerPath = reader.optionalString(QStringLiteral("llamaServerPath"));
@@ -194,7 +165,7 @@ QJsonObject AgentRuntimeEvent::toJson() const
     if (code)
         object.insert(QStringLiteral("code"), *code);
     if (conversations)
-        object.insert(QStringLiteral("conversations"), jsonArray(*conversations));
+        object.insert(QStringLiteral("conversations"), storedjson::recordArray(*conversations));
     return object;
 }
 
@@ -208,7 +179,7 @@ std::optional<AgentRuntimeEvent> AgentRuntimeEvent::fromJson(const QJsonValue &v
     event.phase = reader.optionalEnumeration<AgentPhase>(QStringLiteral("phase"), fromText<AgentPhase>);
     event.text = reader.optionalString(QStringLiteral("text"));
     event.code = reader.optionalString(QStringLiteral("code"));
-    event.conversations = records<AgentConversation>(reader, QStringLiteral("conversations"));
+    event.conversations = reader.optionalRecords<AgentConversation>(QStringLiteral("conversations"));
     if (!reader.ok())
         return std::nullopt;
     return event;
@@ -216,11 +187,10 @@ std::optional<AgentRuntimeEvent> AgentRuntimeEvent::fromJson(const QJsonValue &v
 
 std::optional<AgentRuntimeEvent> AgentRuntimeEvent::decodedLine(const QByteArray &line)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const auto document = storedjson::parseDocument(line);
+    if (!document || !document->isObject())
         return std::nullopt;
-    return fromJson(document.object());
+    return fromJson(document->object());
 }
 
 } // namespace sorvane

@@ -77,9 +77,6 @@ QString AgentSettings::earlierDefaultTrustedInstructions()
 
 QJsonObject AgentSettings::toJson() const
 {
-    QJsonArray profiles;
-    for (const AgentPromptProfile &profile : promptProfiles)
-        profiles.append(profile.toJson());
     return {{QStringLiteral("writingProvider"), toText(writingProvider)},
             {QStringLiteral("selectedModelID"), selectedModelID},
             {QStringLiteral("selectedOpenAIModelID"), selectedOpenAIModelID},
@@ -98,7 +95,7 @@ QJsonObject AgentSettings::toJson() const
             {QStringLiteral("personalContext"), personalContext},
             {QStringLiteral("regularCommandPrompt"), regularCommandPrompt},
             {QStringLiteral("trustedInstructions"), trustedInstructions},
-            {QStringLiteral("promptProfiles"), profiles}};
+            {QStringLiteral("promptProfiles"), storedjson::recordArray(promptProfiles)}};
 }
 
 std::optional<AgentSettings> AgentSettings::fromJson(const QJsonValue &value)
@@ -128,16 +125,8 @@ std::optional<AgentSettings> AgentSettings::fromJson(const QJsonValue &value)
     // Records saved before the first line changed still hold the old default word for word.
     if (settings.trustedInstructions == earlierDefaultTrustedInstructions())
         settings.trustedInstructions = defaultTrustedInstructions();
-    if (auto profiles = reader.optionalArray(QStringLiteral("promptProfiles"))) {
-        for (const QJsonValue &item : *profiles) {
-            auto profile = AgentPromptProfile::fromJson(item);
-            if (!profile) {
-                reader.fail(QStringLiteral("promptProfiles"));
-                break;
-            }
-            settings.promptProfiles.append(*profile);
-        }
-    }
+    if (auto profiles = reader.optionalRecords<AgentPromptProfile>(QStringLiteral("promptProfiles")))
+        settings.promptProfiles = *profiles;
     if (!reader.ok())
         return std::nullopt;
     return settings;

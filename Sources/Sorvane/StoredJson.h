@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -36,6 +37,16 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 // "<path>.unreadable-<UTC time>") so that the next save does not destroy it.
 // Returns the new path, or nothing when there was no file or it could not be moved.
 std::optional<QString> moveAside(const QString &path);
+
+// The array of records, each written with its toJson().
+template <typename Record>
+QJsonArray recordArray(const QList<Record> &records)
+{
+    QJsonArray array;
+    for (const Record &record : records)
+        array.append(record.toJson());
+    return array;
+}
 
 // Reads one JSON object strictly: a missing required key or a value of the wrong
 // type marks the whole record as failed. Optional keys read as absent when missing
@@ -97,7 +108,39 @@ public:
         return std::nullopt;
     }
 
+    // An array of records, each read with Record::fromJson; one that does not read
+    // fails the key (and so the record holding the array).
+    template <typename Record>
+    QList<Record> records(const QString &key)
+    {
+        return decodedRecords<Record>(key, array(key)).value_or(QList<Record>());
+    }
+
+    template <typename Record>
+    std::optional<QList<Record>> optionalRecords(const QString &key)
+    {
+        const auto items = optionalArray(key);
+        if (!items)
+            return std::nullopt;
+        return decodedRecords<Record>(key, *items);
+    }
+
 private:
+    template <typename Record>
+    std::optional<QList<Record>> decodedRecords(const QString &key, const QJsonArray &items)
+    {
+        QList<Record> list;
+        for (const QJsonValue &item : items) {
+            auto record = Record::fromJson(item);
+            if (!record) {
+                fail(key);
+                return std::nullopt;
+            }
+            list.append(std::move(*record));
+        }
+        return list;
+    }
+
     std::optional<QJsonValue> present(const QString &key) const;
     QJsonObject m_object;
     bool m_ok = true;

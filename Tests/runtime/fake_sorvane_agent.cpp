@@ -26,7 +26,8 @@
 //   pid                 completed with its process id
 //   raw <line> || <line> writes the lines as they are, in one write, with {id} replaced by the request id
 //
-// Any mode takes stderr=n: n lines on standard error first.
+// Any mode takes stderr=n: n lines on standard error first, and child=1: a child
+// in its process group, with no pipes open, that would outlive it.
 //
 // When $SORVANE_FAKE_AGENT_LOG names a file, one JSON record per line is appended
 // to it: the start (arguments, environment, process group), every request line
@@ -155,6 +156,20 @@ void onTermination(int)
         ::pause();
 }
 
+// A child that keeps none of the pipes open, so that only the process group ties it
+// to the runtime; it runs until it is killed.
+pid_t startChild()
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            ::close(fd);
+        hangForever();
+    }
+    logRecord({{QStringLiteral("record"), QStringLiteral("child")}, {QStringLiteral("child"), qint64(child)}});
+    return child;
+}
+
 bool processGone(pid_t pid)
 {
     return ::kill(pid, 0) != 0 && errno == ESRCH;
@@ -180,6 +195,8 @@ void serve(const QJsonObject &request, QByteArray &inputBuffer)
     const int diagnostics = arguments.value(QStringLiteral("stderr")).toInt();
     for (int i = 1; i <= diagnostics; ++i)
         writeAll(STDERR_FILENO, QByteArray(i == 2 ? "\n" : "") + "note " + QByteArray::number(i) + "\n");
+    if (arguments.value(QStringLiteral("child")) == QLatin1String("1"))
+        startChild();
 
     if (mode == QLatin1String("stream")) {
         sleepMs(delay);
@@ -240,14 +257,7 @@ void serve(const QJsonObject &request, QByteArray &inputBuffer)
         std::_Exit(0);
     } else if (mode == QLatin1String("ignore-term")) {
         ::signal(SIGTERM, SIG_IGN);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            // Keeps the pipes closed so that only the process group ties it to the runtime.
-            for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
-                ::close(fd);
-            hangForever();
-        }
-        logRecord({{QStringLiteral("record"), QStringLiteral("child")}, {QStringLiteral("child"), qint64(child)}});
+        startChild();
         send(phase(id, "generating"));
         waitForEndOfInput(inputBuffer);
         hangForever();

@@ -317,6 +317,36 @@ private Q_SLOTS:
         QVERIFY(!log().sawTermination(pid)); // it had to be killed
     }
 
+    void childrenEndWithTheirRuntime_data()
+    {
+        QTest::addColumn<QString>("instruction");
+        QTest::addColumn<bool>("cancel"); // retire it first, once it is generating
+        QTest::newRow("crashes") << "crash child=1" << false;
+        QTest::newRow("answers and exits") << "complete-exit child=1" << false;
+        QTest::newRow("retired, leaves at the end of its input") << "linger child=1" << true;
+    }
+
+    void childrenEndWithTheirRuntime()
+    {
+        // Whichever way the runtime ends, what it started in its group (the local
+        // inference server, say) does not run on without it.
+        QFETCH(QString, instruction);
+        QFETCH(bool, cancel);
+        AgentRuntimeRequest request = fakeRequest(instruction);
+        auto probe = startRun(service(), request);
+        const qint64 pid = service().processId();
+        QVERIFY(pid > 0);
+        if (cancel) {
+            QTRY_VERIFY_WITH_TIMEOUT(describe(probe->events).contains(QStringLiteral("phase:generating")), runWait);
+            service().cancel(request.requestID);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(probe->done(), runWait);
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), 5000);
+        QCOMPARE(log().children().size(), 1);
+        const qint64 child = log().children().first();
+        QTRY_VERIFY2_WITH_TIMEOUT(processGone(child), qPrintable(QStringLiteral("left running: %1").arg(child)), 5000);
+    }
+
     void destroyingTheServiceCancelsWaitingRuns()
     {
         auto probe = startRun(service(), fakeRequest(QStringLiteral("silent")));

@@ -16,10 +16,8 @@ namespace sorvane {
 
 namespace {
 
-// Kept on each runtime process: its id (QProcess forgets it once the process ended),
-// and whether it had to be asked to stop with SIGTERM.
+// Kept on each runtime process: its id (QProcess forgets it once the process ended).
 constexpr const char *pidProperty = "sorvanePid";
-constexpr const char *terminatedProperty = "sorvaneTerminated";
 
 qint64 launchedPid(const QProcess *process)
 {
@@ -442,7 +440,6 @@ void AgentRuntimeService::stopRetired(QProcess *process)
 {
     if (process->state() == QProcess::NotRunning)
         return;
-    process->setProperty(terminatedProperty, true);
     const qint64 pid = launchedPid(process);
     signalGroup(pid, SIGTERM);
     QTimer::singleShot(m_limits.killGrace, process, [process, pid] {
@@ -457,13 +454,12 @@ void AgentRuntimeService::runtimeTerminated(QProcess *process, const QUuid &gene
     // a "completed" line followed by an immediate exit is a success.
     consume(process->readAllStandardOutput(), generation);
     captureStderr(process->readAllStandardError(), generation);
+    // However it ended (retired, crashed, or left by itself), whatever it started in its
+    // group (the inference server, the bridge) must not run on without it.
+    signalGroup(launchedPid(process), SIGKILL);
 
     if (process != m_process || generation != m_processGeneration) {
-        // A retired runtime ended. If it had to be asked with SIGTERM, whatever it left
-        // in its group goes with it.
-        if (process->property(terminatedProperty).toBool())
-            signalGroup(launchedPid(process), SIGKILL);
-        process->deleteLater();
+        process->deleteLater(); // a retired runtime ended
         return;
     }
     m_process = nullptr;
