@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 
 namespace sorvane::testing {
 
@@ -23,6 +24,14 @@ QString testProgram(const QString &name)
 QString testDataFile(const QString &relativePath)
 {
     return qEnvironmentVariable("SORVANE_TEST_DATA_DIR") + QLatin1Char('/') + relativePath;
+}
+
+QJsonObject objectFrom(const QByteArray &json)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    if (!document.isObject())
+        qFatal("bad test JSON: %s", json.constData());
+    return document.object();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 
 namespace sorvane::testing {
@@ -10,6 +11,9 @@ QString buildDirectory();
 QString testProgram(const QString &name);
 // A file under the source tree's Tests/ folder.
 QString testDataFile(const QString &relativePath);
+
+// The object that test JSON holds; ends the test program when it is not one.
+QJsonObject objectFrom(const QByteArray &json);
 
 // Writes bytes to a file, creating its folder. Returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);

@@ -1,3 +1,4 @@
+#include "TestPaths.h"
 #include "AgentCompletionNotice.h"
 #include "AgentConversation.h"
 #include "AgentPhase.h"
@@ -10,16 +11,9 @@
 #include <QTimeZone>
 
 using namespace sorvane;
+using namespace sorvane::testing;
 
 namespace {
-
-QJsonObject objectFrom(const QByteArray &json)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    if (!document.isObject())
-        qFatal("bad test JSON: %s", json.constData());
-    return document.object();
-}
 
 const QByteArray attachmentJson = R"({"id": "6BA7B810-9DAD-11D1-80B4-00C04FD430C8", "kind": "screenshot",
     "displayName": "Mail window", "filePath": "/data/Attachments/x.png", "createdAt": "2026-03-01T09:30:00Z"})";

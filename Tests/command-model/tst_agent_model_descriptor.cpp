@@ -1,3 +1,4 @@
+#include "TestPaths.h"
 #include "AgentModelDescriptor.h"
 #include "BuildConfig.h"
 
@@ -8,13 +9,9 @@
 #include <QTest>
 
 using namespace sorvane;
+using namespace sorvane::testing;
 
 namespace {
-
-QJsonObject objectFrom(const QByteArray &json)
-{
-    return QJsonDocument::fromJson(json).object();
-}
 
 // A complete local custom model as it would stand in the custom-models file.
 // ("\/" keeps moc, which reads "//" inside a raw string as a comment, out of trouble.)

@@ -1,3 +1,4 @@
+#include "TestPaths.h"
 #include "AgentReasoningEffort.h"
 #include "AgentSettings.h"
 #include "StoredJson.h"
@@ -7,16 +8,9 @@
 #include <QTest>
 
 using namespace sorvane;
+using namespace sorvane::testing;
 
 namespace {
-
-QJsonObject objectFrom(const QByteArray &json)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    if (!document.isObject())
-        qFatal("bad test JSON: %s", json.constData());
-    return document.object();
-}
 
 const QByteArray profileJson = R"({"id": "11111111-2222-4333-8444-555555555555", "name": "Formal",
     "prompt": "Write formally.",

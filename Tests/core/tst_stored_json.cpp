@@ -1,4 +1,5 @@
 #include "StoredJson.h"
+#include "TestPaths.h"
 
 #include <QJsonDocument>
 #include <QTimeZone>
@@ -7,6 +8,7 @@
 
 using namespace sorvane;
 using namespace sorvane::storedjson;
+using namespace sorvane::testing;
 
 namespace {
 enum class Colour { Red, Green };
@@ -17,10 +19,6 @@ std::optional<Colour> colourFromText(const QString &text)
     if (text == QLatin1String("green"))
         return Colour::Green;
     return std::nullopt;
-}
-QJsonObject objectFrom(const char *json)
-{
-    return QJsonDocument::fromJson(json).object();
 }
 } // namespace
 
@@ -75,7 +73,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, json);
         QFETCH(bool, ok);
         QFETCH(QString, failedKey);
-        ObjectReader reader(objectFrom(json.constData()));
+        ObjectReader reader(objectFrom(json));
         const QString name = reader.string(QStringLiteral("name"));
         const qint64 count = reader.integer(QStringLiteral("count"));
         const Colour colour = reader.enumeration<Colour>(QStringLiteral("colour"), colourFromText);
