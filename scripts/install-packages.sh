@@ -21,5 +21,8 @@ if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
 # With their recommended packages, as a desktop install would have them (the keyring,
 # sound and accessibility daemons rely on some).
 echo "Installing: ${missing[*]}"
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+# Two builds of the project may install at once; apt takes one at a time.
+exec 9>"${TMPDIR:-/tmp}/sorvane-install-packages.lock"
+flock 9
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -qq
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}"
