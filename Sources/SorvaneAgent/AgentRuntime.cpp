@@ -1,0 +1,341 @@
+#include "SorvaneAgent/AgentRuntime.h"
+
+#include "SorvaneAgent/ChatStream.h"
+#include "SorvaneAgent/CloudProvider.h"
+#include "SorvaneAgent/SessionStore.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace sorvane::agent {
+
+namespace {
+
+// A request line longer than this is not read (a selected text of many megabytes).
+constexpr qsizetype maxLineBytes = qsizetype(64) * 1024 * 1024;
+
+std::chrono::milliseconds environmentLimit(const char *variable, std::chrono::milliseconds fallback)
+{
+    bool ok = false;
+    const qint64 value = qEnvironmentVariable(variable).toLongLong(&ok);
+    return ok && value > 0 ? std::chrono::milliseconds(value) : fallback;
+}
+
+// Short diagnostics only: never a key, a request or an answer.
+void diagnostic(const char *text)
+{
+    std::fprintf(stderr, "sorvane-agent: %s\n", text);
+}
+
+QString loadingDetail(const ModelInfo &model)
+{
+    switch (model.provider) {
+    case Provider::AppleSystem:
+        return QStringLiteral("Checking the on-device model");
+    case Provider::LlamaCpp:
+        return QStringLiteral("Loading ") + model.name;
+    case Provider::OpenAI:
+    case Provider::Gemini:
+    case Provider::Mistral:
+        break;
+    }
+    return QStringLiteral("Connecting to ") + providerName(model.provider) + QStringLiteral(" · ") + model.name;
+}
+
+} // namespace
+
+AgentRuntime::Limits AgentRuntime::Limits::fromEnvironment()
+{
+    Limits limits;
+    limits.silence = environmentLimit("SORVANE_AGENT_REPLY_TIMEOUT_MS", limits.silence);
+    limits.modelLoad = environmentLimit("SORVANE_AGENT_MODEL_LOAD_TIMEOUT_MS", limits.modelLoad);
+    limits.request = environmentLimit("SORVANE_AGENT_REQUEST_TIMEOUT_MS", limits.request);
+    return limits;
+}
+
+AgentRuntime::AgentRuntime(int inputFd, int outputFd, Limits limits, QObject *parent)
+    : QObject(parent), m_inputFd(inputFd), m_output(outputFd), m_limits(limits), m_llama(&m_network)
+{
+    m_llama.setLoadLimit(m_limits.modelLoad);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (m_job)
+            fail(m_job->modelName + QStringLiteral(" did not finish in time. Try again, or choose a faster model."));
+    });
+    // Both report after prepare()/start() returned, and only for the work in hand.
+    connect(&m_llama, &LlamaServer::ready, this, [this] {
+        if (!m_job)
+            return;
+        markGenerating();
+        QJsonObject body{{QStringLiteral("messages"), chatMessages(m_job->prompt)}};
+        if (!m_job->request.model->officialName.isEmpty())
+            body.insert(QStringLiteral("model"), m_job->request.model->officialName);
+        stream(QUrl(m_llama.baseUrl().toString() + QStringLiteral("/v1/chat/completions")), {}, body,
+               QStringLiteral("llama-server"));
+    });
+    connect(&m_llama, &LlamaServer::failed, this, [this](const QString &message) {
+        if (m_job)
+            fail(message);
+    });
+    connect(&m_bridge, &BridgeRunner::answered, this, [this](const QString &text) {
+        if (!m_job)
+            return;
+        m_output.delta(m_job->request.requestID, text);
+        complete(text);
+    });
+    connect(&m_bridge, &BridgeRunner::failed, this, [this](const QString &message) {
+        if (m_job)
+            fail(message);
+    });
+}
+
+AgentRuntime::~AgentRuntime()
+{
+    stopWork();
+    m_llama.stop();
+}
+
+void AgentRuntime::start()
+{
+    m_notifier = new QSocketNotifier(m_inputFd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &AgentRuntime::readInput);
+}
+
+void AgentRuntime::readInput()
+{
+    char chunk[64 * 1024];
+    const ssize_t count = ::read(m_inputFd, chunk, sizeof chunk);
+    if (count < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (count <= 0) {
+        endOfInput();
+        return;
+    }
+    m_inputBuffer.append(chunk, count);
+    takeLines();
+}
+
+void AgentRuntime::takeLines()
+{
+    qsizetype start = 0;
+    for (qsizetype newline = m_inputBuffer.indexOf('\n'); newline >= 0;
+         newline = m_inputBuffer.indexOf('\n', start)) {
+        if (m_skippingLine)
+            m_skippingLine = false;
+        else if (newline > start)
+            m_lines.push_back(m_inputBuffer.mid(start, newline - start));
+        start = newline + 1;
+    }
+    m_inputBuffer.remove(0, start);
+    if (m_inputBuffer.size() > maxLineBytes) {
+        m_inputBuffer.clear();
+        if (!m_skippingLine) {
+            m_skippingLine = true;
+            m_lines.push_back(QByteArray()); // answered as an unreadable line, in its turn
+        }
+    }
+    scheduleNext();
+}
+
+void AgentRuntime::endOfInput()
+{
+    if (m_inputEnded)
+        return;
+    m_inputEnded = true;
+    m_notifier->setEnabled(false);
+    // The application closes the input when it wants no more answers.
+    m_lines.clear();
+    stopWork();
+    m_job.reset();
+    m_llama.stop();
+    Q_EMIT ended();
+}
+
+void AgentRuntime::scheduleNext()
+{
+    if (m_nextScheduled || m_job || m_lines.empty())
+        return;
+    m_nextScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_nextScheduled = false;
+        serveNext();
+    });
+}
+
+void AgentRuntime::serveNext()
+{
+    while (!m_job && !m_inputEnded && !m_lines.empty() && m_output.isOpen()) {
+        const QByteArray line = std::move(m_lines.front());
+        m_lines.pop_front();
+        std::variant<AgentRequest, RequestProblem> decoded = decodeRequestLine(line);
+        if (const auto *problem = std::get_if<RequestProblem>(&decoded)) {
+            diagnostic("a request line could not be read");
+            m_output.error(problem->requestID, problem->message, QStringLiteral("invalidRequest"));
+            continue;
+        }
+        AgentRequest request = std::get<AgentRequest>(std::move(decoded));
+        if (request.command == AgentRequest::Command::Other)
+            continue; // never sent by the application; nothing to answer
+        begin(std::move(request));
+    }
+}
+
+void AgentRuntime::begin(AgentRequest request)
+{
+    m_job = Job{};
+    Job &job = *m_job;
+    job.request = std::move(request);
+    const AgentRequest &req = job.request;
+    if (!req.model) {
+        job.modelName = QStringLiteral("The writing model");
+        fail(QStringLiteral("Choose a writing model."));
+        return;
+    }
+    job.modelName = req.model->name.isEmpty() ? QStringLiteral("The writing model") : req.model->name;
+    m_output.phase(req.requestID, QStringLiteral("loadingModel"), loadingDetail(*req.model));
+    m_deadline.start(m_limits.request);
+
+    QList<Turn> history;
+    const bool hasSession = !req.sessionPath.isEmpty() && !req.conversationID.isEmpty();
+    job.keepTurns = hasSession && !req.ephemeralSession;
+    if (hasSession) {
+        const SessionStore store(req.sessionPath);
+        if (req.command == AgentRequest::Command::Continue) {
+            std::variant<QList<Turn>, QString> turns = store.turns(req.conversationID);
+            if (const auto *message = std::get_if<QString>(&turns)) {
+                fail(*message);
+                return;
+            }
+            history = std::get<QList<Turn>>(std::move(turns));
+        } else if (job.keepTurns) {
+            // Found out before the model works, not after: the file is never overwritten.
+            if (const std::optional<QString> message = store.checkWritable()) {
+                fail(*message);
+                return;
+            }
+        }
+    }
+
+    std::variant<ChatPrompt, QString> prompt = buildPrompt(req, history);
+    if (const auto *message = std::get_if<QString>(&prompt)) {
+        fail(*message);
+        return;
+    }
+    job.prompt = std::get<ChatPrompt>(std::move(prompt));
+
+    switch (req.model->provider) {
+    case Provider::OpenAI:
+    case Provider::Gemini:
+    case Provider::Mistral:
+        runCloud();
+        return;
+    case Provider::LlamaCpp:
+        runLocal();
+        return;
+    case Provider::AppleSystem:
+        runOnDevice();
+        return;
+    }
+}
+
+void AgentRuntime::runCloud()
+{
+    const AgentRequest &req = m_job->request;
+    const Provider provider = req.model->provider;
+    if (req.cloudAPIKey.trimmed().isEmpty()) {
+        fail(QStringLiteral("Add your ") + providerName(provider) + QStringLiteral(" API key before using this model."));
+        return;
+    }
+    QJsonObject body{{QStringLiteral("model"), req.model->officialName},
+                     {QStringLiteral("messages"), chatMessages(m_job->prompt)}};
+    if (const std::optional<QString> effort = providerReasoningEffort(provider, req.reasoningEffort))
+        body.insert(QStringLiteral("reasoning_effort"), *effort);
+    stream(chatCompletionsUrl(provider), req.cloudAPIKey.trimmed(), body, providerName(provider));
+}
+
+void AgentRuntime::runLocal()
+{
+    const AgentRequest &req = m_job->request;
+    LlamaServer::Setup setup{req.llamaServerPath, req.modelPath,
+                             req.model->takesImages ? req.projectorPath : QString(), m_job->modelName};
+    m_llama.prepare(setup);
+}
+
+void AgentRuntime::runOnDevice()
+{
+    markGenerating();
+    m_bridge.start(m_job->request.appleBridgePath, m_job->prompt.system, singlePrompt(m_job->prompt));
+}
+
+void AgentRuntime::stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName)
+{
+    ChatStream::Options options{url, apiKey, body, serviceName, m_limits.silence};
+    auto *chat = new ChatStream(&m_network, std::move(options), this);
+    m_stream = chat;
+    connect(chat, &ChatStream::responding, this, &AgentRuntime::markGenerating);
+    connect(chat, &ChatStream::delta, this, [this](const QString &text) {
+        if (m_job)
+            m_output.delta(m_job->request.requestID, text);
+    });
+    connect(chat, &ChatStream::finished, this, &AgentRuntime::complete);
+    connect(chat, &ChatStream::failed, this, &AgentRuntime::fail);
+    chat->start();
+}
+
+void AgentRuntime::markGenerating()
+{
+    if (!m_job || m_job->generating)
+        return;
+    m_job->generating = true;
+    m_output.phase(m_job->request.requestID, QStringLiteral("generating"));
+}
+
+void AgentRuntime::complete(const QString &answer)
+{
+    if (!m_job)
+        return;
+    const QString requestID = m_job->request.requestID;
+    if (answer.trimmed().isEmpty()) {
+        fail(m_job->modelName + QStringLiteral(" returned an empty answer. Try again."));
+        return;
+    }
+    if (m_job->keepTurns) {
+        const SessionStore store(m_job->request.sessionPath);
+        const QList<Turn> turns{{Turn::Role::User, m_job->prompt.userText}, {Turn::Role::Assistant, answer}};
+        if (const std::optional<QString> message = store.append(m_job->request.conversationID, turns))
+            m_output.warning(requestID, *message);
+    }
+    stopWork();
+    m_job.reset();
+    m_output.completed(requestID, answer);
+    scheduleNext();
+}
+
+void AgentRuntime::fail(const QString &message)
+{
+    if (!m_job)
+        return;
+    const QString requestID = m_job->request.requestID;
+    stopWork();
+    m_job.reset();
+    m_output.error(requestID, message);
+    scheduleNext();
+}
+
+void AgentRuntime::stopWork()
+{
+    m_deadline.stop();
+    if (ChatStream *chat = m_stream.data()) {
+        m_stream = nullptr;
+        chat->disconnect(this);
+        chat->abort();
+        chat->deleteLater();
+    }
+    m_bridge.abort();
+    m_llama.forget();
+}
+
+} // namespace sorvane::agent

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "SorvaneAgent/AgentRequest.h"
+#include "SorvaneAgent/BridgeRunner.h"
+#include "SorvaneAgent/ChatPrompt.h"
+#include "SorvaneAgent/EventOutput.h"
+#include "SorvaneAgent/LlamaServer.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <chrono>
+#include <deque>
+#include <optional>
+
+class QSocketNotifier;
+
+namespace sorvane::agent {
+
+class ChatStream;
+
+// The Command runtime: reads request lines from its input until end of file and answers each
+// "run" and "continue", one at a time and in order, with event lines on its output.
+class AgentRuntime : public QObject {
+    Q_OBJECT
+public:
+    struct Limits {
+        // Longest silence of a model server, before its first byte and between chunks.
+        std::chrono::milliseconds silence = std::chrono::seconds(25);
+        // Longest a local model may take to load for one request.
+        std::chrono::milliseconds modelLoad = std::chrono::seconds(25);
+        // Longest one request may take from start to answer; the application waits 120 s.
+        std::chrono::milliseconds request = std::chrono::seconds(110);
+
+        // The defaults, or SORVANE_AGENT_REPLY_TIMEOUT_MS, SORVANE_AGENT_MODEL_LOAD_TIMEOUT_MS
+        // and SORVANE_AGENT_REQUEST_TIMEOUT_MS where set.
+        static Limits fromEnvironment();
+    };
+
+    AgentRuntime(int inputFd, int outputFd, Limits limits, QObject *parent = nullptr);
+    ~AgentRuntime() override;
+
+    void start();
+
+Q_SIGNALS:
+    // The input ended and everything the runtime started has been stopped.
+    void ended();
+
+private:
+    struct Job {
+        AgentRequest request;
+        QString modelName;
+        ChatPrompt prompt;
+        bool keepTurns = false;
+        bool generating = false;
+    };
+
+    void readInput();
+    void takeLines();
+    void endOfInput();
+    void scheduleNext();
+    void serveNext();
+    void begin(AgentRequest request);
+    void runCloud();
+    void runLocal();
+    void runOnDevice();
+    void stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName);
+    void markGenerating();
+    void complete(const QString &answer);
+    void fail(const QString &message);
+    void stopWork();
+
+    int m_inputFd;
+    EventOutput m_output;
+    Limits m_limits;
+    QSocketNotifier *m_notifier = nullptr;
+    QByteArray m_inputBuffer;
+    bool m_skippingLine = false; // the rest of an overlong line is being dropped
+    bool m_inputEnded = false;
+    std::deque<QByteArray> m_lines;
+    std::optional<Job> m_job;
+    bool m_nextScheduled = false;
+
+    QNetworkAccessManager m_network;
+    LlamaServer m_llama;
+    BridgeRunner m_bridge;
+    QPointer<ChatStream> m_stream;
+    QTimer m_deadline;
+};
+
+} // namespace sorvane::agent

@@ -1,0 +1,240 @@
+#include "SorvaneAgent/ChatStream.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace sorvane::agent {
+
+namespace {
+
+// The message of an error object, in the shapes OpenAI, Gemini and Mistral use.
+QString errorText(const QJsonValue &value)
+{
+    if (value.isString())
+        return value.toString();
+    if (value.isArray())
+        return value.toArray().isEmpty() ? QString() : errorText(value.toArray().first());
+    const QJsonObject object = value.toObject();
+    for (const char *key : {"error", "message", "detail"}) {
+        const QJsonValue inner = object.value(QLatin1String(key));
+        if (!inner.isUndefined() && !inner.isNull()) {
+            const QString text = errorText(inner);
+            if (!text.isEmpty())
+                return text;
+        }
+    }
+    return {};
+}
+
+QString serverMessage(const QByteArray &body)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    QString text = document.isArray() ? errorText(document.array()) : errorText(document.object());
+    text = text.simplified();
+    constexpr int longest = 300;
+    if (text.size() > longest)
+        text = text.left(longest - 1) + QChar(0x2026);
+    return text;
+}
+
+} // namespace
+
+ChatStreamDecoder::Output ChatStreamDecoder::feed(const QByteArray &bytes)
+{
+    Output output;
+    m_buffer += bytes;
+    qsizetype start = 0;
+    for (qsizetype newline = m_buffer.indexOf('\n'); newline >= 0; newline = m_buffer.indexOf('\n', start)) {
+        QByteArrayView line(m_buffer.constData() + start, newline - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        readLine(line, output);
+        start = newline + 1;
+    }
+    m_buffer.remove(0, start);
+    return output;
+}
+
+void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
+{
+    if (!line.startsWith("data:"))
+        return; // blank separators, comments, "event:" and "id:" fields
+    const QByteArrayView payload = line.sliced(5).trimmed();
+    if (payload == "[DONE]") {
+        m_sawEnd = true;
+        output.finished = true;
+        return;
+    }
+    const QJsonObject chunk = QJsonDocument::fromJson(payload.toByteArray()).object();
+    if (chunk.contains(QLatin1String("error"))) {
+        output.error = errorText(chunk);
+        return;
+    }
+    for (const QJsonValue &choice : chunk.value(QLatin1String("choices")).toArray()) {
+        const QJsonObject object = choice.toObject();
+        const QString content = object.value(QLatin1String("delta")).toObject().value(QLatin1String("content")).toString();
+        if (!content.isEmpty()) {
+            output.text += content;
+            output.pieces.append(content);
+        }
+        const QJsonValue reason = object.value(QLatin1String("finish_reason"));
+        if (reason.isString() && !reason.toString().isEmpty()) {
+            m_sawEnd = true;
+            output.finished = true;
+        }
+    }
+}
+
+ChatStream::ChatStream(QNetworkAccessManager *network, Options options, QObject *parent)
+    : QObject(parent), m_network(network), m_options(std::move(options))
+{
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(m_options.silenceLimit);
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        fail(m_options.serviceName + QStringLiteral(" did not answer in time. Check your connection and try again."));
+    });
+}
+
+ChatStream::~ChatStream()
+{
+    abort();
+}
+
+void ChatStream::start()
+{
+    QJsonObject body = m_options.body;
+    body.insert(QStringLiteral("stream"), true);
+    QNetworkRequest request(m_options.url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    request.setRawHeader("Accept", "text/event-stream");
+    if (!m_options.apiKey.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + m_options.apiKey.toUtf8());
+    // A stream is read as it comes; its end is the server's to say.
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    m_reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::readAvailable);
+    connect(m_reply, &QNetworkReply::finished, this, &ChatStream::replyFinished);
+    m_silence.start();
+}
+
+void ChatStream::abort()
+{
+    m_done = true;
+    m_silence.stop();
+    if (QNetworkReply *reply = m_reply.data()) {
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void ChatStream::readAvailable()
+{
+    if (m_done || !m_reply)
+        return;
+    m_silence.start();
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray bytes = m_reply->readAll();
+    if (status >= 300) {
+        m_errorBody += bytes; // told when the reply ends
+        return;
+    }
+    if (!m_responding) {
+        m_responding = true;
+        Q_EMIT responding();
+        if (m_done)
+            return;
+    }
+    const ChatStreamDecoder::Output output = m_decoder.feed(bytes);
+    for (const QString &piece : output.pieces) {
+        m_answer += piece;
+        Q_EMIT delta(piece);
+        if (m_done)
+            return;
+    }
+    if (output.error) {
+        fail(m_options.serviceName + QStringLiteral(" stopped with an error: ") +
+             (output.error->isEmpty() ? QStringLiteral("no reason given.") : *output.error));
+        return;
+    }
+    if (output.finished && m_decoder.sawEnd()) {
+        // Whatever follows the end (a "[DONE]" after the finish reason) changes nothing.
+        m_done = true;
+        m_silence.stop();
+        if (QNetworkReply *reply = m_reply.data()) {
+            m_reply = nullptr;
+            reply->disconnect(this);
+            reply->deleteLater();
+        }
+        Q_EMIT finished(m_answer);
+    }
+}
+
+void ChatStream::replyFinished()
+{
+    if (m_done || !m_reply)
+        return;
+    readAvailable();
+    if (m_done || !m_reply)
+        return;
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 300) {
+        fail(statusMessage(status, m_errorBody + m_reply->readAll()));
+        return;
+    }
+    if (m_reply->error() != QNetworkReply::NoError && status == 0) {
+        fail(networkMessage());
+        return;
+    }
+    // The connection ended without the stream's own end.
+    fail(QStringLiteral("The answer from ") + m_options.serviceName +
+         QStringLiteral(" was cut off before it was complete. Try again."));
+}
+
+void ChatStream::fail(const QString &message)
+{
+    if (m_done)
+        return;
+    abort();
+    Q_EMIT failed(message);
+}
+
+QString ChatStream::statusMessage(int status, const QByteArray &body) const
+{
+    const QString &name = m_options.serviceName;
+    const QString detail = serverMessage(body);
+    if (status == 401 || status == 403)
+        // The server's own words may quote part of the key, so they are not repeated.
+        return name + QStringLiteral(" rejected the API key. Check the key in Sorvane's settings and try again.");
+    if (status == 429)
+        return name + QStringLiteral(" is limiting requests, or the account has run out of credit. "
+                                     "Wait a moment or check your plan, then try again.");
+    if (status >= 500)
+        return name + QStringLiteral(" had a problem answering (HTTP %1). Try again in a moment.").arg(status);
+    const QString message = name + QStringLiteral(" refused the request (HTTP %1)").arg(status);
+    if (detail.isEmpty())
+        return message + QLatin1Char('.');
+    return message + QStringLiteral(": ") + detail;
+}
+
+QString ChatStream::networkMessage() const
+{
+    const QString &name = m_options.serviceName;
+    switch (m_reply->error()) {
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::InsecureRedirectError:
+        return QStringLiteral("Could not make a secure connection to ") + name + QStringLiteral(".");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("The answer from ") + name +
+               QStringLiteral(" was cut off before it was complete. Try again.");
+    default:
+        break;
+    }
+    return QStringLiteral("Could not reach ") + name + QStringLiteral(". Check your internet connection and try again.");
+}
+
+} // namespace sorvane::agent

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace sorvane::agent {
+
+// Splits an OpenAI-style server-sent event stream into what it says, chunk by chunk.
+class ChatStreamDecoder {
+public:
+    struct Output {
+        QString text;                  // content of the deltas in this chunk, in order
+        QStringList pieces;            // each non-empty content delta
+        std::optional<QString> error;  // an error the server sent inside the stream
+        bool finished = false;         // a finish reason or "[DONE]" was seen
+    };
+
+    // Bytes as they arrive; a line split across chunks is read when its newline comes.
+    Output feed(const QByteArray &bytes);
+    bool sawEnd() const { return m_sawEnd; }
+
+private:
+    void readLine(QByteArrayView line, Output &output);
+
+    QByteArray m_buffer;
+    bool m_sawEnd = false;
+};
+
+// One streaming chat completion over HTTP(S): POSTs the body, reads the event stream and
+// reports deltas, then the whole answer or one message a user can act on.
+class ChatStream : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QUrl url;
+        QString apiKey;      // sent as a bearer token when not empty
+        QJsonObject body;    // "stream": true is added
+        QString serviceName; // who answers, as messages name it ("OpenAI", "llama-server")
+        // Longest silence allowed, before the first byte and between two chunks.
+        std::chrono::milliseconds silenceLimit = std::chrono::seconds(25);
+    };
+
+    ChatStream(QNetworkAccessManager *network, Options options, QObject *parent = nullptr);
+    ~ChatStream() override;
+
+    void start();
+    // Ends the exchange; nothing more is reported.
+    void abort();
+
+Q_SIGNALS:
+    // The server accepted the request and started answering.
+    void responding();
+    void delta(const QString &text);
+    void finished(const QString &answer);
+    void failed(const QString &message);
+
+private:
+    void readAvailable();
+    void replyFinished();
+    void fail(const QString &message);
+    QString statusMessage(int status, const QByteArray &body) const;
+    QString networkMessage() const;
+
+    QNetworkAccessManager *m_network;
+    Options m_options;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_silence;
+    ChatStreamDecoder m_decoder;
+    QString m_answer;
+    QByteArray m_errorBody;
+    bool m_responding = false;
+    bool m_done = false;
+};
+
+} // namespace sorvane::agent

@@ -1,0 +1,175 @@
+#include "SorvaneAgent/SessionStore.h"
+
+#include <QAtomicInteger>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace sorvane::agent {
+
+namespace {
+
+constexpr int schemaVersion = 1;
+
+QString roleText(Turn::Role role)
+{
+    return role == Turn::Role::User ? QStringLiteral("user") : QStringLiteral("assistant");
+}
+
+} // namespace
+
+// One open database for the length of one operation; Qt wants every query gone before the
+// connection is removed, which the order of the members here ensures.
+class SessionStore::Connection {
+public:
+    explicit Connection(const QString &path)
+        : m_name(QStringLiteral("sorvane-session-%1").arg(nextNumber()))
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        database.setDatabaseName(path);
+        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        m_open = database.open();
+    }
+    ~Connection()
+    {
+        {
+            QSqlDatabase database = QSqlDatabase::database(m_name, false);
+            database.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+    // True when the file is a store of ours (or an empty database that can become one).
+    bool isSound() const
+    {
+        if (!m_open)
+            return false;
+        QSqlQuery query(database());
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            return false;
+        if (query.value(0).toInt() > schemaVersion)
+            return false;
+        // A file that is not SQLite fails here, not at open.
+        return query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    }
+
+    bool createSchema() const
+    {
+        QSqlQuery query(database());
+        return query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS turns ("
+                                         "conversation_id TEXT NOT NULL, position INTEGER NOT NULL, "
+                                         "role TEXT NOT NULL, text TEXT NOT NULL, created_at TEXT NOT NULL, "
+                                         "PRIMARY KEY (conversation_id, position))")) &&
+               query.exec(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion));
+    }
+
+    bool hasTurnsTable() const
+    {
+        QSqlQuery query(database());
+        return query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'turns'")) &&
+               query.next();
+    }
+
+private:
+    static int nextNumber()
+    {
+        static QAtomicInteger<int> counter;
+        return counter.fetchAndAddRelaxed(1);
+    }
+
+    QString m_name;
+    bool m_open = false;
+};
+
+SessionStore::SessionStore(QString path) : m_path(std::move(path)) {}
+
+QString SessionStore::damagedMessage() const
+{
+    return QStringLiteral("Command's session file is damaged, so earlier turns cannot be used. "
+                          "Start a new Command, or move the file away: ") +
+           m_path;
+}
+
+std::variant<QList<Turn>, QString> SessionStore::turns(const QString &conversationID) const
+{
+    if (!QFileInfo::exists(m_path))
+        return QList<Turn>{};
+    const Connection connection(m_path);
+    if (!connection.isSound())
+        return damagedMessage();
+    if (!connection.hasTurnsTable())
+        return QList<Turn>{};
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("SELECT role, text FROM turns WHERE conversation_id = ? ORDER BY position"));
+    query.addBindValue(conversationID.toUpper());
+    if (!query.exec())
+        return damagedMessage();
+    QList<Turn> turns;
+    while (query.next()) {
+        const QString role = query.value(0).toString();
+        if (role != QLatin1String("user") && role != QLatin1String("assistant"))
+            return damagedMessage();
+        turns.append(Turn{role == QLatin1String("user") ? Turn::Role::User : Turn::Role::Assistant,
+                          query.value(1).toString()});
+    }
+    return turns;
+}
+
+std::optional<QString> SessionStore::checkWritable() const
+{
+    if (!QFileInfo::exists(m_path))
+        return std::nullopt;
+    const Connection connection(m_path);
+    if (!connection.isSound())
+        return damagedMessage();
+    return std::nullopt;
+}
+
+std::optional<QString> SessionStore::append(const QString &conversationID, const QList<Turn> &turns) const
+{
+    const QString cannotWrite = QStringLiteral("Command could not save this turn of the conversation: ") + m_path;
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
+        return cannotWrite;
+    const Connection connection(m_path);
+    if (!connection.isSound())
+        return damagedMessage();
+    QSqlDatabase database = connection.database();
+    if (!connection.createSchema() || !database.transaction())
+        return cannotWrite;
+
+    bool written = true;
+    {
+        QSqlQuery last(database);
+        last.prepare(QStringLiteral("SELECT coalesce(max(position), -1) FROM turns WHERE conversation_id = ?"));
+        last.addBindValue(conversationID.toUpper());
+        written = last.exec() && last.next();
+        int position = written ? last.value(0).toInt() + 1 : 0;
+        const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+        QSqlQuery insert(database);
+        insert.prepare(QStringLiteral("INSERT INTO turns (conversation_id, position, role, text, created_at) "
+                                      "VALUES (?, ?, ?, ?, ?)"));
+        for (const Turn &turn : turns) {
+            if (!written)
+                break;
+            insert.addBindValue(conversationID.toUpper());
+            insert.addBindValue(position++);
+            insert.addBindValue(roleText(turn.role));
+            insert.addBindValue(turn.text);
+            insert.addBindValue(now);
+            written = insert.exec();
+        }
+    }
+    if (!written) {
+        database.rollback();
+        return cannotWrite;
+    }
+    return database.commit() ? std::nullopt : std::optional<QString>(cannotWrite);
+}
+
+} // namespace sorvane::agent

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "SorvaneAgent/ChatPrompt.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <variant>
+
+namespace sorvane::agent {
+
+// The runtime's own record of conversations, turn by turn, in one SQLite file, so that a
+// "continue" can send the earlier turns along. A file that cannot be read as such a store is
+// reported and left exactly as it is.
+class SessionStore {
+public:
+    explicit SessionStore(QString path);
+
+    // The turns of a conversation, oldest first; none when the file does not exist yet.
+    std::variant<QList<Turn>, QString> turns(const QString &conversationID) const;
+    // Whether the file could be written to (nothing is written): the message when not.
+    std::optional<QString> checkWritable() const;
+    // Adds turns after the conversation's last one; the file is made when missing.
+    std::optional<QString> append(const QString &conversationID, const QList<Turn> &turns) const;
+
+private:
+    class Connection;
+    QString damagedMessage() const;
+
+    QString m_path;
+};
+
+} // namespace sorvane::agent
