@@ -4,6 +4,8 @@
 #include "SorvaneAgent/CloudProvider.h"
 #include "SorvaneAgent/SessionStore.h"
 
+#include <QHostAddress>
+#include <QNetworkProxyFactory>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -23,6 +25,19 @@ std::chrono::milliseconds environmentLimit(const char *variable, std::chrono::mi
     const qint64 value = qEnvironmentVariable(variable).toLongLong(&ok);
     return ok && value > 0 ? std::chrono::milliseconds(value) : fallback;
 }
+
+// The user's proxy settings (http_proxy, https_proxy, no_proxy) for the cloud, never for
+// the local model server.
+class ProxyFactory : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        const QString host = query.peerHostName();
+        if (host == QLatin1String("localhost") || QHostAddress(host).isLoopback())
+            return {QNetworkProxy(QNetworkProxy::NoProxy)};
+        return systemProxyForQuery(query);
+    }
+};
 
 // Short diagnostics only: never a key, a request or an answer.
 void diagnostic(const char *text)
@@ -59,6 +74,7 @@ AgentRuntime::Limits AgentRuntime::Limits::fromEnvironment()
 AgentRuntime::AgentRuntime(int inputFd, int outputFd, Limits limits, QObject *parent)
     : QObject(parent), m_inputFd(inputFd), m_output(outputFd), m_limits(limits), m_llama(&m_network)
 {
+    m_network.setProxyFactory(new ProxyFactory);
     m_llama.setLoadLimit(m_limits.modelLoad);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
