@@ -158,11 +158,17 @@ void AgentRuntime::takeLines()
 
 void AgentRuntime::endOfInput()
 {
-    if (m_inputEnded)
-        return;
-    m_inputEnded = true;
-    m_notifier->setEnabled(false);
     // The application closes the input when it wants no more answers.
+    stop();
+}
+
+void AgentRuntime::stop()
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    if (m_notifier)
+        m_notifier->setEnabled(false);
     m_lines.clear();
     stopWork();
     m_job.reset();
@@ -183,7 +189,7 @@ void AgentRuntime::scheduleNext()
 
 void AgentRuntime::serveNext()
 {
-    while (!m_job && !m_inputEnded && !m_lines.empty() && m_output.isOpen()) {
+    while (!m_job && !m_stopped && !m_lines.empty() && m_output.isOpen()) {
         const QByteArray line = std::move(m_lines.front());
         m_lines.pop_front();
         std::variant<AgentRequest, RequestProblem> decoded = decodeRequestLine(line);

@@ -45,6 +45,8 @@ public:
     ~AgentRuntime() override;
 
     void start();
+    // Drops the work in hand and what is queued, stops what it started, then says ended().
+    void stop();
 
 Q_SIGNALS:
     // The input ended and everything the runtime started has been stopped.
@@ -80,7 +82,7 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QByteArray m_inputBuffer;
     bool m_skippingLine = false; // the rest of an overlong line is being dropped
-    bool m_inputEnded = false;
+    bool m_stopped = false; // by the end of input or a stop()
     std::deque<QByteArray> m_lines;
     std::optional<Job> m_job;
     bool m_nextScheduled = false;

@@ -168,6 +168,25 @@ private Q_SLOTS:
         QVERIFY(user.contains(QStringLiteral("<reference kind=\"selectedText\" name=\"Selected text\">\nhi all\n</reference>")));
     }
 
+    void putsThePersonalContextWithTheTrustedInstructions()
+    {
+        QJsonObject request = cloudRequest(QStringLiteral("mistral"));
+        request.insert(QStringLiteral("personalContext"), QStringLiteral("  I sign as Kim.\n"));
+        QCOMPARE(kindOf(m_agent->run(request)), QStringLiteral("completed"));
+        const QJsonArray messages = m_server.requests().first().json().value(QStringLiteral("messages")).toArray();
+        QCOMPARE(messages.first().toObject().value(QStringLiteral("content")).toString(),
+                 QStringLiteral("You power Command inside Sorvane.\n\n<personal_context>\nWhat the user has told you "
+                                "about themselves:\nI sign as Kim.\n</personal_context>"));
+    }
+
+    void reportsAnEmptyAnswer()
+    {
+        m_server.setHandler([](const FakeChatServer::Request &) { return FakeChatServer::streamOf({QStringLiteral(" \n")}); });
+        const QJsonObject end = m_agent->run(cloudRequest(QStringLiteral("openAI")));
+        QCOMPARE(kindOf(end), QStringLiteral("error"));
+        QCOMPARE(textOf(end), QStringLiteral("Luna returned an empty answer. Try again."));
+    }
+
     void readsSplitAndMergedChunks()
     {
         // Three events in one write, then one event cut in the middle of a two-byte letter,

@@ -230,6 +230,19 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(processGone(server.child), 20000);
     }
 
+    void stopsTheServerGroupWhenAskedToStop()
+    {
+        AgentProcess agent(environment());
+        QCOMPARE(kindOf(agent.run(localRequest(modelFile(QStringLiteral("model-a.gguf"))))), QStringLiteral("completed"));
+        const ServerStart server = starts().first();
+        ::kill(pid_t(agent.pid()), SIGTERM);
+        QVERIFY(agent.waitForExit());
+        QCOMPARE(agent.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(agent.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(server.pid), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(server.child), 20000);
+    }
+
     void theServerEndsWhenTheRuntimeDies()
     {
         auto agent = std::make_unique<AgentProcess>(environment());
