@@ -65,7 +65,7 @@ QString loadingDetail(const ModelInfo &model)
 AgentRuntime::Limits AgentRuntime::Limits::fromEnvironment()
 {
     Limits limits;
-    limits.silence = environmentLimit("SORVANE_AGENT_REPLY_TIMEOUT_MS", limits.silence);
+    limits.firstByte = environmentLimit("SORVANE_AGENT_FIRST_BYTE_TIMEOUT_MS", limits.firstByte);
     limits.modelLoad = environmentLimit("SORVANE_AGENT_MODEL_LOAD_TIMEOUT_MS", limits.modelLoad);
     limits.request = environmentLimit("SORVANE_AGENT_REQUEST_TIMEOUT_MS", limits.request);
     return limits;
@@ -89,8 +89,10 @@ AgentRuntime::AgentRuntime(int inputFd, int outputFd, Limits limits, QObject *pa
         QJsonObject body{{QStringLiteral("messages"), chatMessages(m_job->prompt)}};
         if (!m_job->request.model->officialName.isEmpty())
             body.insert(QStringLiteral("model"), m_job->request.model->officialName);
+        // The model has loaded ("generating" is out); reading a long prompt may take a while
+        // before the first token, and only the request's deadline limits it.
         stream(QUrl(m_llama.baseUrl().toString() + QStringLiteral("/v1/chat/completions")), {}, body,
-               QStringLiteral("llama-server"));
+               QStringLiteral("llama-server"), std::chrono::milliseconds(0));
     });
     connect(&m_llama, &LlamaServer::failed, this, [this](const QString &message) {
         if (m_job)
@@ -275,7 +277,7 @@ void AgentRuntime::runCloud()
                      {QStringLiteral("messages"), chatMessages(m_job->prompt)}};
     if (const std::optional<QString> effort = providerReasoningEffort(provider, req.reasoningEffort))
         body.insert(QStringLiteral("reasoning_effort"), *effort);
-    stream(chatCompletionsUrl(provider), req.cloudAPIKey.trimmed(), body, providerName(provider));
+    stream(chatCompletionsUrl(provider), req.cloudAPIKey.trimmed(), body, providerName(provider), m_limits.firstByte);
 }
 
 void AgentRuntime::runLocal()
@@ -292,9 +294,10 @@ void AgentRuntime::runOnDevice()
     m_bridge.start(m_job->request.appleBridgePath, m_job->prompt.system, singlePrompt(m_job->prompt));
 }
 
-void AgentRuntime::stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName)
+void AgentRuntime::stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName,
+                          std::chrono::milliseconds firstByteLimit)
 {
-    ChatStream::Options options{url, apiKey, body, serviceName, m_limits.silence};
+    ChatStream::Options options{url, apiKey, body, serviceName, firstByteLimit};
     auto *chat = new ChatStream(&m_network, std::move(options), this);
     m_stream = chat;
     connect(chat, &ChatStream::responding, this, &AgentRuntime::markGenerating);

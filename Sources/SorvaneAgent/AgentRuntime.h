@@ -29,14 +29,15 @@ class AgentRuntime : public QObject {
     Q_OBJECT
 public:
     struct Limits {
-        // Longest silence of a model server, before its first byte and between chunks.
-        std::chrono::milliseconds silence = std::chrono::seconds(25);
+        // Longest wait for a cloud provider's first byte: it must answer before the
+        // application's 30-second limit for reaching "generating".
+        std::chrono::milliseconds firstByte = std::chrono::seconds(25);
         // Longest a local model may take to load for one request.
         std::chrono::milliseconds modelLoad = std::chrono::seconds(25);
         // Longest one request may take from start to answer; the application waits 120 s.
         std::chrono::milliseconds request = std::chrono::seconds(110);
 
-        // The defaults, or SORVANE_AGENT_REPLY_TIMEOUT_MS, SORVANE_AGENT_MODEL_LOAD_TIMEOUT_MS
+        // The defaults, or SORVANE_AGENT_FIRST_BYTE_TIMEOUT_MS, SORVANE_AGENT_MODEL_LOAD_TIMEOUT_MS
         // and SORVANE_AGENT_REQUEST_TIMEOUT_MS where set.
         static Limits fromEnvironment();
     };
@@ -70,7 +71,8 @@ private:
     void runCloud();
     void runLocal();
     void runOnDevice();
-    void stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName);
+    void stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName,
+                std::chrono::milliseconds firstByteLimit);
     void markGenerating();
     void complete(const QString &answer);
     void fail(const QString &message);

@@ -91,9 +91,9 @@ void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
 ChatStream::ChatStream(QNetworkAccessManager *network, Options options, QObject *parent)
     : QObject(parent), m_network(network), m_options(std::move(options))
 {
-    m_silence.setSingleShot(true);
-    m_silence.setInterval(m_options.silenceLimit);
-    connect(&m_silence, &QTimer::timeout, this, [this] {
+    m_firstByteTimer.setSingleShot(true);
+    m_firstByteTimer.setInterval(m_options.firstByteLimit);
+    connect(&m_firstByteTimer, &QTimer::timeout, this, [this] {
         fail(m_options.serviceName + QStringLiteral(" did not answer in time. Check your connection and try again."));
     });
 }
@@ -117,13 +117,14 @@ void ChatStream::start()
     m_reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::readAvailable);
     connect(m_reply, &QNetworkReply::finished, this, &ChatStream::replyFinished);
-    m_silence.start();
+    if (m_options.firstByteLimit.count() > 0)
+        m_firstByteTimer.start();
 }
 
 void ChatStream::abort()
 {
     m_done = true;
-    m_silence.stop();
+    m_firstByteTimer.stop();
     if (QNetworkReply *reply = m_reply.data()) {
         m_reply = nullptr;
         reply->disconnect(this);
@@ -136,7 +137,7 @@ void ChatStream::readAvailable()
 {
     if (m_done || !m_reply)
         return;
-    m_silence.start();
+    m_firstByteTimer.stop();
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray bytes = m_reply->readAll();
     if (status >= 300) {
@@ -164,7 +165,7 @@ void ChatStream::readAvailable()
     if (output.finished && m_decoder.sawEnd()) {
         // Whatever follows the end (a "[DONE]" after the finish reason) changes nothing.
         m_done = true;
-        m_silence.stop();
+        m_firstByteTimer.stop();
         if (QNetworkReply *reply = m_reply.data()) {
             m_reply = nullptr;
             reply->disconnect(this);

@@ -47,8 +47,9 @@ public:
         QString apiKey;      // sent as a bearer token when not empty
         QJsonObject body;    // "stream": true is added
         QString serviceName; // who answers, as messages name it ("OpenAI", "llama-server")
-        // Longest silence allowed, before the first byte and between two chunks.
-        std::chrono::milliseconds silenceLimit = std::chrono::seconds(25);
+        // Longest wait for the server's first byte; zero: no limit of its own. Once it answers,
+        // a model may think for a long while between chunks, so only the caller's deadline holds.
+        std::chrono::milliseconds firstByteLimit = std::chrono::seconds(25);
     };
 
     ChatStream(QNetworkAccessManager *network, Options options, QObject *parent = nullptr);
@@ -75,7 +76,7 @@ private:
     QNetworkAccessManager *m_network;
     Options m_options;
     QPointer<QNetworkReply> m_reply;
-    QTimer m_silence;
+    QTimer m_firstByteTimer;
     ChatStreamDecoder m_decoder;
     QString m_answer;
     QByteArray m_errorBody;

@@ -136,6 +136,8 @@ void FakeChatServer::writeNext(QPointer<QTcpSocket> socket, Reply reply, int ind
     if (!socket)
         return;
     if (index >= reply.writes.size()) {
+        if (reply.stall)
+            return;
         if (!reply.cutOff)
             socket->write("0\r\n\r\n");
         socket->flush();

@@ -37,6 +37,8 @@ public:
         int delay = 0;
         // Close the connection after the writes without ending the body.
         bool cutOff = false;
+        // After the writes, send nothing more and keep the connection open.
+        bool stall = false;
         // Never answer (the connection stays open).
         bool silent = false;
     };

@@ -271,7 +271,7 @@ private Q_SLOTS:
             return reply;
         });
         QMap<QString, QString> environment = providerEnvironment(m_server);
-        environment.insert(QStringLiteral("SORVANE_AGENT_REPLY_TIMEOUT_MS"), QStringLiteral("1500"));
+        environment.insert(QStringLiteral("SORVANE_AGENT_FIRST_BYTE_TIMEOUT_MS"), QStringLiteral("1500"));
         AgentProcess agent(environment);
         const QJsonObject request = cloudRequest(QStringLiteral("openAI"));
         const QJsonObject end = agent.run(request);
@@ -279,6 +279,26 @@ private Q_SLOTS:
         QCOMPARE(textOf(end), QStringLiteral("OpenAI did not answer in time. Check your connection and try again."));
         for (const QJsonObject &event : agent.eventsFor(idOf(request)))
             QVERIFY(event.value(QStringLiteral("phase")).toString() != QLatin1String("generating"));
+    }
+
+    void endsAStreamThatStallsAtTheRequestsDeadline()
+    {
+        m_server.setHandler([](const FakeChatServer::Request &) {
+            FakeChatServer::Reply reply;
+            reply.writes = {FakeChatServer::contentEvent(QStringLiteral("Thinking"))};
+            reply.stall = true;
+            return reply;
+        });
+        QMap<QString, QString> environment = providerEnvironment(m_server);
+        environment.insert(QStringLiteral("SORVANE_AGENT_FIRST_BYTE_TIMEOUT_MS"), QStringLiteral("300"));
+        environment.insert(QStringLiteral("SORVANE_AGENT_REQUEST_TIMEOUT_MS"), QStringLiteral("2000"));
+        AgentProcess agent(environment);
+        const QJsonObject request = cloudRequest(QStringLiteral("openAI"));
+        const QJsonObject end = agent.run(request);
+        QCOMPARE(kindOf(end), QStringLiteral("error"));
+        // Quiet after its first chunk for longer than the first-byte limit, it was still waited for.
+        QCOMPARE(textOf(end), QStringLiteral("Luna did not finish in time. Try again, or choose a faster model."));
+        QCOMPARE(agent.deltasFor(idOf(request)), QStringList{QStringLiteral("Thinking")});
     }
 
     void reportsAnUnreachableProvider()
