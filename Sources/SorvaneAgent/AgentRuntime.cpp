@@ -92,7 +92,7 @@ AgentRuntime::AgentRuntime(int inputFd, int outputFd, Limits limits, QObject *pa
         // The model has loaded ("generating" is out); reading a long prompt may take a while
         // before the first token, and only the request's deadline limits it.
         stream(QUrl(m_llama.baseUrl().toString() + QStringLiteral("/v1/chat/completions")), {}, body,
-               QStringLiteral("llama-server"), std::chrono::milliseconds(0));
+               QStringLiteral("llama-server"), std::chrono::milliseconds(0), true);
     });
     connect(&m_llama, &LlamaServer::failed, this, [this](const QString &message) {
         if (m_job)
@@ -277,7 +277,8 @@ void AgentRuntime::runCloud()
                      {QStringLiteral("messages"), chatMessages(m_job->prompt)}};
     if (const std::optional<QString> effort = providerReasoningEffort(provider, req.reasoningEffort))
         body.insert(QStringLiteral("reasoning_effort"), *effort);
-    stream(chatCompletionsUrl(provider), req.cloudAPIKey.trimmed(), body, providerName(provider), m_limits.firstByte);
+    stream(chatCompletionsUrl(provider), req.cloudAPIKey.trimmed(), body, providerName(provider), m_limits.firstByte,
+           false);
 }
 
 void AgentRuntime::runLocal()
@@ -295,9 +296,9 @@ void AgentRuntime::runOnDevice()
 }
 
 void AgentRuntime::stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName,
-                          std::chrono::milliseconds firstByteLimit)
+                          std::chrono::milliseconds firstByteLimit, bool dropLeadingThought)
 {
-    ChatStream::Options options{url, apiKey, body, serviceName, firstByteLimit};
+    ChatStream::Options options{url, apiKey, body, serviceName, firstByteLimit, dropLeadingThought};
     auto *chat = new ChatStream(&m_network, std::move(options), this);
     m_stream = chat;
     connect(chat, &ChatStream::responding, this, &AgentRuntime::markGenerating);

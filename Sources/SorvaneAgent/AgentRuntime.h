@@ -72,7 +72,7 @@ private:
     void runLocal();
     void runOnDevice();
     void stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName,
-                std::chrono::milliseconds firstByteLimit);
+                std::chrono::milliseconds firstByteLimit, bool dropLeadingThought);
     void markGenerating();
     void complete(const QString &answer);
     void fail(const QString &message);

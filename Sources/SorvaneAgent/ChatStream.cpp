@@ -88,6 +88,56 @@ void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
     }
 }
 
+namespace {
+const QString thoughtOpen = QStringLiteral("<think>");
+const QString thoughtClose = QStringLiteral("</think>");
+
+qsizetype leadingSpace(const QString &text)
+{
+    qsizetype count = 0;
+    while (count < text.size() && text.at(count).isSpace())
+        ++count;
+    return count;
+}
+} // namespace
+
+QString LeadingThoughtFilter::feed(const QString &piece)
+{
+    if (m_state == State::Passing)
+        return piece;
+    const qsizetype searchFrom = std::max<qsizetype>(0, m_held.size() - thoughtClose.size());
+    m_held += piece;
+    if (m_state == State::Undecided) {
+        const QStringView start = QStringView(m_held).sliced(leadingSpace(m_held));
+        if (start.size() < thoughtOpen.size() && thoughtOpen.startsWith(start))
+            return {}; // it may still become "<think>"
+        if (!start.startsWith(thoughtOpen)) {
+            m_state = State::Passing;
+            return std::exchange(m_held, {});
+        }
+        m_state = State::InThought;
+    }
+    if (m_state == State::InThought) {
+        const qsizetype close = m_held.indexOf(thoughtClose, searchFrom);
+        if (close < 0)
+            return {};
+        m_held.remove(0, close + thoughtClose.size());
+        m_state = State::AfterThought;
+    }
+    // The blank lines between the thought and the answer are not part of the answer.
+    m_held.remove(0, leadingSpace(m_held));
+    if (m_held.isEmpty())
+        return {};
+    m_state = State::Passing;
+    return std::exchange(m_held, {});
+}
+
+QString LeadingThoughtFilter::finish()
+{
+    // A thought that never closed leaves no answer.
+    return m_state == State::Undecided ? std::exchange(m_held, {}) : QString();
+}
+
 ChatStream::ChatStream(QNetworkAccessManager *network, Options options, QObject *parent)
     : QObject(parent), m_network(network), m_options(std::move(options))
 {
@@ -152,8 +202,7 @@ void ChatStream::readAvailable()
     }
     const ChatStreamDecoder::Output output = m_decoder.feed(bytes);
     for (const QString &piece : output.pieces) {
-        m_answer += piece;
-        Q_EMIT delta(piece);
+        pass(m_options.dropLeadingThought ? m_thoughts.feed(piece) : piece);
         if (m_done)
             return;
     }
@@ -163,6 +212,11 @@ void ChatStream::readAvailable()
         return;
     }
     if (output.finished && m_decoder.sawEnd()) {
+        if (m_options.dropLeadingThought) {
+            pass(m_thoughts.finish());
+            if (m_done)
+                return;
+        }
         // Whatever follows the end (a "[DONE]" after the finish reason) changes nothing.
         m_done = true;
         m_firstByteTimer.stop();
@@ -173,6 +227,14 @@ void ChatStream::readAvailable()
         }
         Q_EMIT finished(m_answer);
     }
+}
+
+void ChatStream::pass(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    m_answer += text;
+    Q_EMIT delta(text);
 }
 
 void ChatStream::replyFinished()

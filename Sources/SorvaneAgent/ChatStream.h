@@ -37,6 +37,21 @@ private:
     bool m_sawEnd = false;
 };
 
+// Holds back a reasoning model's leading "<think>…</think>" block, which some local servers
+// pass on as part of the answer, so that only the answer is shown and pasted.
+class LeadingThoughtFilter {
+public:
+    // The text of this piece that belongs to the answer (may be empty).
+    QString feed(const QString &piece);
+    // At the end of the stream: text held back that turned out not to open a thought.
+    QString finish();
+
+private:
+    enum class State { Undecided, InThought, AfterThought, Passing };
+    State m_state = State::Undecided;
+    QString m_held;
+};
+
 // One streaming chat completion over HTTP(S): POSTs the body, reads the event stream and
 // reports deltas, then the whole answer or one message a user can act on.
 class ChatStream : public QObject {
@@ -50,6 +65,8 @@ public:
         // Longest wait for the server's first byte; zero: no limit of its own. Once it answers,
         // a model may think for a long while between chunks, so only the caller's deadline holds.
         std::chrono::milliseconds firstByteLimit = std::chrono::seconds(25);
+        // Leave out a leading "<think>" block of the answer.
+        bool dropLeadingThought = false;
     };
 
     ChatStream(QNetworkAccessManager *network, Options options, QObject *parent = nullptr);
@@ -68,6 +85,7 @@ Q_SIGNALS:
 
 private:
     void readAvailable();
+    void pass(const QString &text);
     void replyFinished();
     void fail(const QString &message);
     QString statusMessage(int status, const QByteArray &body) const;
@@ -78,6 +96,7 @@ private:
     QPointer<QNetworkReply> m_reply;
     QTimer m_firstByteTimer;
     ChatStreamDecoder m_decoder;
+    LeadingThoughtFilter m_thoughts;
     QString m_answer;
     QByteArray m_errorBody;
     bool m_responding = false;

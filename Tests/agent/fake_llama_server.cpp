@@ -5,7 +5,9 @@
 // It exits 1 with an error line when the model file is missing or begins with "broken".
 // /health answers 503 "Loading model" for $SORVANE_FAKE_LLAMA_LOAD_MS milliseconds, then 200.
 // The answer streams "Answer from <model file name>" word by word. It starts one child in its
-// own process group that only waits, as a server's helper process might.
+// own process group that only waits, as a server's helper process might. With
+// $SORVANE_FAKE_LLAMA_THINK set the answer begins with a "<think>" block, as a reasoning
+// model's does.
 //
 // When $SORVANE_FAKE_LLAMA_LOG names a file, one JSON record per line is appended to it:
 // the start (pid, process group, arguments, child), each health check and each chat request.
@@ -94,7 +96,12 @@ int main(int argc, char **argv)
         }
         if (request.path == "/v1/chat/completions" && request.method == "POST") {
             logRecord({{QStringLiteral("event"), QStringLiteral("chat")}, {QStringLiteral("body"), request.json()}});
-            return Server::streamOf({QStringLiteral("Answer"), QStringLiteral(" from "), modelName});
+            QStringList pieces{QStringLiteral("Answer"), QStringLiteral(" from "), modelName};
+            if (qEnvironmentVariableIsSet("SORVANE_FAKE_LLAMA_THINK"))
+                pieces = QStringList{QStringLiteral("<thi"), QStringLiteral("nk>\nThe user wants"),
+                                     QStringLiteral(" a reply.</th"), QStringLiteral("ink>\n"), QStringLiteral("\n")} +
+                         pieces;
+            return Server::streamOf(pieces);
         }
         return Server::error(404, R"({"error":{"code":404,"message":"File Not Found","type":"not_found_error"}})");
     });

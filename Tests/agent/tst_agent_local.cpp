@@ -160,6 +160,18 @@ private Q_SLOTS:
         QVERIFY(!body.contains(QStringLiteral("reasoning_effort")));
     }
 
+    void leavesOutAReasoningModelsThought()
+    {
+        QMap<QString, QString> thinking = environment();
+        thinking.insert(QStringLiteral("SORVANE_FAKE_LLAMA_THINK"), QStringLiteral("1"));
+        AgentProcess agent(thinking);
+        const QJsonObject request = localRequest(modelFile(QStringLiteral("model-a.gguf")));
+        const QJsonObject end = agent.run(request);
+        QCOMPARE(textOf(end), QStringLiteral("Answer from model-a.gguf"));
+        QCOMPARE(agent.deltasFor(request.value(QStringLiteral("requestID")).toString()),
+                 (QStringList{QStringLiteral("Answer"), QStringLiteral(" from "), QStringLiteral("model-a.gguf")}));
+    }
+
     void givesUpOnASlowLoadButKeepsTheServerLoading()
     {
         QMap<QString, QString> slow = environment(3000);

@@ -1,0 +1,97 @@
+// Reading a provider's event stream, and leaving out a reasoning model's leading thought:
+// tables of chunkings and what comes out of them.
+
+#include "SorvaneAgent/ChatStream.h"
+
+#include <QTest>
+
+using sorvane::agent::ChatStreamDecoder;
+using sorvane::agent::LeadingThoughtFilter;
+
+class AgentStreamReadingTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void decodesTheEventStream_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<bool>("finished");
+        QTest::addColumn<QString>("error");
+        const QByteArray one = R"(data: {"choices":[{"delta":{"content":"One"}}]})";
+        const QByteArray two = R"(data: {"choices":[{"delta":{"content":" two"},"finish_reason":"stop"}]})";
+        QTest::newRow("lines with line feeds") << QList<QByteArray>{one + "\n\n" + two + "\n\n"}
+                                               << QStringList{"One", " two"} << true << QString();
+        QTest::newRow("carriage returns, comments and other fields")
+            << QList<QByteArray>{": keep-alive\r\n\r\nevent: message\r\nid: 7\r\n" + one + "\r\n\r\n"}
+            << QStringList{"One"} << false << QString();
+        QTest::newRow("no space after data:") << QList<QByteArray>{R"(data:{"choices":[{"delta":{"content":"x"}}]})" "\n"}
+                                              << QStringList{"x"} << false << QString();
+        QTest::newRow("a line in three chunks") << QList<QByteArray>{one.left(10), one.mid(10, 20), one.mid(30) + "\n"}
+                                                << QStringList{"One"} << false << QString();
+        QTest::newRow("a line without its newline yet") << QList<QByteArray>{one} << QStringList{} << false << QString();
+        QTest::newRow("done") << QList<QByteArray>{one + "\n", "data: [DONE]\n"} << QStringList{"One"} << true << QString();
+        QTest::newRow("role and empty content only")
+            << QList<QByteArray>{R"(data: {"choices":[{"delta":{"role":"assistant","content":""}}]})" "\n"}
+            << QStringList{} << false << QString();
+        QTest::newRow("an error inside the stream")
+            << QList<QByteArray>{R"(data: {"error":{"message":"Context length exceeded","type":"invalid_request_error"}})" "\n"}
+            << QStringList{} << false << QStringLiteral("Context length exceeded");
+    }
+
+    void decodesTheEventStream()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(QStringList, pieces);
+        QFETCH(bool, finished);
+        QFETCH(QString, error);
+        ChatStreamDecoder decoder;
+        QStringList seen;
+        bool sawFinish = false;
+        QString sawError;
+        for (const QByteArray &chunk : chunks) {
+            const ChatStreamDecoder::Output output = decoder.feed(chunk);
+            seen += output.pieces;
+            sawFinish = sawFinish || output.finished;
+            if (output.error)
+                sawError = *output.error;
+        }
+        QCOMPARE(seen, pieces);
+        QCOMPARE(sawFinish, finished);
+        QCOMPARE(decoder.sawEnd(), finished);
+        QCOMPARE(sawError, error);
+    }
+
+    void leavesOutALeadingThought_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("no thought") << QStringList{"Hello", " world"} << QStringLiteral("Hello world");
+        QTest::newRow("leading space kept") << QStringList{" ", "Hi"} << QStringLiteral(" Hi");
+        QTest::newRow("a heart, not a tag") << QStringList{"<", "3 apples"} << QStringLiteral("<3 apples");
+        QTest::newRow("thought in pieces") << QStringList{"<thi", "nk>why", " so</th", "ink>\n\n", "Answer"}
+                                           << QStringLiteral("Answer");
+        QTest::newRow("thought after blank lines") << QStringList{"\n<think>x</think>Yes"} << QStringLiteral("Yes");
+        QTest::newRow("a thought that never ends") << QStringList{"<think>", "still thinking"} << QString();
+        QTest::newRow("only the start of a tag") << QStringList{"<th"} << QStringLiteral("<th");
+        QTest::newRow("a tag later in the answer") << QStringList{"Use ", "<think> tags", "</think>"}
+                                                   << QStringLiteral("Use <think> tags</think>");
+        QTest::newRow("a second tag after the thought") << QStringList{"<think>a</think>", "B <think>c</think>"}
+                                                        << QStringLiteral("B <think>c</think>");
+    }
+
+    void leavesOutALeadingThought()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(QString, answer);
+        LeadingThoughtFilter filter;
+        QString shown;
+        for (const QString &piece : pieces)
+            shown += filter.feed(piece);
+        shown += filter.finish();
+        QCOMPARE(shown, answer);
+    }
+};
+
+QTEST_GUILESS_MAIN(AgentStreamReadingTest)
+#include "tst_agent_stream_reading.moc"
