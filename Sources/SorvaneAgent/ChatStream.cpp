@@ -167,6 +167,12 @@ void ChatStream::start()
     m_reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::readAvailable);
     connect(m_reply, &QNetworkReply::finished, this, &ChatStream::replyFinished);
+    // A large screenshot may take a while to send on a slow line: the wait counts from the last
+    // bytes that went out.
+    connect(m_reply, &QNetworkReply::uploadProgress, this, [this] {
+        if (m_firstByteTimer.isActive())
+            m_firstByteTimer.start();
+    });
     if (m_options.firstByteLimit.count() > 0)
         m_firstByteTimer.start();
 }
@@ -190,6 +196,8 @@ void ChatStream::readAvailable()
     m_firstByteTimer.stop();
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray bytes = m_reply->readAll();
+    if (status == 0)
+        return; // no answer from a server at all: said when the reply ends
     if (status >= 300) {
         m_errorBody += bytes; // told when the reply ends
         return;

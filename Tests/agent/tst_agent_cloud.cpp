@@ -311,9 +311,13 @@ private Q_SLOTS:
         }
         AgentProcess agent({{QStringLiteral("SORVANE_AGENT_MISTRAL_BASE_URL"),
                              QStringLiteral("http://127.0.0.1:%1/v1").arg(closedPort)}});
-        const QJsonObject end = agent.run(cloudRequest(QStringLiteral("mistral")));
+        const QJsonObject request = cloudRequest(QStringLiteral("mistral"));
+        const QJsonObject end = agent.run(request);
         QCOMPARE(kindOf(end), QStringLiteral("error"));
         QCOMPARE(textOf(end), QStringLiteral("Could not reach Mistral. Check your internet connection and try again."));
+        // Nothing answered, so nothing was generating.
+        for (const QJsonObject &event : agent.eventsFor(idOf(request)))
+            QVERIFY(event.value(QStringLiteral("phase")).toString() != QLatin1String("generating"));
     }
 
     void asksForAMissingKey()
