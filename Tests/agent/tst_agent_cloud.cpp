@@ -435,15 +435,44 @@ private Q_SLOTS:
         QCOMPARE(kindOf(m_agent->run(cloudRequest(QStringLiteral("openAI")))), QStringLiteral("completed"));
     }
 
+    void failsARequestItCannotServeWithItsId_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown command") << QStringLiteral("command") << QStringLiteral("Command received a request it does not understand.");
+        QTest::newRow("no model") << QStringLiteral("model") << QStringLiteral("Choose a writing model.");
+        QTest::newRow("unknown provider") << QStringLiteral("provider")
+                                          << QStringLiteral("Command does not know how to run the selected writing model.");
+        QTest::newRow("unknown attachment kind") << QStringLiteral("attachment")
+                                                 << QStringLiteral("Command received an attachment it could not read.");
+        QTest::newRow("instruction of another type") << QStringLiteral("instruction")
+                                                     << QStringLiteral("Command received a request it could not read.");
+    }
+
     void failsARequestItCannotServeWithItsId()
     {
-        QJsonObject unknownCommand = requestJson(QStringLiteral("summarise"));
-        const QJsonObject end = m_agent->run(unknownCommand);
+        QFETCH(QString, change);
+        QFETCH(QString, message);
+        QJsonObject request = cloudRequest(QStringLiteral("openAI"));
+        if (change == QLatin1String("command")) {
+            request.insert(QStringLiteral("command"), QStringLiteral("summarise"));
+        } else if (change == QLatin1String("model")) {
+            request.remove(QStringLiteral("model"));
+        } else if (change == QLatin1String("provider")) {
+            QJsonObject model = request.value(QStringLiteral("model")).toObject();
+            model.insert(QStringLiteral("provider"), QStringLiteral("anthropic"));
+            request.insert(QStringLiteral("model"), model);
+        } else if (change == QLatin1String("attachment")) {
+            QJsonObject attachment = selectedTextAttachment(QStringLiteral("x"));
+            attachment.insert(QStringLiteral("kind"), QStringLiteral("audio"));
+            request.insert(QStringLiteral("attachments"), QJsonArray{attachment});
+        } else {
+            request.insert(QStringLiteral("instruction"), 42);
+        }
+        const QJsonObject end = m_agent->run(request);
         QCOMPARE(kindOf(end), QStringLiteral("error"));
-        QCOMPARE(textOf(end), QStringLiteral("Command received a request it does not understand."));
-
-        const QJsonObject noModel = requestJson(QStringLiteral("run"));
-        QCOMPARE(textOf(m_agent->run(noModel)), QStringLiteral("Choose a writing model."));
+        QCOMPARE(textOf(end), message);
+        QVERIFY(m_server.requests().isEmpty());
     }
 
     void ignoresTheCommandsItIsNeverSent()
