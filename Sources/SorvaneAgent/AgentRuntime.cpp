@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QNetworkProxyFactory>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
@@ -284,7 +285,13 @@ void AgentRuntime::runCloud()
 void AgentRuntime::runLocal()
 {
     const AgentRequest &req = m_job->request;
-    LlamaServer::Setup setup{req.llamaServerPath, req.modelPath,
+    // The application names the program it found; without one the runtime looks as it does.
+    QString program = req.llamaServerPath;
+    if (program.isEmpty())
+        program = qEnvironmentVariable("SORVANE_LLAMA_SERVER_PATH");
+    if (program.isEmpty())
+        program = QStandardPaths::findExecutable(QStringLiteral("llama-server"));
+    LlamaServer::Setup setup{program, req.modelPath,
                              req.model->takesImages ? req.projectorPath : QString(), m_job->modelName};
     m_llama.prepare(setup);
 }

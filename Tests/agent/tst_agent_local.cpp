@@ -268,7 +268,7 @@ private Q_SLOTS:
     void reportsAMissingServerProgram_data()
     {
         QTest::addColumn<QString>("program"); // empty: the request names none
-        QTest::newRow("not found by the application") << QString();
+        QTest::newRow("not found by the application, nor on PATH") << QString();
         QTest::newRow("no such file") << QStringLiteral("/nonexistent/llama-server");
         QTest::newRow("not a program") << QDir::tempPath();
     }
@@ -276,7 +276,10 @@ private Q_SLOTS:
     void reportsAMissingServerProgram()
     {
         QFETCH(QString, program);
-        AgentProcess agent(environment());
+        QMap<QString, QString> withoutServer = environment();
+        withoutServer.insert(QStringLiteral("PATH"), m_folder.filePath(QStringLiteral("empty-bin")));
+        withoutServer.insert(QStringLiteral("SORVANE_LLAMA_SERVER_PATH"), QString());
+        AgentProcess agent(withoutServer);
         QJsonObject request = localRequest(modelFile(QStringLiteral("model-a.gguf")));
         if (program.isEmpty())
             request.remove(QStringLiteral("llamaServerPath"));
@@ -287,6 +290,33 @@ private Q_SLOTS:
         QCOMPARE(textOf(end), QStringLiteral("Local models need llama.cpp's llama-server, which was not found. Install it "
                                              "and put it on PATH, beside Sorvane, or in SORVANE_LLAMA_SERVER_PATH."));
         QVERIFY(starts().isEmpty());
+    }
+
+    void findsTheServerItselfWhenTheRequestNamesNone_data()
+    {
+        QTest::addColumn<bool>("onPath"); // else through SORVANE_LLAMA_SERVER_PATH
+        QTest::newRow("on PATH") << true;
+        QTest::newRow("named in the environment") << false;
+    }
+
+    void findsTheServerItselfWhenTheRequestNamesNone()
+    {
+        QFETCH(bool, onPath);
+        const QString bin = m_folder.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(bin));
+        const QString link = QDir(bin).filePath(QStringLiteral("llama-server"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(testProgram(QStringLiteral("fake-llama-server")), link));
+        QMap<QString, QString> found = environment();
+        if (onPath)
+            found.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+        else
+            found.insert(QStringLiteral("SORVANE_LLAMA_SERVER_PATH"), link);
+        AgentProcess agent(found);
+        QJsonObject request = localRequest(modelFile(QStringLiteral("model-a.gguf")));
+        request.remove(QStringLiteral("llamaServerPath"));
+        QCOMPARE(textOf(agent.run(request)), QStringLiteral("Answer from model-a.gguf"));
+        QCOMPARE(starts().size(), 1);
     }
 
     void reportsAMissingModelFile_data()
