@@ -102,7 +102,9 @@ AgentRuntime::AgentRuntime(int inputFd, int outputFd, Limits limits, QObject *pa
     connect(&m_bridge, &BridgeRunner::answered, this, [this](const QString &text) {
         if (!m_job)
             return;
-        m_output.delta(m_job->request.requestID, text);
+        // The bridge answers in one piece: one delta with all of it.
+        if (!text.trimmed().isEmpty())
+            m_output.delta(m_job->request.requestID, text);
         complete(text);
     });
     connect(&m_bridge, &BridgeRunner::failed, this, [this](const QString &message) {
