@@ -290,8 +290,9 @@ private Q_SLOTS:
             return reply;
         });
         QMap<QString, QString> environment = providerEnvironment(m_server);
-        environment.insert(QStringLiteral("SORVANE_AGENT_FIRST_BYTE_TIMEOUT_MS"), QStringLiteral("300"));
-        environment.insert(QStringLiteral("SORVANE_AGENT_REQUEST_TIMEOUT_MS"), QStringLiteral("2000"));
+        // The stall lasts until the deadline, well past the first-byte limit.
+        environment.insert(QStringLiteral("SORVANE_AGENT_FIRST_BYTE_TIMEOUT_MS"), QStringLiteral("2500"));
+        environment.insert(QStringLiteral("SORVANE_AGENT_REQUEST_TIMEOUT_MS"), QStringLiteral("7000"));
         AgentProcess agent(environment);
         const QJsonObject request = cloudRequest(QStringLiteral("openAI"));
         const QJsonObject end = agent.run(request);

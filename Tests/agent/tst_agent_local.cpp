@@ -184,7 +184,7 @@ private Q_SLOTS:
         // The next request waits for the same server once more, and it has loaded by then.
         QTRY_VERIFY_WITH_TIMEOUT(!logRecords(QStringLiteral("health")).isEmpty(), 20000);
         QJsonObject second;
-        for (int attempt = 0; attempt < 20 && kindOf(second) != QLatin1String("completed"); ++attempt)
+        for (int attempt = 0; attempt < 40 && kindOf(second) != QLatin1String("completed"); ++attempt)
             second = agent.run(localRequest(model));
         QCOMPARE(textOf(second), QStringLiteral("Answer from model-a.gguf"));
         QCOMPARE(starts().size(), 1);
