@@ -151,6 +151,25 @@ private Q_SLOTS:
         QCOMPARE(messagesOf(m_server.requests().last()).size(), 4); // system, First, its answer, Third
     }
 
+    void anAnswerStillComesWhenItsTurnCannotBeSaved()
+    {
+        const QString blocker = m_folder.filePath(QStringLiteral("a-file"));
+        QVERIFY(writeFile(blocker, "not a folder"));
+        m_session = blocker + QStringLiteral("/sessions.sqlite");
+        AgentProcess agent(environment());
+        const QJsonObject request = turn(QStringLiteral("run"), newConversation(), QStringLiteral("Hello"));
+        const QJsonObject end = agent.run(request);
+        QCOMPARE(kindOf(end), QStringLiteral("completed"));
+        QCOMPARE(textOf(end), QStringLiteral("Answer to Hello"));
+        QStringList warnings;
+        for (const QJsonObject &event : agent.eventsFor(request.value(QStringLiteral("requestID")).toString())) {
+            if (kindOf(event) == QLatin1String("warning"))
+                warnings.append(textOf(event));
+        }
+        QCOMPARE(warnings, QStringList{QStringLiteral("Command could not save this turn of the conversation: ") + m_session});
+        QCOMPARE(readFile(blocker), QByteArray("not a folder"));
+    }
+
     void anEphemeralRunKeepsNothing_data()
     {
         QTest::addColumn<bool>("storeExists");
