@@ -1,6 +1,7 @@
 #include "Overlay/OverlayClock.h"
 #include "Overlay/OverlayPanelController.h"
 #include "Overlay/OverlayViewModel.h"
+#include "Overlay/OverlayX11.h"
 #include "Platform/SettingsStore.h"
 #include "TestAppState.h"
 #include "TestPaths.h"
@@ -111,6 +112,14 @@ private Q_SLOTS:
                 QVERIFY2(props.contains(QLatin1String(state)), state);
             QVERIFY2(props.contains(QLatin1String("_NET_WM_DESKTOP(CARDINAL) = 4294967295")), qPrintable(props));
             QVERIFY2(props.contains(QLatin1String("Client accepts input or input focus: False")), qPrintable(props));
+            // The test display has no compositor: the window is cut to the pill, so its
+            // transparent margins cannot draw black.
+            if (!OverlayX11::compositorRunning()) {
+                const QRegion mask = controller->window()->mask();
+                QVERIFY(!mask.isEmpty());
+                QVERIFY(mask.contains(controller->pillRect().center()));
+                QVERIFY(!mask.contains(QPoint(1, 1)));
+            }
             controller->hide();
             QTRY_VERIFY_WITH_TIMEOUT(!controller->window()->isExposed(), 20000);
         }
