@@ -1,3 +1,4 @@
+#include "Overlay/DesktopColorScheme.h"
 #include "Overlay/OverlayClock.h"
 #include "Overlay/OverlayViewModel.h"
 #include "QmlScene.h"
@@ -231,6 +232,23 @@ private Q_SLOTS:
         state.setAgentPhase(AgentPhase::Generating);
         QVERIFY(o.shown("commandCompactLayout"));
         QCOMPARE(o.text("phaseWord"), QStringLiteral("Writing"));
+    }
+
+    void desktopColorScheme_data()
+    {
+        QTest::addColumn<std::optional<uint>>("value");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("no portal") << std::optional<uint>() << true;
+        QTest::newRow("no preference") << std::optional<uint>(0) << true;
+        QTest::newRow("dark") << std::optional<uint>(1) << true;
+        QTest::newRow("light") << std::optional<uint>(2) << false;
+        QTest::newRow("unknown value") << std::optional<uint>(7) << true;
+    }
+    void desktopColorScheme()
+    {
+        QFETCH(std::optional<uint>, value);
+        QFETCH(bool, dark);
+        QCOMPARE(DesktopColorScheme::isDarkScheme(value), dark);
     }
 
     void aClickGoesToTheState()
