@@ -186,6 +186,21 @@ private Q_SLOTS:
         XSync(display, False);
         QCOMPARE(focus(), before);
 
+        // A click, with a pixel of jitter, is one tap and takes no focus either.
+        int taps = 0;
+        controller->viewModel().setTapHandler([&] { ++taps; });
+        const QPoint centre = window->mapToGlobal(controller->pillRect().center());
+        xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        xdotool({QStringLiteral("mousemove"), QString::number(centre.x() + 1), QString::number(centre.y() + 1)});
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+        QTRY_COMPARE_WITH_TIMEOUT(taps, 1, 20000);
+        QCoreApplication::processEvents();
+        QCOMPARE(taps, 1);
+        QCOMPARE(saved.count(), 1);
+        XSync(display, False);
+        QCOMPARE(focus(), before);
+
         // Shown again, it comes back to where it was dragged.
         controller->hide();
         controller->show();

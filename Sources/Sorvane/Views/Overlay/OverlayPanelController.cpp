@@ -170,7 +170,8 @@ void OverlayPanelController::bringToFront()
         m_window->setVisible(true);
     }
     applyShape();
-    m_window->raise();
+    if (OverlayX11::isAvailable())
+        m_window->raise();
 }
 
 void OverlayPanelController::moveWindow(QPoint topLeft)
