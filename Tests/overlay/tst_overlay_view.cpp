@@ -234,6 +234,21 @@ private Q_SLOTS:
         QCOMPARE(o.text("phaseWord"), QStringLiteral("Writing"));
     }
 
+    void aModelMadeInQmlPreviewsTheState()
+    {
+        testing::TestAppState t;
+        AppState &state = t.build();
+        QmlScene scene(&state);
+        QVERIFY2(scene.load("import Sorvane\nOverlayView { overlay: OverlayViewModel { state: appState } }"),
+                 scene.errors());
+        QCOMPARE(scene.read("title", "text").toString(), QStringLiteral("Ready"));
+        QVERIFY(scene.isShown(QStringLiteral("classicLayout")));
+        state.setOverlaySize(OverlaySize::Mini);
+        QVERIFY(scene.isShown(QStringLiteral("miniLayout")));
+        state.setOverlayAppearance(OverlayAppearance::Light);
+        QCOMPARE(scene.read("pill", "fill").value<QColor>().red(), 255);
+    }
+
     void desktopColorScheme_data()
     {
         QTest::addColumn<std::optional<uint>>("value");
