@@ -422,6 +422,19 @@ private Q_SLOTS:
         QCOMPARE(readFile(AppPaths::agentData() + "/" + aside.first()), QByteArray("[{ not json"));
     }
 
+    void anUnreadableCustomFileThatCannotBeMovedIsNotOverwritten()
+    {
+        // A name so long that no "<name>.unreadable-<time>" can stand beside it: the move
+        // fails whoever runs the test.
+        auto options = AgentModelStore::defaultOptions();
+        options.customModelsFile = AppPaths::agentData() + QLatin1Char('/') + QString(240, QLatin1Char('c'));
+        QVERIFY(writeFile(options.customModelsFile, "[{ not json"));
+        AgentModelStore store(options);
+        QVERIFY(store.remove(localModel(QStringLiteral("any"), {}))); // would save the file
+        QCOMPARE(readFile(options.customModelsFile), QByteArray("[{ not json"));
+        QCOMPARE(QDir(AppPaths::agentData()).entryList(QDir::Files).size(), 1);
+    }
+
     void leftoverDownloadsAreClearedAtStart()
     {
         const auto model = localModel(QStringLiteral("interrupted"), {});

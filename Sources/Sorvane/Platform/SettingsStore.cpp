@@ -78,19 +78,15 @@ std::optional<SettingValue> decodeValue(const QJsonValue &json)
 } // namespace
 
 JsonFileSettingsStore::JsonFileSettingsStore(QString path, Mode mode)
-    : m_path(std::move(path)), m_mode(mode)
+    : m_file(std::move(path), QStringLiteral("settings")), m_mode(mode)
 {
-    QFile file(m_path);
-    if (!file.exists())
+    const std::optional<QByteArray> bytes = m_file.read();
+    if (!bytes)
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_setAsideBeforeWrite = true;
-        return;
-    }
-    if (auto values = decode(file.readAll()))
+    if (auto values = decode(*bytes))
         m_values = *values;
     else
-        m_setAsideBeforeWrite = true;
+        m_file.markUnreadable();
 }
 
 QString JsonFileSettingsStore::defaultPath()
@@ -158,15 +154,9 @@ std::optional<QMap<QString, SettingValue>> JsonFileSettingsStore::decode(const Q
 
 void JsonFileSettingsStore::save()
 {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    if (m_setAsideBeforeWrite) {
-        // Keep what could not be read instead of overwriting it; while it cannot be
-        // moved, the change stays in memory and the next one tries again.
-        if (QFileInfo::exists(m_path) && !storedjson::moveAside(m_path))
-            return;
-        m_setAsideBeforeWrite = false;
-    }
-    storedjson::writeFileAtomically(m_path, encode(m_values));
+    // While an unreadable file cannot be moved aside, the change stays in memory and
+    // the next one tries again.
+    (void)m_file.write(encode(m_values));
 }
 
 } // namespace sorvane

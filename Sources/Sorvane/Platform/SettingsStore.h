@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/StoredFile.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -57,7 +59,7 @@ public:
     // The earlier product's settings, read once for migration.
     static QString legacyPath();
 
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_file.path(); }
 
     std::optional<SettingValue> value(const QString &key) const override;
     void setValue(const QString &key, const SettingValue &value) override;
@@ -71,11 +73,9 @@ public:
 private:
     void save();
 
-    QString m_path;
+    StoredFile m_file;
     Mode m_mode;
     QMap<QString, SettingValue> m_values;
-    // The file on disk could not be read: it is moved aside before the first write.
-    bool m_setAsideBeforeWrite = false;
 };
 
 } // namespace sorvane

@@ -66,7 +66,9 @@ AgentModelStore::Options AgentModelStore::defaultOptions()
     return options;
 }
 
-AgentModelStore::AgentModelStore(Options options, QObject *parent) : QObject(parent), m_options(std::move(options))
+AgentModelStore::AgentModelStore(Options options, QObject *parent)
+    : QObject(parent), m_customModelsFile(options.customModelsFile, QStringLiteral("custom models")),
+      m_options(std::move(options))
 {
     (void)AppPaths::prepare();
     removeLeftoverDownloads();
@@ -268,16 +270,12 @@ void AgentModelStore::removeLeftoverDownloads()
 
 void AgentModelStore::loadCustomModels()
 {
-    QFile file(m_options.customModelsFile);
-    if (!file.exists())
+    const std::optional<QByteArray> bytes = m_customModelsFile.read();
+    if (!bytes)
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_customFileUnreadable = true;
-        return;
-    }
-    const auto document = storedjson::parseDocument(file.readAll());
+    const auto document = storedjson::parseDocument(*bytes);
     if (!document || !document->isArray()) {
-        m_customFileUnreadable = true;
+        m_customModelsFile.markUnreadable();
         return;
     }
     QList<AgentModelDescriptor> models;
@@ -302,13 +300,7 @@ void AgentModelStore::saveCustomModels()
         entries.append(descriptor.toJson());
     for (const QJsonValue &entry : m_unreadableCustomEntries)
         entries.append(entry);
-    const QString path = m_options.customModelsFile;
-    if (m_customFileUnreadable) {
-        // Kept for the user to look at rather than replaced.
-        storedjson::moveAside(path);
-        m_customFileUnreadable = false;
-    }
-    storedjson::writeFileAtomically(path, QJsonDocument(entries).toJson(QJsonDocument::Compact));
+    (void)m_customModelsFile.write(QJsonDocument(entries).toJson(QJsonDocument::Compact));
 }
 
 } // namespace sorvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AgentModelDescriptor.h"
+#include "Support/StoredFile.h"
 #include "AgentRuntimeError.h"
 #include "Support/Result.h"
 #include "Services/FileDownload.h"
@@ -123,8 +124,7 @@ private:
     // Entries of the custom-models file that could not be read: written back as they
     // were, so that a newer or hand-edited entry is not lost on the next save.
     QJsonArray m_unreadableCustomEntries;
-    // The custom-models file could not be read at all; it is set aside before a save.
-    bool m_customFileUnreadable = false;
+    StoredFile m_customModelsFile;
     Options m_options;
 };
 

@@ -19,7 +19,7 @@ HistoryStore::Options HistoryStore::defaultOptions()
 }
 
 HistoryStore::HistoryStore(Options options, QObject *parent)
-    : QObject(parent), m_path(std::move(options.path)), m_recordingsFolder(std::move(options.recordingsFolder)),
+    : QObject(parent), m_file(std::move(options.path), QStringLiteral("history")), m_recordingsFolder(std::move(options.recordingsFolder)),
       m_clock(std::move(options.clock))
 {
     (void)AppPaths::prepare();
@@ -28,13 +28,11 @@ HistoryStore::HistoryStore(Options options, QObject *parent)
 
 void HistoryStore::load()
 {
-    QFile file(m_path);
-    if (!file.exists())
+    const std::optional<QByteArray> bytes = m_file.read();
+    if (!bytes)
         return;
-    const auto fail = [this] { m_unreadableFileOnDisk = true; };
-    if (!file.open(QIODevice::ReadOnly))
-        return fail();
-    const auto document = storedjson::parseDocument(file.readAll());
+    const auto fail = [this] { m_file.markUnreadable(); };
+    const auto document = storedjson::parseDocument(*bytes);
     if (!document || !document->isArray())
         return fail();
     const QJsonArray array = document->array();
@@ -68,14 +66,7 @@ void HistoryStore::insert(const HistoryItem &item)
 
 void HistoryStore::save()
 {
-    if (m_unreadableFileOnDisk) {
-        // Keep what could not be read for the user instead of overwriting it;
-        // when even that fails, the old file stays and this save waits.
-        if (QFileInfo::exists(m_path) && !storedjson::moveAside(m_path))
-            return;
-        m_unreadableFileOnDisk = false;
-    }
-    (void)storedjson::writeFileAtomically(m_path, storedjson::encode(m_encoded));
+    (void)m_file.write(storedjson::encode(m_encoded));
 }
 
 void HistoryStore::deleteItem(const HistoryItem &item)

@@ -1,11 +1,12 @@
 #include "AtSpiAccessibility.h"
 
+#include "Platform/DBus/FocusSearch.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDateTime>
-#include <QDeadlineTimer>
 
 namespace sorvane {
 
@@ -24,20 +25,8 @@ const QString nullPath = QStringLiteral("/org/a11y/atspi/null");
 // Each call may take this long before the application counts as not answering.
 constexpr int callTimeoutMs = 500;
 // The search for the focused element gives up after this long or this many elements.
-constexpr int focusSearchMs = 1500;
+constexpr std::chrono::milliseconds focusSearchTime{1500};
 constexpr int focusSearchElements = 4000;
-
-// AT-SPI state bits.
-constexpr int stateActive = 1;
-constexpr int stateDefunct = 6;
-constexpr int stateFocused = 12;
-constexpr int stateShowing = 25;
-constexpr int stateManagesDescendants = 31;
-
-bool hasState(quint64 states, int bit)
-{
-    return (states >> bit) & 1;
-}
 
 QVariant unwrapped(const QVariant &value)
 {
@@ -209,34 +198,6 @@ QString AtSpiAccessibility::toolkitOf(const QString &service)
     return toolkit;
 }
 
-std::optional<AccessibleElement> AtSpiAccessibility::searchFocused(const AccessibleElement &window, qint64 deadline,
-                                                                   int &budget)
-{
-    QList<AccessibleElement> pending{window};
-    while (!pending.isEmpty()) {
-        if (--budget < 0 || QDeadlineTimer(deadline).hasExpired())
-            return std::nullopt;
-        const AccessibleElement element = pending.takeLast();
-        const auto bits = states(element);
-        if (!bits)
-            continue;
-        if (hasState(*bits, stateDefunct))
-            continue;
-        if (hasState(*bits, stateFocused))
-            return element;
-        if (element != window && !hasState(*bits, stateShowing))
-            continue; // focus does not hide in what is not on screen
-        if (hasState(*bits, stateManagesDescendants))
-            continue; // a huge list or table; its rows are made on demand
-        const auto list = children(element);
-        if (!list)
-            continue;
-        for (auto it = list->crbegin(); it != list->crend(); ++it)
-            pending.append(*it);
-    }
-    return std::nullopt;
-}
-
 std::optional<AccessibleElement> AtSpiAccessibility::focusedElement(qint64 frontmostProcessId)
 {
     const auto applications = children({QStringLiteral("org.a11y.atspi.Registry"), rootPath});
@@ -258,8 +219,10 @@ std::optional<AccessibleElement> AtSpiAccessibility::focusedElement(qint64 front
     if (front)
         ordered.prepend(*front);
 
-    const qint64 deadline = QDeadlineTimer(focusSearchMs).deadline();
-    int budget = focusSearchElements;
+    // One limit for the whole search, across every window it looks into.
+    FocusSearchLimit limit(focusSearchTime, focusSearchElements);
+    const AccessibleTreeReader tree{[this](const AccessibleElement &element) { return states(element); },
+                                    [this](const AccessibleElement &element) { return children(element); }};
     for (const AccessibleElement &application : ordered) {
         const auto windows = children(application);
         if (!windows)
@@ -269,19 +232,19 @@ std::optional<AccessibleElement> AtSpiAccessibility::focusedElement(qint64 front
             const auto bits = states(window);
             if (!bits)
                 continue;
-            if (hasState(*bits, stateActive)) {
-                if (auto found = searchFocused(window, deadline, budget))
+            if (atspistate::has(*bits, atspistate::active)) {
+                if (auto found = searchFocusedElement(window, tree, limit))
                     return found;
-            } else if (hasState(*bits, stateShowing)) {
+            } else if (atspistate::has(*bits, atspistate::showing)) {
                 showing.append(window);
             }
         }
         if (front && application == *front) {
             for (const AccessibleElement &window : showing)
-                if (auto found = searchFocused(window, deadline, budget))
+                if (auto found = searchFocusedElement(window, tree, limit))
                     return found;
         }
-        if (budget < 0 || QDeadlineTimer(deadline).hasExpired())
+        if (limit.isExhausted())
             break;
     }
     return std::nullopt;
