@@ -307,6 +307,10 @@ private Q_SLOTS:
                                                            .replace("\"messages\": []", R"("messages": [{"id": "00000000-0000-4000-8000-000000000009",
             "role": "system", "text": "x", "createdAt": "2026-01-02T00:00:00Z", "attachments": []}])")
                                                        + "]");
+        // Read, this date could not be written back: the next save would lose the file.
+        QTest::newRow("a date past the year 9999 in UTC")
+            << QByteArray("[" + storedConversation(1, "2026-01-02T00:00:00Z") + ","
+                          + storedConversation(2, "9999-12-31T23:59:59-14:00") + "]");
     }
 
     void unreadableFileIsSetAsideBeforeTheFirstSave()

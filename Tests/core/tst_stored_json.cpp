@@ -34,6 +34,40 @@ private Q_SLOTS:
         QVERIFY(!parseUuid(QStringLiteral("not-a-uuid")));
     }
 
+    void everyDateReadCanBeWrittenBack_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written"); // empty: not accepted
+        QTest::newRow("UTC") << "2026-03-04T09:20:30Z" << "2026-03-04T09:20:30Z";
+        QTest::newRow("offset") << "2026-03-04T10:20:30+01:00" << "2026-03-04T09:20:30Z";
+        QTest::newRow("fraction") << "2026-03-04T10:20:30.5+01:00" << "2026-03-04T09:20:30Z";
+        QTest::newRow("comma fraction") << "2026-03-04T10:20:30,5Z" << "2026-03-04T10:20:30Z";
+        QTest::newRow("no seconds") << "2026-03-04T10:20Z" << "2026-03-04T10:20:00Z";
+        QTest::newRow("end of day") << "2026-03-04T24:00:00Z" << "2026-03-05T00:00:00Z";
+        QTest::newRow("short offset") << "2026-01-01T23-1" << "2026-01-02T00:00:00Z";
+        QTest::newRow("last second") << "9999-12-31T23:59:59Z" << "9999-12-31T23:59:59Z";
+        QTest::newRow("past 9999 in UTC") << "9999-12-31T23:59:59-14:00" << "";
+        QTest::newRow("past 9999 by a short offset") << "9999-12-31T23-1" << "";
+        QTest::newRow("before year 1 in UTC") << "0001-01-01T00:00:00+14:00" << "";
+    }
+
+    void everyDateReadCanBeWrittenBack()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        const auto date = parseDate(text);
+        if (written.isEmpty()) {
+            QVERIFY(!date);
+            return;
+        }
+        QVERIFY(date);
+        QCOMPARE(dateText(*date), written);
+        // And what is written reads back as the same instant, to the second.
+        const auto again = parseDate(dateText(*date));
+        QVERIFY(again);
+        QCOMPARE(dateText(*again), written);
+    }
+
     void datesAreWholeSecondsUtc()
     {
         const QDateTime local(QDate(2026, 3, 4), QTime(10, 20, 30, 999), QTimeZone(3600));

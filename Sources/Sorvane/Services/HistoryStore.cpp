@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace sorvane {
@@ -91,11 +92,16 @@ void HistoryStore::deleteItem(const HistoryItem &item)
 int HistoryStore::minutesThisWeek() const
 {
     const QDateTime since = m_clock().addSecs(-604800);
+    // Stored durations are not trusted: what is not a positive number counts as nothing,
+    // and a total past what an int holds is shown at that limit.
     double seconds = 0;
     for (const HistoryItem &item : m_items)
-        if (item.createdAt > since)
+        if (item.createdAt > since && std::isfinite(item.duration) && item.duration > 0)
             seconds += item.duration;
-    return static_cast<int>(std::round(seconds / 60.0));
+    const double minutes = std::round(seconds / 60.0);
+    if (!(minutes < double(std::numeric_limits<int>::max())))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(minutes);
 }
 
 } // namespace sorvane

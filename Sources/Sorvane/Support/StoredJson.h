@@ -19,7 +19,8 @@ namespace sorvane::storedjson {
 QString uuidText(const QUuid &id);
 std::optional<QUuid> parseUuid(const QString &text);
 
-// Dates are ISO-8601 text in whole seconds, UTC ("2026-01-31T09:15:00Z").
+// Dates are ISO-8601 text in whole seconds, UTC ("2026-01-31T09:15:00Z"). The reader
+// takes any zone or offset, and only dates that the writer can write back.
 QString dateText(const QDateTime &date);
 std::optional<QDateTime> parseDate(const QString &text);
 
