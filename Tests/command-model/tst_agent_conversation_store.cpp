@@ -254,32 +254,46 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("relativePath");
         QTest::addColumn<bool>("usable");
-        QTest::newRow("in a conversation folder") << "Agent/Attachments/C/shot.png" << true;
-        QTest::newRow("pending") << "Agent/Attachments/pending/shot.png" << true;
-        QTest::newRow("beside the folder") << "Agent/conversations.json" << false;
-        QTest::newRow("climbing out") << "Agent/Attachments/C/../../conversations.json" << false;
-        QTest::newRow("the folder itself") << "Agent/Attachments" << false;
-        QTest::newRow("a look-alike folder") << "Agent/Attachments-old/shot.png" << false;
-        QTest::newRow("a link pointing out") << "Agent/Attachments/C/link.png" << false;
-        QTest::newRow("no path") << "" << false;
+        QTest::addColumn<QString>("resolvedPath"); // what is read, when not the path itself
+        QTest::newRow("in a conversation folder") << "Agent/Attachments/C/shot.png" << true << "";
+        QTest::newRow("pending") << "Agent/Attachments/pending/shot.png" << true << "";
+        QTest::newRow("beside the folder") << "Agent/conversations.json" << false << "";
+        QTest::newRow("climbing out") << "Agent/Attachments/C/../../conversations.json" << false << "";
+        QTest::newRow("the folder itself") << "Agent/Attachments" << false << "";
+        QTest::newRow("a look-alike folder") << "Agent/Attachments-old/shot.png" << false << "";
+        QTest::newRow("a link pointing out") << "Agent/Attachments/C/link.png" << false << "";
+        QTest::newRow("climbing out through a link") << "Agent/Attachments/out/../secret.txt" << false << "";
+        QTest::newRow("a link leading nowhere") << "Agent/Attachments/C/dangling.png" << false << "";
+        QTest::newRow("a link that stays inside") << "Agent/Attachments/again/shot.png" << true
+                                                  << "Agent/Attachments/C/shot.png";
+        QTest::newRow("no path") << "" << false << "";
     }
 
     void attachmentFilesOnlyUnderTheAttachmentsFolder()
     {
         QFETCH(QString, relativePath);
         QFETCH(bool, usable);
+        QFETCH(QString, resolvedPath);
         auto store = makeStore();
         QVERIFY(writeFile(m_root + QStringLiteral("/C/shot.png"), "png"));
         QVERIFY(writeFile(m_dir->filePath(QStringLiteral("secret.txt")), "secret"));
-        QFile::link(m_dir->filePath(QStringLiteral("secret.txt")), m_root + QStringLiteral("/C/link.png"));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("secret.txt")), m_root + QStringLiteral("/C/link.png")));
+        // "out" leads to a folder outside whose parent holds a file of the same name as one inside.
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("Outside/secret.txt")), "outside"));
+        QVERIFY(writeFile(m_root + QStringLiteral("/secret.txt"), "inside"));
+        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("Outside/inner"))));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("Outside/inner")), m_root + QStringLiteral("/out")));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nowhere.png")), m_root + QStringLiteral("/C/dangling.png")));
+        QVERIFY(QFile::link(m_root + QStringLiteral("/C"), m_root + QStringLiteral("/again")));
         AgentContextAttachment attachment{QUuid::createUuid(), AgentAttachmentKind::Screenshot,
                                           QStringLiteral("Application window"), std::nullopt, std::nullopt, m_clock};
         if (!relativePath.isEmpty())
             attachment.filePath = m_dir->filePath(relativePath);
         const auto file = store->attachmentFile(attachment);
         QCOMPARE(file.has_value(), usable);
-        if (usable)
-            QCOMPARE(*file, *attachment.filePath);
+        if (usable) {
+            QCOMPARE(*file, m_dir->filePath(resolvedPath.isEmpty() ? relativePath : resolvedPath));
+        }
         attachment.filePath = QStringLiteral("/etc/passwd");
         QVERIFY(!store->attachmentFile(attachment));
     }

@@ -132,9 +132,9 @@ QString AgentConversationStore::attachmentFolder(const QUuid &conversationID) co
 
 std::optional<QString> AgentConversationStore::attachmentFile(const AgentContextAttachment &attachment) const
 {
-    if (!attachment.filePath || !isPathInside(*attachment.filePath, m_attachmentsRoot))
+    if (!attachment.filePath)
         return std::nullopt;
-    return attachment.filePath;
+    return resolvedPathInside(*attachment.filePath, m_attachmentsRoot);
 }
 
 void AgentConversationStore::sortNewestFirst()
