@@ -409,6 +409,7 @@ void AgentRuntimeService::modelLoadTimedOut(const QUuid &requestID)
     const auto it = m_pending.find(requestID);
     if (it == m_pending.end())
         return;
+    readPendingDiagnostics();
     const QString message = it->second.modelName + QStringLiteral(" did not start in time.") + diagnosticSuffix();
     finish(requestID, AgentRunFailure(AgentRuntimeError::writingModelUnavailable(message)));
     retireRuntime();
@@ -418,9 +419,17 @@ void AgentRuntimeService::runTimedOut(const QUuid &requestID)
 {
     if (!m_pending.contains(requestID))
         return;
+    readPendingDiagnostics();
     const QString message = QStringLiteral("Command stopped responding.") + diagnosticSuffix();
     finish(requestID, AgentRunFailure(AgentRuntimeError::writingModelUnavailable(message)));
     retireRuntime();
+}
+
+void AgentRuntimeService::readPendingDiagnostics()
+{
+    // What the runtime wrote just before a time-out may not have been announced yet.
+    if (m_process)
+        captureStderr(m_process->readAllStandardError(), m_processGeneration);
 }
 
 void AgentRuntimeService::retireRuntime()

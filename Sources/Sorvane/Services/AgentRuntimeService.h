@@ -103,6 +103,7 @@ private:
     QString diagnosticSuffix() const;
     void modelLoadTimedOut(const QUuid &requestID);
     void runTimedOut(const QUuid &requestID);
+    void readPendingDiagnostics();
     void retireRuntime();
     void stopRetired(QProcess *process);
     QTimer *startRunTimer(std::chrono::milliseconds timeout, std::function<void()> action);
