@@ -11,9 +11,7 @@ namespace sorvane {
 // "loadingModel", "generating", "completed", "cancelled", "error".
 enum class AgentPhase { Idle, Listening, Transcribing, LoadingModel, Generating, Completed, Cancelled, Error };
 
-QString toText(AgentPhase phase);
-template <> std::optional<AgentPhase> fromText<AgentPhase>(const QString &text);
-template <> QList<AgentPhase> allCases<AgentPhase>();
+template <> struct EnumText<AgentPhase> { static TextEntries<AgentPhase> table(); };
 
 // Listening, transcribing, loading the model and generating: a run is under way
 // (and can be cancelled).

@@ -10,9 +10,7 @@ namespace sorvane {
 // because Xlib defines None as a macro.
 enum class AgentReasoningEffort { Automatic, NoEffort, Minimal, Low, Medium, High, XHigh, Max };
 
-QString toText(AgentReasoningEffort effort);
-template <> std::optional<AgentReasoningEffort> fromText<AgentReasoningEffort>(const QString &text);
-template <> QList<AgentReasoningEffort> allCases<AgentReasoningEffort>();
+template <> struct EnumText<AgentReasoningEffort> { static TextEntries<AgentReasoningEffort> table(); };
 
 // The help text of an effort; only "automatic" depends on the provider.
 QString detail(AgentReasoningEffort effort, AgentWritingProvider provider);

@@ -8,8 +8,6 @@ namespace sorvane {
 // Text values "local", "openAI", "gemini", "mistral".
 enum class AgentWritingProvider { Local, OpenAI, Gemini, Mistral };
 
-QString toText(AgentWritingProvider provider);
-template <> std::optional<AgentWritingProvider> fromText<AgentWritingProvider>(const QString &text);
-template <> QList<AgentWritingProvider> allCases<AgentWritingProvider>();
+template <> struct EnumText<AgentWritingProvider> { static TextEntries<AgentWritingProvider> table(); };
 
 } // namespace sorvane

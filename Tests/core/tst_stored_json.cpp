@@ -12,15 +12,15 @@ using namespace sorvane::testing;
 
 namespace {
 enum class Colour { Red, Green };
-std::optional<Colour> colourFromText(const QString &text)
-{
-    if (text == QLatin1String("red"))
-        return Colour::Red;
-    if (text == QLatin1String("green"))
-        return Colour::Green;
-    return std::nullopt;
-}
+constexpr TextTable<Colour, 2> colours{{{Colour::Red, "red"}, {Colour::Green, "green"}}};
 } // namespace
+
+namespace sorvane {
+template <>
+struct EnumText<Colour> {
+    static TextEntries<Colour> table() { return colours; }
+};
+} // namespace sorvane
 
 class StoredJsonTest : public QObject {
     Q_OBJECT
@@ -110,7 +110,7 @@ private Q_SLOTS:
         ObjectReader reader(objectFrom(json));
         const QString name = reader.string(QStringLiteral("name"));
         const qint64 count = reader.integer(QStringLiteral("count"));
-        const Colour colour = reader.enumeration<Colour>(QStringLiteral("colour"), colourFromText);
+        const Colour colour = reader.enumeration<Colour>(QStringLiteral("colour"));
         const auto note = reader.optionalString(QStringLiteral("note"));
         QCOMPARE(reader.ok(), ok);
         QCOMPARE(reader.failedKey(), failedKey);

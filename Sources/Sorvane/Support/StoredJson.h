@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/TextEnum.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonArray>
@@ -10,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <QUuid>
-#include <functional>
 #include <optional>
 
 namespace sorvane::storedjson {
@@ -84,26 +85,25 @@ public:
     std::optional<QJsonObject> optionalObject(const QString &key);
 
     // An enumeration stored by its text value; an unknown text fails the record.
-    template <typename Enum>
-    Enum enumeration(const QString &key, const std::function<std::optional<Enum>(const QString &)> &parse)
+    template <TextEnumeration Enum>
+    Enum enumeration(const QString &key)
     {
         const QString text = string(key);
         if (!m_ok)
             return Enum{};
-        if (auto value = parse(text))
+        if (auto value = fromText<Enum>(text))
             return *value;
         fail(key);
         return Enum{};
     }
 
-    template <typename Enum>
-    std::optional<Enum> optionalEnumeration(const QString &key,
-                                            const std::function<std::optional<Enum>(const QString &)> &parse)
+    template <TextEnumeration Enum>
+    std::optional<Enum> optionalEnumeration(const QString &key)
     {
         const auto text = optionalString(key);
         if (!text)
             return std::nullopt;
-        if (auto value = parse(*text))
+        if (auto value = fromText<Enum>(*text))
             return value;
         fail(key);
         return std::nullopt;
