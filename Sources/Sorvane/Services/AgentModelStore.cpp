@@ -70,24 +70,13 @@ AgentModelStore::AgentModelStore(Options options, QObject *parent)
     : QObject(parent), m_customModelsFile(options.customModelsFile, QStringLiteral("custom models")),
       m_options(std::move(options))
 {
+    connect(&m_downloadProgress, &DownloadProgress::progressChanged, this, &AgentModelStore::progressChanged);
+    connect(&m_downloadProgress, &DownloadProgress::activeDownloadsChanged, this, &AgentModelStore::activeDownloadsChanged);
+    connect(&m_downloadProgress, &DownloadProgress::revisionChanged, this, &AgentModelStore::revisionChanged);
+
     (void)AppPaths::prepare();
     removeLeftoverDownloads();
     loadCustomModels();
-}
-
-QVariantMap AgentModelStore::progressMap() const
-{
-    QVariantMap map;
-    for (auto it = m_progress.cbegin(); it != m_progress.cend(); ++it)
-        map.insert(it.key(), it.value());
-    return map;
-}
-
-QStringList AgentModelStore::activeDownloadList() const
-{
-    QStringList ids(m_activeDownloads.cbegin(), m_activeDownloads.cend());
-    ids.sort();
-    return ids;
 }
 
 std::optional<AgentModelDescriptor> AgentModelStore::descriptor(const QString &id) const
@@ -117,23 +106,6 @@ bool AgentModelStore::isAvailable(const AgentModelDescriptor &descriptor) const
     return true;
 }
 
-void AgentModelStore::setProgress(const QString &id, double fraction)
-{
-    // A report that comes after the download ended never brings its entry back.
-    if (!m_activeDownloads.contains(id))
-        return;
-    m_progress.insert(id, fraction);
-    Q_EMIT progressChanged();
-}
-
-void AgentModelStore::endDownload(const QString &id)
-{
-    m_activeDownloads.remove(id);
-    Q_EMIT activeDownloadsChanged();
-    m_progress.remove(id);
-    Q_EMIT progressChanged();
-}
-
 QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentModelDescriptor descriptor)
 {
     if (descriptor.provider != AgentModelProvider::LlamaCPP || descriptor.artifacts.isEmpty())
@@ -148,12 +120,10 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
     const QPointer<AgentModelStore> self(this);
     const QString id = descriptor.id;
     const std::chrono::milliseconds transferTimeout = m_options.transferTimeout;
-    m_activeDownloads.insert(id);
-    Q_EMIT activeDownloadsChanged();
-    setProgress(id, 0);
+    m_downloadProgress.begin(id);
     const auto fail = [&](AgentModelStoreError error) {
         if (self)
-            self->endDownload(id);
+            self->m_downloadProgress.end(id);
         return error;
     };
 
@@ -194,7 +164,7 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
                 return;
             const double fraction = std::clamp(double(received) / double(expected), 0.0, 1.0);
             // Never 1 while bytes are still arriving: that is kept for the file in place.
-            self->setProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
+            self->m_downloadProgress.setProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
         };
         // A network manager for each file, owned by this frame, so that a transfer never
         // outlives it (nor leaves its temporary file behind) when the store goes first.
@@ -216,13 +186,12 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
         completed += size;
         ++filesDone;
         if (self)
-            self->setProgress(id, overall(0, 0));
+            self->m_downloadProgress.setProgress(id, overall(0, 0));
     }
 
     if (self) {
-        ++self->m_revision;
-        Q_EMIT self->revisionChanged();
-        self->endDownload(id);
+        self->m_downloadProgress.bumpRevision();
+        self->m_downloadProgress.end(id);
     }
     co_return Done{};
 }
@@ -252,8 +221,7 @@ Result<Done, AgentModelStoreError> AgentModelStore::remove(const AgentModelDescr
             Q_EMIT customModelsChanged();
         saveCustomModels();
     }
-    ++m_revision;
-    Q_EMIT revisionChanged();
+    m_downloadProgress.bumpRevision();
     return Done{};
 }
 

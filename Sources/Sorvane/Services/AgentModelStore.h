@@ -4,6 +4,7 @@
 #include "Support/StoredFile.h"
 #include "AgentRuntimeError.h"
 #include "Support/Result.h"
+#include "Services/DownloadProgress.h"
 #include "Services/FileDownload.h"
 
 #include <QCoroTask>
@@ -84,12 +85,12 @@ public:
     // Prepares the data folders (a failure is ignored) and loads the custom models.
     explicit AgentModelStore(Options options, QObject *parent = nullptr);
 
-    const QHash<QString, double> &progress() const { return m_progress; }
-    const QSet<QString> &activeDownloads() const { return m_activeDownloads; }
+    const QHash<QString, double> &progress() const { return m_downloadProgress.progress(); }
+    const QSet<QString> &activeDownloads() const { return m_downloadProgress.activeDownloads(); }
     const QList<AgentModelDescriptor> &customModels() const { return m_customModels; }
-    int revision() const { return m_revision; }
-    QVariantMap progressMap() const;
-    QStringList activeDownloadList() const;
+    int revision() const { return m_downloadProgress.revision(); }
+    QVariantMap progressMap() const { return m_downloadProgress.progressMap(); }
+    QStringList activeDownloadList() const { return m_downloadProgress.activeDownloadList(); }
 
     // Exact, case-sensitive; a custom model that reuses a built-in id is never found.
     std::optional<AgentModelDescriptor> descriptor(const QString &id) const;
@@ -114,13 +115,9 @@ private:
     void loadCustomModels();
     void saveCustomModels();
     void removeLeftoverDownloads();
-    void setProgress(const QString &id, double fraction);
-    void endDownload(const QString &id);
 
-    QHash<QString, double> m_progress;
-    QSet<QString> m_activeDownloads;
+    DownloadProgress m_downloadProgress;
     QList<AgentModelDescriptor> m_customModels;
-    int m_revision = 0;
     // Entries of the custom-models file that could not be read: written back as they
     // were, so that a newer or hand-edited entry is not lost on the next save.
     QJsonArray m_unreadableCustomEntries;

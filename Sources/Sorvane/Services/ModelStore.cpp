@@ -41,6 +41,9 @@ ModelStore::ModelStore(Options options, QObject *parent)
     : QObject(parent), m_modelsDirectory(std::move(options.modelsDirectory)), m_catalog(std::move(options.catalog)),
       m_network(options.network), m_transferTimeout(options.transferTimeout)
 {
+    connect(&m_downloadProgress, &DownloadProgress::progressChanged, this, &ModelStore::progressChanged);
+    connect(&m_downloadProgress, &DownloadProgress::activeDownloadsChanged, this, &ModelStore::activeDownloadsChanged);
+    connect(&m_downloadProgress, &DownloadProgress::revisionChanged, this, &ModelStore::revisionChanged);
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     (void)AppPaths::prepare();
@@ -84,19 +87,13 @@ std::shared_ptr<SpeechModelDownload> ModelStore::startDownload(const SpeechModel
 void ModelStore::performDownload(const SpeechModel &model, const std::shared_ptr<SpeechModelDownload> &handle)
 {
     const QString id = model.id;
-    m_activeDownloads.insert(id);
-    m_progress.insert(id, 0.0);
-    Q_EMIT activeDownloadsChanged();
-    Q_EMIT progressChanged();
+    m_downloadProgress.begin(id);
 
     const auto end = [this, id, handle](SpeechModelDownload::Outcome outcome) {
         if (outcome.ok())
-            bumpRevision();
-        m_activeDownloads.remove(id);
-        m_progress.remove(id);
+            m_downloadProgress.bumpRevision();
         m_downloads.remove(id);
-        Q_EMIT activeDownloadsChanged();
-        Q_EMIT progressChanged();
+        m_downloadProgress.end(id);
         handle->finish(std::move(outcome));
     };
 
@@ -111,10 +108,8 @@ void ModelStore::performDownload(const SpeechModel &model, const std::shared_ptr
     connect(download, &FileDownload::progress, this, [this, id](qint64 received, qint64 total) {
         // Without a length there is nothing to show; a late value never brings an
         // entry back.
-        if (total < 1 || !m_activeDownloads.contains(id))
-            return;
-        m_progress.insert(id, std::clamp(double(received) / double(total), 0.0, 1.0));
-        Q_EMIT progressChanged();
+        if (total >= 1)
+            m_downloadProgress.setProgress(id, double(received) / double(total));
     });
     connect(download, &FileDownload::finished, this, [download, end] {
         download->deleteLater();
@@ -134,7 +129,7 @@ Result<Done, QString> ModelStore::deleteModel(const SpeechModel &model)
     QFile file(filePath(model));
     if (!file.remove())
         return file.errorString();
-    bumpRevision();
+    m_downloadProgress.bumpRevision();
     return Done{};
 }
 
@@ -149,7 +144,7 @@ void ModelStore::bootstrapBundledModel(const std::optional<QString> &source)
     // nothing under the model's name.
     (void)QFile::copy(*source, filePath(pocket));
     QFile::setPermissions(filePath(pocket), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    bumpRevision();
+    m_downloadProgress.bumpRevision();
 }
 
 void ModelStore::removeStaleTemporaryFiles()
@@ -160,27 +155,6 @@ void ModelStore::removeStaleTemporaryFiles()
         folder.entryList({QStringLiteral(".*.download")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : leftovers)
         folder.remove(name);
-}
-
-void ModelStore::bumpRevision()
-{
-    ++m_revision;
-    Q_EMIT revisionChanged();
-}
-
-QVariantMap ModelStore::progressMap() const
-{
-    QVariantMap map;
-    for (auto it = m_progress.cbegin(); it != m_progress.cend(); ++it)
-        map.insert(it.key(), it.value());
-    return map;
-}
-
-QStringList ModelStore::activeDownloadList() const
-{
-    QStringList list(m_activeDownloads.cbegin(), m_activeDownloads.cend());
-    list.sort();
-    return list;
 }
 
 } // namespace sorvane

@@ -2,6 +2,7 @@
 
 #include "Support/Result.h"
 #include "Services/FileDownload.h"
+#include "Services/DownloadProgress.h"
 #include "SpeechModel.h"
 
 #include <chrono>
@@ -70,9 +71,9 @@ public:
     explicit ModelStore(Options options, QObject *parent = nullptr);
     ~ModelStore() override;
 
-    const QHash<QString, double> &progress() const { return m_progress; }
-    const QSet<QString> &activeDownloads() const { return m_activeDownloads; }
-    int revision() const { return m_revision; }
+    const QHash<QString, double> &progress() const { return m_downloadProgress.progress(); }
+    const QSet<QString> &activeDownloads() const { return m_downloadProgress.activeDownloads(); }
+    int revision() const { return m_downloadProgress.revision(); }
     const QList<SpeechModel> &catalog() const { return m_catalog; }
     const QString &modelsDirectory() const { return m_modelsDirectory; }
 
@@ -88,8 +89,8 @@ public:
     // Removes a model's file; an absent file is no error.
     Result<Done, QString> deleteModel(const SpeechModel &model);
 
-    QVariantMap progressMap() const;
-    QStringList activeDownloadList() const;
+    QVariantMap progressMap() const { return m_downloadProgress.progressMap(); }
+    QStringList activeDownloadList() const { return m_downloadProgress.activeDownloadList(); }
 
 Q_SIGNALS:
     void progressChanged();
@@ -100,15 +101,12 @@ private:
     void bootstrapBundledModel(const std::optional<QString> &source);
     void removeStaleTemporaryFiles();
     void performDownload(const SpeechModel &model, const std::shared_ptr<SpeechModelDownload> &handle);
-    void bumpRevision();
 
     QString m_modelsDirectory;
     QList<SpeechModel> m_catalog;
     QPointer<QNetworkAccessManager> m_network;
     std::chrono::milliseconds m_transferTimeout;
-    QHash<QString, double> m_progress;
-    QSet<QString> m_activeDownloads;
-    int m_revision = 0;
+    DownloadProgress m_downloadProgress;
     QHash<QString, std::shared_ptr<SpeechModelDownload>> m_downloads;
 };
 
