@@ -8,20 +8,10 @@
 
 #include <QBuffer>
 #include <QCoroTimer>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QUuid>
 
 namespace sorvane {
-
-namespace {
-
-int remainingMs(const QDeadlineTimer &deadline)
-{
-    return int(std::max<qint64>(0, deadline.remainingTime()));
-}
-
-} // namespace
 
 AgentContextCaptureService::AgentContextCaptureService(CapturePlatform platform, QObject *parent)
     : QObject(parent), m_platform(platform)
@@ -111,17 +101,12 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(Ru
     if (co_await m_platform.keystrokes.send(*chord)) {
         // The copy lands when the clipboard changes to something with text; a change
         // to other data only (an image) is waited past.
-        const QDeadlineTimer deadline(copyWait);
-        for (;;) {
-            if (clipboard.changeCount() != clearedCount) {
-                copied = clipboard.text();
-                if (copied)
-                    break;
-            }
-            if (deadline.hasExpired())
-                break;
-            co_await signalWithin(&clipboard, &SystemClipboard::changed, std::chrono::milliseconds(remainingMs(deadline)));
-        }
+        (void)co_await waitUntil(&clipboard, &SystemClipboard::changed, copyWait, [&clipboard, clearedCount, &copied] {
+            if (clipboard.changeCount() == clearedCount)
+                return false;
+            copied = clipboard.text();
+            return copied.has_value();
+        });
     }
     saved.restore(clipboard);
     co_return copied;
