@@ -1,5 +1,6 @@
 #include "AppPaths.h"
 #include "FakeAudioInput.h"
+#include "FakePlatform.h"
 #include "Services/AudioRecorder.h"
 #include "TestPaths.h"
 #include "WavFile.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,14 +45,35 @@ private Q_SLOTS:
     {
         m_home = std::make_unique<QTemporaryDir>();
         AppPaths::setDataHome(m_home->path());
-        m_input = new FakeAudioInput;
-        m_recorder = std::make_unique<AudioRecorder>(m_input);
+        m_ownedInput = std::make_unique<FakeAudioInput>();
+        m_input = m_ownedInput.get();
+        m_recorder = std::make_unique<AudioRecorder>(*m_input);
     }
 
     void cleanup()
     {
         m_recorder.reset();
         m_input = nullptr;
+        m_ownedInput.reset();
+    }
+
+    // The input belongs to the platform, which outlives every recorder made on it.
+    void theInputStaysThePlatforms()
+    {
+        FakePlatform fakes;
+        const QPointer<AudioInput> input(&fakes.platform->audioInput());
+        {
+            AudioRecorder recorder(fakes.platform->audioInput());
+            QVERIFY(recorder.start());
+            fakes.audioInput->pushSamples(squareWave(320, 1000));
+            recorder.cancel();
+        }
+        QVERIFY(input);
+        QCOMPARE(input->parent(), nullptr);
+        AudioRecorder next(fakes.platform->audioInput());
+        QVERIFY(next.start());
+        QVERIFY(fakes.audioInput->running);
+        next.cancel();
     }
 
     void levelFollowsThePowerCurve_data()
@@ -300,6 +323,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<FakeAudioInput> m_ownedInput;
     FakeAudioInput *m_input = nullptr;
     std::unique_ptr<AudioRecorder> m_recorder;
 };

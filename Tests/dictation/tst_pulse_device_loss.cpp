@@ -61,8 +61,8 @@ private Q_SLOTS:
 
     void lostServerEndsTheRecordingWithoutAFile()
     {
-        auto *input = new QtAudioInput;
-        QVERIFY(input->hasInputDevice());
+        QtAudioInput input;
+        QVERIFY(input.hasInputDevice());
         AudioRecorder recorder(input);
         QSignalSpy failures(&recorder, &AudioRecorder::failed);
         QSignalSpy ticks(&recorder, &AudioRecorder::samplesChanged);

@@ -49,8 +49,8 @@ private Q_SLOTS:
                                     QStringLiteral("0.5")}),
                  0);
 
-        auto *input = new QtAudioInput;
-        QVERIFY2(input->hasInputDevice(), "Qt lists no audio input");
+        QtAudioInput input;
+        QVERIFY2(input.hasInputDevice(), "Qt lists no audio input");
         AudioRecorder recorder(input);
         QList<double> levels;
         connect(&recorder, &AudioRecorder::levelChanged, this, [&](double level) { levels.append(level); });

@@ -58,8 +58,8 @@ public:
     static constexpr double restingSample = 0.025;
     static constexpr int meterInterval = 100; // milliseconds
 
-    // Takes ownership of the input.
-    explicit AudioRecorder(AudioInput *input, QObject *parent = nullptr);
+    // The input is the platform's: it must outlive the recorder.
+    explicit AudioRecorder(AudioInput &input, QObject *parent = nullptr);
     ~AudioRecorder() override;
 
     // Starts a new recording and returns its file path.
