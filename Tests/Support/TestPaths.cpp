@@ -71,6 +71,11 @@ QStringList treeOf(const QString &root)
 #include <cstdlib>
 
 namespace sorvane::testing {
+void useDataHome(const QString &folder)
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder));
+}
+
 void exitSkipped(const QString &reason)
 {
     std::fprintf(stdout, "skipped: %s\n", qPrintable(reason));

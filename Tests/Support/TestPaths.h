@@ -15,6 +15,9 @@ QString testDataFile(const QString &relativePath);
 // The object that test JSON holds; ends the test program when it is not one.
 QJsonObject objectFrom(const QByteArray &json);
 
+// Points $XDG_DATA_HOME, and with it every AppPaths location, at the folder.
+void useDataHome(const QString &folder);
+
 // Writes bytes to a file, creating its folder. Returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

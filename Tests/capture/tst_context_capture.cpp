@@ -34,7 +34,7 @@ private Q_SLOTS:
         service = std::make_unique<AgentContextCaptureService>(desktop.makePlatform());
         desktop.clipboard->writeByOtherProgram(userClipboard);
         home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(home->path());
+        useDataHome(home->path());
     }
     void cleanup() { service.reset(); }
 

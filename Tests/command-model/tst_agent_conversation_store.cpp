@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace sorvane;
+using namespace sorvane::testing;
 using sorvane::testing::readFile;
 using sorvane::testing::writeFile;
 
@@ -78,7 +79,7 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        AppPaths::setDataHome(m_dir->filePath(QStringLiteral("data")));
+        useDataHome(m_dir->filePath(QStringLiteral("data")));
         m_file = m_dir->filePath(QStringLiteral("Agent/conversations.json"));
         m_root = m_dir->filePath(QStringLiteral("Agent/Attachments"));
         m_clock = QDateTime(QDate(2026, 3, 1), QTime(9, 0, 0), Qt::UTC);

@@ -44,7 +44,7 @@ private Q_SLOTS:
     void init()
     {
         m_home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(m_home->path());
+        useDataHome(m_home->path());
         m_ownedInput = std::make_unique<FakeAudioInput>();
         m_input = m_ownedInput.get();
         m_recorder = std::make_unique<AudioRecorder>(*m_input);
@@ -256,7 +256,7 @@ private Q_SLOTS:
     {
         const QString blocker = m_home->filePath(QStringLiteral("blocker"));
         QVERIFY(writeFile(blocker, "not a folder"));
-        AppPaths::setDataHome(blocker);
+        useDataHome(blocker);
         const auto started = m_recorder->start();
         QVERIFY(!started);
         QCOMPARE(started.error().kind(), RecorderError::Kind::FileSystem);

@@ -53,7 +53,7 @@ private Q_SLOTS:
     void init()
     {
         m_home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(m_home->path());
+        useDataHome(m_home->path());
         QVERIFY(AppPaths::prepare());
     }
 

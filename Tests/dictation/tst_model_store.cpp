@@ -43,7 +43,7 @@ private Q_SLOTS:
     void init()
     {
         m_home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(m_home->path());
+        useDataHome(m_home->path());
         m_server = std::make_unique<LoopbackHttpServer>();
         QVERIFY(m_server->listen());
     }

@@ -33,7 +33,7 @@ private Q_SLOTS:
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 QFAIL(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
         QVERIFY(m_home.isValid());
-        AppPaths::setDataHome(m_home.path());
+        useDataHome(m_home.path());
     }
 
     void recordsTheToneAtSixteenKilohertzMono()

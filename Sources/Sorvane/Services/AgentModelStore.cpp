@@ -67,12 +67,9 @@ AgentModelStore::Options AgentModelStore::defaultOptions()
 }
 
 AgentModelStore::AgentModelStore(Options options, QObject *parent)
-    : QObject(parent), m_customModelsFile(options.customModelsFile, QStringLiteral("custom models")),
+    : ModelDownloadStore(parent), m_customModelsFile(options.customModelsFile, QStringLiteral("custom models")),
       m_options(std::move(options))
 {
-    connect(&m_downloadProgress, &DownloadProgress::progressChanged, this, &AgentModelStore::progressChanged);
-    connect(&m_downloadProgress, &DownloadProgress::activeDownloadsChanged, this, &AgentModelStore::activeDownloadsChanged);
-    connect(&m_downloadProgress, &DownloadProgress::revisionChanged, this, &AgentModelStore::revisionChanged);
 
     (void)AppPaths::prepare();
     removeLeftoverDownloads();
@@ -120,10 +117,10 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
     const QPointer<AgentModelStore> self(this);
     const QString id = descriptor.id;
     const std::chrono::milliseconds transferTimeout = m_options.transferTimeout;
-    m_downloadProgress.begin(id);
+    beginDownload(id);
     const auto fail = [&](AgentModelStoreError error) {
         if (self)
-            self->m_downloadProgress.end(id);
+            self->endDownload(id);
         return error;
     };
 
@@ -164,7 +161,7 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
                 return;
             const double fraction = std::clamp(double(received) / double(expected), 0.0, 1.0);
             // Never 1 while bytes are still arriving: that is kept for the file in place.
-            self->m_downloadProgress.setProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
+            self->setDownloadProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
         };
         // A network manager for each file, owned by this frame, so that a transfer never
         // outlives it (nor leaves its temporary file behind) when the store goes first.
@@ -186,12 +183,12 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
         completed += size;
         ++filesDone;
         if (self)
-            self->m_downloadProgress.setProgress(id, overall(0, 0));
+            self->setDownloadProgress(id, overall(0, 0));
     }
 
     if (self) {
-        self->m_downloadProgress.bumpRevision();
-        self->m_downloadProgress.end(id);
+        self->bumpRevision();
+        self->endDownload(id);
     }
     co_return Done{};
 }
@@ -221,7 +218,7 @@ Result<Done, AgentModelStoreError> AgentModelStore::remove(const AgentModelDescr
             Q_EMIT customModelsChanged();
         saveCustomModels();
     }
-    m_downloadProgress.bumpRevision();
+    bumpRevision();
     return Done{};
 }
 

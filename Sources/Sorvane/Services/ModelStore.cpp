@@ -38,12 +38,9 @@ ModelStore::Options ModelStore::defaultOptions()
 }
 
 ModelStore::ModelStore(Options options, QObject *parent)
-    : QObject(parent), m_modelsDirectory(std::move(options.modelsDirectory)), m_catalog(std::move(options.catalog)),
+    : ModelDownloadStore(parent), m_modelsDirectory(std::move(options.modelsDirectory)), m_catalog(std::move(options.catalog)),
       m_network(options.network), m_transferTimeout(options.transferTimeout)
 {
-    connect(&m_downloadProgress, &DownloadProgress::progressChanged, this, &ModelStore::progressChanged);
-    connect(&m_downloadProgress, &DownloadProgress::activeDownloadsChanged, this, &ModelStore::activeDownloadsChanged);
-    connect(&m_downloadProgress, &DownloadProgress::revisionChanged, this, &ModelStore::revisionChanged);
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     (void)AppPaths::prepare();
@@ -87,13 +84,13 @@ std::shared_ptr<SpeechModelDownload> ModelStore::startDownload(const SpeechModel
 void ModelStore::performDownload(const SpeechModel &model, const std::shared_ptr<SpeechModelDownload> &handle)
 {
     const QString id = model.id;
-    m_downloadProgress.begin(id);
+    beginDownload(id);
 
     const auto end = [this, id, handle](SpeechModelDownload::Outcome outcome) {
         if (outcome.ok())
-            m_downloadProgress.bumpRevision();
+            bumpRevision();
         m_downloads.remove(id);
-        m_downloadProgress.end(id);
+        endDownload(id);
         handle->finish(std::move(outcome));
     };
 
@@ -109,7 +106,7 @@ void ModelStore::performDownload(const SpeechModel &model, const std::shared_ptr
         // Without a length there is nothing to show; a late value never brings an
         // entry back.
         if (total >= 1)
-            m_downloadProgress.setProgress(id, double(received) / double(total));
+            setDownloadProgress(id, double(received) / double(total));
     });
     connect(download, &FileDownload::finished, this, [download, end] {
         download->deleteLater();
@@ -129,7 +126,7 @@ Result<Done, QString> ModelStore::deleteModel(const SpeechModel &model)
     QFile file(filePath(model));
     if (!file.remove())
         return file.errorString();
-    m_downloadProgress.bumpRevision();
+    bumpRevision();
     return Done{};
 }
 
@@ -144,7 +141,7 @@ void ModelStore::bootstrapBundledModel(const std::optional<QString> &source)
     // nothing under the model's name.
     (void)QFile::copy(*source, filePath(pocket));
     QFile::setPermissions(filePath(pocket), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    m_downloadProgress.bumpRevision();
+    bumpRevision();
 }
 
 void ModelStore::removeStaleTemporaryFiles()

@@ -1,10 +1,10 @@
-#include "Services/DownloadProgress.h"
+#include "Services/ModelDownloadStore.h"
 
 #include <algorithm>
 
 namespace sorvane {
 
-QVariantMap DownloadProgress::progressMap() const
+QVariantMap ModelDownloadStore::progressMap() const
 {
     QVariantMap map;
     for (auto it = m_progress.cbegin(); it != m_progress.cend(); ++it)
@@ -12,14 +12,14 @@ QVariantMap DownloadProgress::progressMap() const
     return map;
 }
 
-QStringList DownloadProgress::activeDownloadList() const
+QStringList ModelDownloadStore::activeDownloadList() const
 {
     QStringList ids(m_active.cbegin(), m_active.cend());
     ids.sort();
     return ids;
 }
 
-void DownloadProgress::begin(const QString &id)
+void ModelDownloadStore::beginDownload(const QString &id)
 {
     m_active.insert(id);
     m_progress.insert(id, 0.0);
@@ -27,7 +27,7 @@ void DownloadProgress::begin(const QString &id)
     Q_EMIT progressChanged();
 }
 
-void DownloadProgress::setProgress(const QString &id, double fraction)
+void ModelDownloadStore::setDownloadProgress(const QString &id, double fraction)
 {
     if (!m_active.contains(id))
         return;
@@ -35,7 +35,7 @@ void DownloadProgress::setProgress(const QString &id, double fraction)
     Q_EMIT progressChanged();
 }
 
-void DownloadProgress::end(const QString &id)
+void ModelDownloadStore::endDownload(const QString &id)
 {
     if (!m_active.remove(id))
         return;
@@ -44,7 +44,7 @@ void DownloadProgress::end(const QString &id)
     Q_EMIT progressChanged();
 }
 
-void DownloadProgress::bumpRevision()
+void ModelDownloadStore::bumpRevision()
 {
     ++m_revision;
     Q_EMIT revisionChanged();
