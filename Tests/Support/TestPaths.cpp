@@ -76,6 +76,13 @@ void useDataHome(const QString &folder)
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder));
 }
 
+std::unique_ptr<QTemporaryDir> temporaryDataHome()
+{
+    auto folder = std::make_unique<QTemporaryDir>();
+    useDataHome(folder->path());
+    return folder;
+}
+
 void exitSkipped(const QString &reason)
 {
     std::fprintf(stdout, "skipped: %s\n", qPrintable(reason));

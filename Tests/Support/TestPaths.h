@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QTemporaryDir>
+#include <memory>
 #include <QString>
 
 namespace sorvane::testing {
@@ -17,6 +19,8 @@ QJsonObject objectFrom(const QByteArray &json);
 
 // Points $XDG_DATA_HOME, and with it every AppPaths location, at the folder.
 void useDataHome(const QString &folder);
+// A new empty folder that is the data home until the next one.
+std::unique_ptr<QTemporaryDir> temporaryDataHome();
 
 // Writes bytes to a file, creating its folder. Returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);

@@ -155,8 +155,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(QFileInfo::exists(testProgram(QStringLiteral("capture-fixture"))), "the fixture program is not built");
-        home = std::make_unique<QTemporaryDir>();
-        useDataHome(home->path());
+        home = temporaryDataHome();
         // The fixture's desktop file gives its name for people.
         qputenv("XDG_DATA_HOME", home->path().toUtf8());
         QVERIFY(writeFile(home->filePath(QStringLiteral("applications/test-capture-fixture.desktop")),

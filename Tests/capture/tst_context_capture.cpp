@@ -33,8 +33,7 @@ private Q_SLOTS:
         desktop = FakeDesktop();
         service = std::make_unique<AgentContextCaptureService>(desktop.makePlatform());
         desktop.clipboard->writeByOtherProgram(userClipboard);
-        home = std::make_unique<QTemporaryDir>();
-        useDataHome(home->path());
+        home = temporaryDataHome();
     }
     void cleanup() { service.reset(); }
 

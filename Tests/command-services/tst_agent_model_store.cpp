@@ -89,8 +89,7 @@ class AgentModelStoreTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        useDataHome(m_home->path());
+        m_home = temporaryDataHome();
         m_server = std::make_unique<LoopbackHttpServer>();
         QVERIFY(m_server->listen());
     }

@@ -43,8 +43,7 @@ class AudioRecorderTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        useDataHome(m_home->path());
+        m_home = temporaryDataHome();
         m_ownedInput = std::make_unique<FakeAudioInput>();
         m_input = m_ownedInput.get();
         m_recorder = std::make_unique<AudioRecorder>(*m_input);

@@ -52,8 +52,7 @@ class HistoryStoreTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        useDataHome(m_home->path());
+        m_home = temporaryDataHome();
         QVERIFY(AppPaths::prepare());
     }
 
