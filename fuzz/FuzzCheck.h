@@ -3,6 +3,7 @@
 // What every fuzz target shares: a broken promise ends the run like a sanitizer finding.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,11 +49,21 @@ inline QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline void writeAll(const QString &path, const QByteArray &bytes)
+// The input as the stored file `name` in the scratch folder, for a store to load.
+inline QString storedFileOf(const QString &name, const uint8_t *data, size_t size)
 {
+    const QString path = scratchFolder().filePath(name);
     QFile file(path);
+    const QByteArray bytes = bytesOf(data, size);
     check(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size(),
           "the input file could not be written");
+    return path;
+}
+
+// The stores' "now", fixed so that every run judges the same input the same way.
+inline QDateTime fixedNow()
+{
+    return QDateTime(QDate(2026, 3, 10), QTime(12, 0), Qt::UTC);
 }
 
 } // namespace sorvane::fuzzing

@@ -8,13 +8,9 @@ using namespace sorvane::fuzzing;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QDir folder = scratchFolder();
-    const QString path = folder.filePath(QStringLiteral("conversations.json"));
-    QFile::remove(path);
-    writeAll(path, bytesOf(data, size));
-    const QDateTime now(QDate(2026, 3, 10), QTime(12, 0), Qt::UTC);
-    const AgentConversationStore::Options options{path, folder.filePath(QStringLiteral("Attachments")),
-                                                  [now] { return now; }};
+    const QString path = storedFileOf(QStringLiteral("conversations.json"), data, size);
+    const AgentConversationStore::Options options{path, scratchFolder().filePath(QStringLiteral("Attachments")),
+                                                  fixedNow};
 
     AgentConversationStore store(options);
     if (store.conversations().isEmpty())

@@ -8,12 +8,8 @@ using namespace sorvane::fuzzing;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QDir folder = scratchFolder();
-    const QString path = folder.filePath(QStringLiteral("history.json"));
-    QFile::remove(path);
-    writeAll(path, bytesOf(data, size));
-    const QDateTime now(QDate(2026, 3, 10), QTime(12, 0), Qt::UTC);
-    const HistoryStore::Options options{path, folder.filePath(QStringLiteral("Recordings")), [now] { return now; }};
+    const QString path = storedFileOf(QStringLiteral("history.json"), data, size);
+    const HistoryStore::Options options{path, scratchFolder().filePath(QStringLiteral("Recordings")), fixedNow};
 
     HistoryStore store(options);
     (void)store.minutesThisWeek();

@@ -65,6 +65,20 @@ class AgentRuntimeServiceTest : public QObject {
         return probe;
     }
 
+    static AgentRuntimeService::Options baseOptions()
+    {
+        AgentRuntimeService::Options options;
+        options.limits.retireGrace = 200ms;
+        options.limits.killGrace = 300ms;
+        return options;
+    }
+
+    // A new service for the rest of the test (the one before has no runtime yet).
+    void restart(AgentRuntimeService::Options options)
+    {
+        m_service = std::make_unique<AgentRuntimeService>(std::move(options));
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -82,11 +96,7 @@ private Q_SLOTS:
         m_log = std::make_unique<FakeAgentLog>(m_folder->filePath(QStringLiteral("fake-agent.log")));
         qputenv("SORVANE_FAKE_AGENT_LOG", m_log->path().toLocal8Bit());
         qunsetenv("SORVANE_FAKE_AGENT_MODE");
-        m_service = std::make_unique<AgentRuntimeService>();
-        AgentRuntimeService::Limits limits;
-        limits.retireGrace = 200ms;
-        limits.killGrace = 300ms;
-        m_service->setLimits(limits);
+        restart(baseOptions());
     }
 
     void cleanup()
@@ -148,10 +158,10 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QString, fate);
 
-        AgentRuntimeService::Limits limits = service().limits();
-        limits.modelLoadTimeout = std::chrono::milliseconds(loadMs);
-        limits.runTimeout = std::chrono::milliseconds(runMs);
-        service().setLimits(limits);
+        auto options = baseOptions();
+        options.limits.modelLoadTimeout = std::chrono::milliseconds(loadMs);
+        options.limits.runTimeout = std::chrono::milliseconds(runMs);
+        restart(options);
 
         // A runtime that is up and reading: how long a busy machine takes to start a
         // program is no part of the time limits under test.
@@ -216,9 +226,9 @@ private Q_SLOTS:
         QFETCH(QStringList, events);
         QFETCH(QString, answer);
 
-        AgentRuntimeService::Limits limits = service().limits();
-        limits.modelLoadTimeout = 2000ms;
-        service().setLimits(limits);
+        auto options = baseOptions();
+        options.limits.modelLoadTimeout = 2000ms;
+        restart(options);
         auto probe = runToEnd(fakeRequest(instruction));
         QVERIFY2(probe->succeeded(), qPrintable(probe->failure()));
         QCOMPARE(probe->answer(), answer);
@@ -416,7 +426,9 @@ private Q_SLOTS:
         using Clock = std::chrono::steady_clock;
         const Clock::time_point origin = Clock::now();
         Clock::time_point now = origin;
-        service().setClock([&now] { return now; });
+        auto options = baseOptions();
+        options.clock = [&now] { return now; };
+        restart(options);
 
         const auto runWith = [&](AgentModelProvider provider, Clock::duration at) {
             now = origin + at;
@@ -462,8 +474,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, overrideProgram);
         QFETCH(QByteArray, environmentPath);
-        if (!overrideProgram.isEmpty())
-            service().setExecutableOverride(overrideProgram);
+        if (!overrideProgram.isEmpty()) {
+            auto options = baseOptions();
+            options.executableOverride = overrideProgram;
+            restart(options);
+        }
         if (environmentPath == "not-a-program") {
             environmentPath = m_folder->filePath(QStringLiteral("plain-file")).toLocal8Bit();
             QVERIFY(writeFile(QString::fromLocal8Bit(environmentPath), "just text\n"));

@@ -79,9 +79,14 @@ struct AgentRuntimeService::Completion {
     }
 };
 
-AgentRuntimeService::AgentRuntimeService(QObject *parent)
-    : QObject(parent), m_clock([] { return std::chrono::steady_clock::now(); })
+AgentRuntimeService::AgentRuntimeService(QObject *parent) : AgentRuntimeService(Options{}, parent) {}
+
+AgentRuntimeService::AgentRuntimeService(Options options, QObject *parent)
+    : QObject(parent), m_limits(options.limits), m_clock(std::move(options.clock)),
+      m_executableOverride(std::move(options.executableOverride))
 {
+    if (!m_clock)
+        m_clock = [] { return std::chrono::steady_clock::now(); };
 }
 
 AgentRuntimeService::~AgentRuntimeService()
@@ -123,11 +128,6 @@ std::optional<QString> AgentRuntimeService::bundledExecutable(const QString &nam
 QByteArray AgentRuntimeService::encodedLine(const AgentRuntimeRequest &request)
 {
     return request.encodedLine();
-}
-
-void AgentRuntimeService::setClock(Clock clock)
-{
-    m_clock = std::move(clock);
 }
 
 qint64 AgentRuntimeService::processId() const
