@@ -89,6 +89,11 @@ AgentRuntimeService::AgentRuntimeService(Options options, QObject *parent)
         m_clock = [] { return std::chrono::steady_clock::now(); };
 }
 
+namespace {
+// After SIGKILL a process is gone at once; this only bounds a wait for the kernel.
+constexpr std::chrono::seconds reapWait{5};
+} // namespace
+
 AgentRuntimeService::~AgentRuntimeService()
 {
     const auto ids = [this] {
@@ -116,7 +121,7 @@ AgentRuntimeService::~AgentRuntimeService()
         process->waitForFinished(int(m_limits.killGrace.count()));
         // The leader if it ignored SIGTERM, and whatever it left behind in its group.
         signalGroup(launchedPid(process), SIGKILL);
-        process->waitForFinished(5000);
+        process->waitForFinished(int(std::chrono::milliseconds(reapWait).count()));
     }
 }
 

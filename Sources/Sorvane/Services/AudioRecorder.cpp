@@ -15,7 +15,7 @@ namespace sorvane {
 namespace {
 
 constexpr double silence = -160.0;
-constexpr qsizetype windowLength = AudioInput::sampleRate * AudioRecorder::meterInterval / 1000;
+constexpr qsizetype windowLength = AudioInput::sampleRate * AudioRecorder::meterInterval.count() / 1000;
 
 QList<double> restingSamples()
 {

@@ -23,7 +23,7 @@ const QString rootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
 const QString nullPath = QStringLiteral("/org/a11y/atspi/null");
 
 // Each call may take this long before the application counts as not answering.
-constexpr int callTimeoutMs = 500;
+constexpr std::chrono::milliseconds callTimeout{500};
 // The search for the focused element gives up after this long or this many elements.
 constexpr std::chrono::milliseconds focusSearchTime{1500};
 constexpr int focusSearchElements = 4000;
@@ -52,7 +52,7 @@ bool AtSpiAccessibility::isEnabled()
 {
     QDBusMessage message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Get"));
     message << statusInterface << QStringLiteral("IsEnabled");
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(message, QDBus::Block, callTimeoutMs);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(message, QDBus::Block, int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return false;
     return unwrapped(reply.arguments().first()).toBool();
@@ -69,7 +69,7 @@ bool AtSpiAccessibility::requestTrust()
         QDBusMessage message =
             QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
         message << statusInterface << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
-        QDBusConnection::sessionBus().call(message, QDBus::Block, callTimeoutMs);
+        QDBusConnection::sessionBus().call(message, QDBus::Block, int(callTimeout.count()));
     }
     return isTrusted();
 }
@@ -83,7 +83,7 @@ std::optional<QDBusConnection> AtSpiAccessibility::bus()
     }
     const QDBusMessage reply = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall(busService, busPath, busService, QStringLiteral("GetAddress")), QDBus::Block,
-        callTimeoutMs);
+        int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     const QString address = reply.arguments().first().toString();
@@ -109,7 +109,7 @@ std::optional<QDBusMessage> AtSpiAccessibility::call(const AccessibleElement &el
         return std::nullopt;
     QDBusMessage message = QDBusMessage::createMethodCall(element.service, element.path, interface, method);
     message.setArguments(arguments);
-    const QDBusMessage reply = connection->call(message, QDBus::Block, callTimeoutMs);
+    const QDBusMessage reply = connection->call(message, QDBus::Block, int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage)
         return std::nullopt;
     return reply;
@@ -181,7 +181,7 @@ std::optional<qint64> AtSpiAccessibility::processId(const AccessibleElement &ele
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
     message << element.service;
-    const QDBusMessage reply = connection->call(message, QDBus::Block, callTimeoutMs);
+    const QDBusMessage reply = connection->call(message, QDBus::Block, int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     return qint64(reply.arguments().first().toUInt());
