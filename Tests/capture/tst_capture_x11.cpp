@@ -155,14 +155,16 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(QFileInfo::exists(testProgram(QStringLiteral("capture-fixture"))), "the fixture program is not built");
+        // The fixture's desktop file in the data home gives its name for people.
         home = temporaryDataHome();
-        // The fixture's desktop file gives its name for people.
-        qputenv("XDG_DATA_HOME", home->path().toUtf8());
         QVERIFY(writeFile(home->filePath(QStringLiteral("applications/test-capture-fixture.desktop")),
                           "[Desktop Entry]\nType=Application\nName=Capture Fixture\nExec=capture-fixture\n"
                           "StartupWMClass=capture-fixture\n"));
         platform = DesktopPlatform::forDesktop();
-        service = std::make_unique<AgentContextCaptureService>(platform->capture());
+        // The fixture on a busy machine may take longer than the usual wait to answer a copy.
+        auto options = AgentContextCaptureService::defaultOptions();
+        options.copyWait = std::chrono::seconds(10);
+        service = std::make_unique<AgentContextCaptureService>(platform->capture(), options);
         // What the "Allow" action does: switch the accessibility bus on, then check.
         QVERIFY2(platform->accessibility().requestTrust(),
                  "accessibility is not available: is the AT-SPI bus running and XTest present?");

@@ -13,8 +13,20 @@
 
 namespace sorvane {
 
+AgentContextCaptureService::Options AgentContextCaptureService::defaultOptions()
+{
+    Options options;
+    options.pendingAttachmentsFolder = AppPaths::agentAttachments() + QStringLiteral("/pending");
+    return options;
+}
+
 AgentContextCaptureService::AgentContextCaptureService(CapturePlatform platform, QObject *parent)
-    : QObject(parent), m_platform(platform)
+    : AgentContextCaptureService(platform, defaultOptions(), parent)
+{
+}
+
+AgentContextCaptureService::AgentContextCaptureService(CapturePlatform platform, Options options, QObject *parent)
+    : QObject(parent), m_platform(platform), m_options(std::move(options))
 {
 }
 
@@ -101,7 +113,7 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(Ru
     if (co_await m_platform.keystrokes.send(*chord)) {
         // The copy lands when the clipboard changes to something with text; a change
         // to other data only (an image) is waited past.
-        (void)co_await waitUntil(&clipboard, &SystemClipboard::changed, copyWait, [&clipboard, clearedCount, &copied] {
+        (void)co_await waitUntil(&clipboard, &SystemClipboard::changed, m_options.copyWait, [&clipboard, clearedCount, &copied] {
             if (clipboard.changeCount() == clearedCount)
                 return false;
             copied = clipboard.text();
@@ -186,7 +198,7 @@ AgentContextCaptureService::captureWindowScreenshot(std::optional<RunningApplica
     if (!image || image->isNull())
         co_return AgentCaptureError::imageCaptureFailed();
 
-    const QString folder = AppPaths::agentAttachments() + QStringLiteral("/pending");
+    const QString folder = m_options.pendingAttachmentsFolder;
     if (!QDir().mkpath(folder))
         co_return AgentCaptureError::folderCreationFailed(folder);
 
