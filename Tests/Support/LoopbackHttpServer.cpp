@@ -45,11 +45,12 @@ bool LoopbackHttpServer::listenSecure(const QSslConfiguration &configuration)
 {
     auto *server = new QSslServer(this);
     server->setSslConfiguration(configuration);
-    // A connection is handed over once its handshake is done.
     delete m_server;
     m_server = server;
     m_secure = true;
-    connect(m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
+    // A TLS connection is announced when it arrives but can be taken only once its
+    // handshake is done.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackHttpServer::accept);
     return listen();
 }
 
