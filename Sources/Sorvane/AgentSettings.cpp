@@ -1,6 +1,6 @@
 #include "AgentSettings.h"
 
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QJsonArray>
 
@@ -166,6 +166,26 @@ QString AgentSettings::composedTrustedInstructions(const std::optional<QUuid> &p
         + QStringLiteral(">\nThe user invoked this request through a Command profile. "
                          "Apply these additional trusted instructions from the user:\n")
         + prompt + QStringLiteral("\n</command_profile>");
+}
+
+} // namespace sorvane
+
+namespace sorvane {
+
+QVariantList AgentSettings::promptProfileList() const
+{
+    QVariantList list;
+    for (const auto &profile : promptProfiles)
+        list.append(QVariant::fromValue(profile));
+    return list;
+}
+
+void AgentSettings::setPromptProfileList(const QVariantList &profiles)
+{
+    promptProfiles.clear();
+    for (const auto &entry : profiles)
+        if (entry.canConvert<AgentPromptProfile>())
+            promptProfiles.append(entry.value<AgentPromptProfile>());
 }
 
 } // namespace sorvane
