@@ -129,7 +129,7 @@ void Updater::beginSession(bool userInitiated)
     QNetworkRequest request(m_configuration.feedUrl);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(m_configuration.transferTimeout);
+    request.setTransferTimeout(int(m_configuration.transferTimeout.count()));
     m_feedReply = m_network->get(request);
     connect(m_feedReply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
         if (received > maximumFeedSize && m_feedReply)

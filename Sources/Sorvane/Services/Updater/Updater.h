@@ -43,7 +43,7 @@ public:
         std::chrono::milliseconds checkInterval = std::chrono::hours(24);
         // The first automatic check after start.
         std::chrono::milliseconds firstCheckDelay = std::chrono::minutes(1);
-        int transferTimeout = 60000;
+        std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
     };
 
     Updater(Configuration configuration, UpdateUserDriver *driver, UpdaterDelegate *delegate,
