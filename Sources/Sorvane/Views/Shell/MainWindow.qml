@@ -20,8 +20,9 @@ ApplicationWindow {
     property url rootViewUrl
 
     menuBar: MenuBar {
+        id: menuBar
         objectName: "menuBar"
-        Repeater {
+        Instantiator {
             model: window.menus ? window.menus.groups : []
             delegate: Menu {
                 id: menu
@@ -43,6 +44,8 @@ ApplicationWindow {
                     onObjectRemoved: (index, object) => menu.removeItem(object)
                 }
             }
+            onObjectAdded: (index, object) => menuBar.insertMenu(index, object)
+            onObjectRemoved: (index, object) => menuBar.removeMenu(object)
         }
     }
 
