@@ -13,6 +13,8 @@
 #include "ViewsModule.h"
 
 #include <QApplication>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
@@ -45,6 +47,11 @@ int main(int argc, char *argv[])
     // Start-up failures leave defaults in place and never stop the program.
     if (auto prepared = AppPaths::prepare(); !prepared)
         std::fprintf(stderr, "sorvane: %s\n", qPrintable(prepared.error()));
+
+    // The screens are flat and small: the software scene graph draws them at a fraction
+    // of a GL context's memory (QT_QUICK_BACKEND still chooses another).
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 
     UpdateController updates(UpdateController::buildConfiguration());
     ApplicationLocationController applicationLocation;
