@@ -1,5 +1,7 @@
 #include "AppPaths.h"
 #include "BuildConfig.h"
+#include "MakeAppState.h"
+#include "Platform/DesktopPlatform.h"
 #include "Platform/UnixSignalWatcher.h"
 #include "Services/ApplicationLocationController.h"
 #include "Services/SingleInstance.h"
@@ -13,15 +15,42 @@
 #include "ViewsModule.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
-#include <QLoggingCategory>
-#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace sorvane;
 
 Q_LOGGING_CATEGORY(programLog, "sorvane")
+
+namespace {
+
+// The tray, the menus and the windows, over the application state.
+struct Shell {
+    Shell(UpdateController &updates, ApplicationLocationController &location)
+        : windows(&updates, &location),
+          actions(nullptr, &updates, [this] { windows.raiseMainWindow(); }),
+          menus(nullptr, &updates, &actions), tray(updates.isConfigured(), &actions)
+    {
+        windows.setMenus(&menus);
+    }
+
+    void setState(AppState *state)
+    {
+        actions.setState(state);
+        menus.setState(state);
+        windows.setState(state);
+    }
+
+    ShellWindows windows;
+    ShellActions actions;
+    MainMenuModel menus;
+    TrayController tray;
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -34,9 +63,10 @@ int main(int argc, char *argv[])
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Sorvane"));
     // Notifications, the tray and the window manager name the program by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.sorvane.local"));
-    // Only Quit ends the program; closing the window leaves it in the tray.
+    // The program lives in the tray: only Quit ends it, closing its window does not.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // A second copy brings the first one's window forward and ends.
     SingleInstance instance;
     if (instance.claim() == SingleInstance::Claim::HandedOff)
         return 0;
@@ -52,22 +82,24 @@ int main(int argc, char *argv[])
     // of a GL context's memory (QT_QUICK_BACKEND still chooses another).
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    views::initialise();
 
     UpdateController updates(UpdateController::buildConfiguration());
     ApplicationLocationController applicationLocation;
-    views::initialise();
-    ShellWindows windows(&updates, &applicationLocation);
-    AppState *state = nullptr; // the application state is made here and handed to the shell
+    auto shell = std::make_unique<Shell>(updates, applicationLocation);
 
-    ShellActions actions(state, &updates, [&windows] { windows.raiseMainWindow(); });
-    MainMenuModel menus(state, &updates, &actions);
-    windows.setMenus(&menus);
-    windows.setState(state);
-    TrayController tray(updates.isConfigured(), &actions);
-    tray.show();
+    // The application state over the desktop's services; it lives until the program ends.
+    std::unique_ptr<DesktopPlatform> platform = DesktopPlatform::forDesktop();
+    DesktopAppState::Windows windows;
+    windows.bell = [] { QApplication::beep(); };
+    windows.activation = &shell->windows;
+    std::unique_ptr<DesktopAppState> appState = makeAppState(*platform, std::move(windows));
+    shell->setState(&appState->state());
+    // The shortcuts are registered by now; the tray item comes last.
+    shell->tray.show();
 
-    QObject::connect(&instance, &SingleInstance::activationRequested, &actions,
-                     [&actions] { actions.perform(MenuAction::OpenApp); });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &shell->actions,
+                     [&shell] { shell->actions.perform(MenuAction::OpenApp); });
     // A new image is in place: end, and let a waiter start it once this process is gone.
     QObject::connect(&updates, &UpdateController::relaunchRequested, &app, [](const QString &program) {
         if (!Updater::relaunchAfterExit(program, QCoreApplication::applicationPid()))
@@ -80,5 +112,15 @@ int main(int argc, char *argv[])
         postDesktopNotice(QStringLiteral("Global shortcuts are unavailable"), *notice);
     }
 
-    return app.exec();
+    const int status = app.exec();
+
+    // Ours ends in order: the screens, the state (its stores write as they go), then the
+    // platform. Qt Multimedia's PulseAudio engine, torn down after main, can abort inside
+    // libpulse when its connection is freed before its loop has run again; nothing is
+    // left to save by then, so the process ends here.
+    shell.reset();
+    appState.reset();
+    platform.reset();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

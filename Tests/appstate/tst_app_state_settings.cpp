@@ -88,7 +88,7 @@ private Q_SLOTS:
         row("smart dictation key", "smartDictation", true, "smartDictationEnabled", "true");
         row("smart dictation by the property name", "smartDictationEnabled", true, "smartDictationEnabled", "false");
         row("model absent", "selectedModelID", {}, "selectedModelID", "pocket");
-        row("model stored", "selectedModelID", QStringLiteral("base"), "selectedModelID", "base");
+        row("model stored", "selectedModelID", QStringLiteral("balanced"), "selectedModelID", "balanced");
         row("vocabulary", "vocabulary", QStringList{QStringLiteral("Qt"), QStringLiteral("Sorvane")}, "vocabulary",
             "Qt,Sorvane");
         row("vocabulary of another type", "vocabulary", QStringLiteral("Qt"), "vocabulary", "");
@@ -229,8 +229,8 @@ private Q_SLOTS:
         QTest::newRow("onboarding") << QByteArray("onboardingComplete") << QStringLiteral("onboardingComplete")
                                     << QVariant(false) << QVariant(true) << QStringLiteral("true");
         QTest::newRow("model") << QByteArray("selectedModelID") << QStringLiteral("selectedModelID")
-                               << QVariant(QStringLiteral("pocket")) << QVariant(QStringLiteral("base"))
-                               << QStringLiteral("base");
+                               << QVariant(QStringLiteral("pocket")) << QVariant(QStringLiteral("balanced"))
+                               << QStringLiteral("balanced");
         QTest::newRow("appearance") << QByteArray("overlayAppearance") << QStringLiteral("overlayAppearance")
                                     << QVariant::fromValue(OverlayAppearance::Dark)
                                     << QVariant::fromValue(OverlayAppearance::Automatic) << QStringLiteral("Automatic");
@@ -285,9 +285,9 @@ private Q_SLOTS:
     {
         TestAppState t;
         AppState &state = t.build();
-        state.setPendingPreferredSpeechModelID(QStringLiteral("base"));
-        state.setSelectedModelID(QStringLiteral("base"));
-        QCOMPARE(state.pendingPreferredSpeechModelID(), std::optional<QString>(QStringLiteral("base")));
+        state.setPendingPreferredSpeechModelID(QStringLiteral("balanced"));
+        state.setSelectedModelID(QStringLiteral("balanced"));
+        QCOMPARE(state.pendingPreferredSpeechModelID(), std::optional<QString>(QStringLiteral("balanced")));
         state.setSelectedModelID(QStringLiteral("pocket"));
         QCOMPARE(state.pendingPreferredSpeechModelID(), std::nullopt);
     }
