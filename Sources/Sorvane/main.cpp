@@ -12,7 +12,6 @@
 #include "Views/Shell/ShellActions.h"
 #include "Views/Shell/ShellWindows.h"
 #include "Views/Shell/TrayController.h"
-#include "ViewsModule.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -82,7 +81,7 @@ int main(int argc, char *argv[])
     // of a GL context's memory (QT_QUICK_BACKEND still chooses another).
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    views::initialise();
+    // The screens' module and fonts are loaded with the first window (ShellWindows).
 
     UpdateController updates(UpdateController::buildConfiguration());
     ApplicationLocationController applicationLocation;
