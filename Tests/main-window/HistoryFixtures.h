@@ -1,0 +1,40 @@
+#pragma once
+
+#include "AgentConversation.h"
+#include "HistoryItem.h"
+
+#include <QDateTime>
+#include <QUuid>
+
+namespace sorvane::testing {
+
+inline QUuid fixedId(int n)
+{
+    return QUuid::fromString(QStringLiteral("00000000-0000-0000-0000-%1").arg(n, 12, 10, QLatin1Char('0')));
+}
+
+inline HistoryItem dictation(int n, const QDateTime &createdAt, const QString &text = {},
+                             const QString &modelID = QStringLiteral("pocket"), double duration = 7)
+{
+    return HistoryItem{fixedId(n), createdAt, text.isEmpty() ? QStringLiteral("dictation %1").arg(n) : text,
+                       duration, modelID, {}};
+}
+
+inline AgentMessage message(AgentMessageRole role, const QString &text, const QDateTime &at)
+{
+    return AgentMessage{QUuid::createUuid(), role, text, at, {}};
+}
+
+inline AgentConversation conversation(int n, const QDateTime &updatedAt, const QString &title = {},
+                                      const QString &application = QStringLiteral("Notes"))
+{
+    AgentConversation c;
+    c.id = fixedId(n);
+    c.title = title.isEmpty() ? QStringLiteral("conversation %1").arg(n) : title;
+    c.createdAt = updatedAt;
+    c.updatedAt = updatedAt;
+    c.targetApplicationName = application;
+    return c;
+}
+
+} // namespace sorvane::testing
