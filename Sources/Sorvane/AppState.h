@@ -139,6 +139,7 @@ class AppState : public QObject {
     Q_PROPERTY(QString agentResultText READ agentResultText NOTIFY agentResultTextChanged)
     Q_PROPERTY(double agentProgress READ agentProgress NOTIFY agentProgressChanged)
     Q_PROPERTY(QVariant activeAgentConversationID READ activeAgentConversationIDValue WRITE setActiveAgentConversationIDValue NOTIFY activeAgentConversationIDChanged)
+    Q_PROPERTY(QVariant agentWorkingConversationID READ agentWorkingConversationIDValue NOTIFY agentWorkingConversationIDChanged)
     Q_PROPERTY(bool agentResultNeedsPaste READ agentResultNeedsPaste NOTIFY agentResultNeedsPasteChanged)
     Q_PROPERTY(bool agentPanelVisible READ agentPanelVisible WRITE setAgentPanelVisible NOTIFY agentPanelVisibleChanged)
     Q_PROPERTY(bool microphoneGranted READ microphoneGranted WRITE setMicrophoneGranted NOTIFY microphoneGrantedChanged)
@@ -401,9 +402,16 @@ public:
     // Command, a follow-up or a Dictation started now would take its recorder, target
     // or clipboard.
     bool isCommandBusy() const;
-    // Removes a conversation with its attachment folder; the Command panel lets go of it.
-    void deleteAgentConversation(const QUuid &conversationID);
-    Q_INVOKABLE void deleteAgentConversation(const QString &conversationID);
+    // The conversation that the Command in progress records for, transcribes for or
+    // runs on; none while no Command is active or while a new one has no conversation yet.
+    // Streamed text belongs to this conversation, whichever one the window shows.
+    std::optional<QUuid> agentWorkingConversationID() const;
+    bool isAgentConversationInUse(const QUuid &conversationID) const;
+    // Removes a conversation with its attachment folder; the Command panel lets go of it
+    // first. Refused (false) while the conversation is in use: its run would move
+    // attachments into a folder nothing removes and store its answer nowhere.
+    bool deleteAgentConversation(const QUuid &conversationID);
+    Q_INVOKABLE bool deleteAgentConversation(const QString &conversationID);
 
     // ---- Overlay click, permissions, onboarding, vocabulary, profiles ----
     Q_INVOKABLE void handleOverlayTap();
@@ -462,6 +470,7 @@ Q_SIGNALS:
     void agentResultTextChanged();
     void agentProgressChanged();
     void activeAgentConversationIDChanged();
+    void agentWorkingConversationIDChanged();
     void agentResultNeedsPasteChanged();
     void agentPanelVisibleChanged();
     void microphoneGrantedChanged();
@@ -619,6 +628,8 @@ private:
     std::optional<AgentTargetSnapshot> m_agentTarget;
     QList<AgentContextAttachment> m_agentAttachments;
     std::optional<QUuid> m_agentRecordingConversationID;
+    // The conversation the Command in progress works on (see agentWorkingConversationID()).
+    std::optional<QUuid> m_agentWorkingConversationID;
     std::optional<QUuid> m_agentRecordingProfileID;
     std::optional<QUuid> m_activeAgentProfileID;
     std::optional<QUuid> m_activeAgentRequestID;
@@ -642,6 +653,7 @@ private:
 
     // QML-facing accessors of the properties above.
     QVariant activeAgentConversationIDValue() const;
+    QVariant agentWorkingConversationIDValue() const;
     void setActiveAgentConversationIDValue(const QVariant &value);
     QVariant errorResolutionValue() const;
     void setErrorResolutionValue(const QVariant &value);

@@ -123,6 +123,7 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
     m_agentTarget = context.target;
     m_agentAttachments = context.attachments;
     m_agentRecordingConversationID = conversationID;
+    m_agentWorkingConversationID = conversationID;
     m_agentRecordingProfileID = profileID;
     setTargetApplicationName(context.target.applicationName);
 
@@ -211,6 +212,7 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
         agentConversationStore().addUserMessage(instruction, stored, id);
     else
         agentConversationStore().createConversation(id, instruction, stored, m_targetApplicationName);
+    m_agentWorkingConversationID = id;
     setActiveAgentConversationID(id);
     co_await runAgent(instruction, id, stored, conversationID.has_value(), profileID);
 }
@@ -273,19 +275,6 @@ void AppState::openAgentConversation(const QUuid &conversationID)
         panel->centreConversationPanel();
     m_services.windows.activateApplication();
     panel->presentConversationPanel();
-}
-
-void AppState::deleteAgentConversation(const QUuid &conversationID)
-{
-    agentConversationStore().deleteConversation(conversationID);
-    if (m_activeAgentConversationID == conversationID)
-        setActiveAgentConversationID(std::nullopt);
-}
-
-void AppState::deleteAgentConversation(const QString &conversationID)
-{
-    if (const auto id = storedjson::parseUuid(conversationID))
-        deleteAgentConversation(*id);
 }
 
 void AppState::copyAgentResult()

@@ -57,6 +57,7 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     // keyring), so nothing can start beside it meanwhile.
     const QUuid requestID = QUuid::createUuid();
     m_activeAgentRequestID = requestID;
+    m_agentWorkingConversationID = conversationID;
     setAgentPhase(AgentPhase::LoadingModel);
     beginAgentProgress();
     setAgentPhaseDetail(AgentCommandRules::loadingDetail(*model));

@@ -2,9 +2,14 @@
 
 #include "AgentConversation.h"
 #include "HistoryItem.h"
+#include "Services/AgentConversationStore.h"
+#include "Services/HistoryStore.h"
 
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <QUuid>
+#include <functional>
+#include <memory>
 
 namespace sorvane::testing {
 
@@ -35,6 +40,21 @@ inline AgentConversation conversation(int n, const QDateTime &updatedAt, const Q
     c.updatedAt = updatedAt;
     c.targetApplicationName = application;
     return c;
+}
+
+// The two stores in a temporary folder, with clocks the test controls.
+inline std::unique_ptr<HistoryStore> makeHistoryStore(const QTemporaryDir &dir, std::function<QDateTime()> clock)
+{
+    return std::make_unique<HistoryStore>(dir.filePath("history.json"), dir.filePath("Recordings"), std::move(clock));
+}
+
+inline std::unique_ptr<AgentConversationStore> makeConversationStore(const QTemporaryDir &dir,
+                                                                     std::function<QDateTime()> clock)
+{
+    auto store = std::make_unique<AgentConversationStore>(dir.filePath("Agent/conversations.json"),
+                                                          dir.filePath("Agent/Attachments"));
+    store->setClock(std::move(clock));
+    return store;
 }
 
 } // namespace sorvane::testing

@@ -25,11 +25,8 @@ struct Stores {
 
     Stores()
     {
-        history = std::make_unique<HistoryStore>(dir.filePath("history.json"), dir.filePath("Recordings"),
-                                                 [] { return noon; });
-        conversations = std::make_unique<AgentConversationStore>(dir.filePath("Agent/conversations.json"),
-                                                                 dir.filePath("Agent/Attachments"));
-        conversations->setClock([this] { return conversationClock; });
+        history = makeHistoryStore(dir, [] { return noon; });
+        conversations = makeConversationStore(dir, [this] { return conversationClock; });
         model = std::make_unique<HistoryListModel>(history.get(), conversations.get());
         model->setClock([] { return noon; });
         model->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));

@@ -5,18 +5,44 @@
 
 namespace sorvane {
 
-HistoryListModel::HistoryListModel(HistoryStore *history, AgentConversationStore *conversations, QObject *parent)
+HistoryListModel::HistoryListModel(QObject *parent)
     : KeyedListModel<HistoryEntry>(parent),
-      m_history(history),
-      m_conversations(conversations),
       m_now([] { return QDateTime::currentDateTime(); }),
       m_timeZone(QTimeZone::systemTimeZone())
 {
+}
+
+HistoryListModel::HistoryListModel(HistoryStore *history, AgentConversationStore *conversations, QObject *parent)
+    : HistoryListModel(parent)
+{
+    setHistoryStore(history);
+    setConversationStore(conversations);
+}
+
+void HistoryListModel::setHistoryStore(HistoryStore *store)
+{
+    if (store == m_history)
+        return;
+    if (m_history)
+        disconnect(m_history, nullptr, this, nullptr);
+    m_history = store;
     if (m_history)
         connect(m_history, &HistoryStore::itemsChanged, this, &HistoryListModel::rebuild);
+    rebuild();
+    Q_EMIT storesChanged();
+}
+
+void HistoryListModel::setConversationStore(AgentConversationStore *store)
+{
+    if (store == m_conversations)
+        return;
+    if (m_conversations)
+        disconnect(m_conversations, nullptr, this, nullptr);
+    m_conversations = store;
     if (m_conversations)
         connect(m_conversations, &AgentConversationStore::conversationsChanged, this, &HistoryListModel::rebuild);
     rebuild();
+    Q_EMIT storesChanged();
 }
 
 QVariant HistoryListModel::data(const QModelIndex &index, int role) const

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "KeyedListModel.h"
+#include "MainWindow/KeyedListModel.h"
 #include "MainWindow/HistoryEntry.h"
+#include "Services/AgentConversationStore.h"
+#include "Services/HistoryStore.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -11,14 +13,14 @@
 
 namespace sorvane {
 
-class AgentConversationStore;
-class HistoryStore;
 
 // The history screen's list: the dictations and the Command conversations of the two
 // stores in one column, newest first, narrowed by the search text. It follows both
 // stores as they change, row by row.
 class HistoryListModel : public KeyedListModel<HistoryEntry> {
     Q_OBJECT
+    Q_PROPERTY(sorvane::HistoryStore *historyStore READ historyStore WRITE setHistoryStore NOTIFY storesChanged)
+    Q_PROPERTY(sorvane::AgentConversationStore *conversationStore READ conversationStore WRITE setConversationStore NOTIFY storesChanged)
     Q_PROPERTY(QString search READ search WRITE setSearch NOTIFY searchChanged)
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
@@ -28,7 +30,13 @@ public:
 
     using Clock = std::function<QDateTime()>;
 
+    explicit HistoryListModel(QObject *parent = nullptr);
     HistoryListModel(HistoryStore *history, AgentConversationStore *conversations, QObject *parent = nullptr);
+
+    HistoryStore *historyStore() const { return m_history; }
+    void setHistoryStore(HistoryStore *store);
+    AgentConversationStore *conversationStore() const { return m_conversations; }
+    void setConversationStore(AgentConversationStore *store);
 
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
@@ -49,6 +57,7 @@ public:
     Q_INVOKABLE void refreshTimestamps();
 
 Q_SIGNALS:
+    void storesChanged();
     void searchChanged();
     void countChanged();
 
