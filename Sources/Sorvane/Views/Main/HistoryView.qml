@@ -87,10 +87,17 @@ Item {
             reuseItems: true
             boundsBehavior: Flickable.StopAtBounds
             footer: Item { width: 1; height: 40 }
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            // The bar shows only when the list is longer than its room, and then keeps
+            // its own lane so that it never lies over a row's buttons.
+            ScrollBar.vertical: ScrollBar {
+                id: bar
+                policy: ScrollBar.AsNeeded
+                visible: size < 1
+            }
+            readonly property real rowWidth: width - (bar.visible ? bar.width + 6 : 0)
 
             delegate: HistoryEntryRow {
-                width: ListView.view.width
+                width: ListView.view.rowWidth
                 onCopyRequested: text => MainScreens.copyText(appState, text)
                 onDeleteRequested: (entryId, isCommand) => {
                     if (deleteGuard.tryAct())

@@ -9,6 +9,7 @@
 #include "StoredJson.h"
 
 #include <QDir>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -83,13 +84,17 @@ QString MainScreens::selectedModelName(const QVariant &selectedModel)
 
 void MainScreens::setLineSpacing(QQuickTextDocument *document, qreal extra)
 {
-    if (!document || !document->textDocument())
+    QTextDocument *text = document ? document->textDocument() : nullptr;
+    if (!text)
         return;
-    QTextCursor cursor(document->textDocument());
-    cursor.select(QTextCursor::Document);
     QTextBlockFormat format;
     format.setLineHeight(extra, QTextBlockFormat::LineDistanceHeight);
-    cursor.mergeBlockFormat(format);
+    for (QTextBlock block = text->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().lineHeight() == extra
+            && block.blockFormat().lineHeightType() == QTextBlockFormat::LineDistanceHeight)
+            continue;
+        QTextCursor(block).mergeBlockFormat(format);
+    }
 }
 
 QUrl MainScreens::applicationsFolderUrl()

@@ -68,22 +68,25 @@ public:
 };
 
 // The core's list models and helpers, as QML types of the module.
-struct HistoryListModelForeign {
-    Q_GADGET
-    QML_FOREIGN(sorvane::HistoryListModel)
+class HistoryListModelItem : public HistoryListModel {
+    Q_OBJECT
     QML_NAMED_ELEMENT(HistoryListModel)
+public:
+    using HistoryListModel::HistoryListModel;
 };
 
-struct TermListModelForeign {
-    Q_GADGET
-    QML_FOREIGN(sorvane::TermListModel)
+class TermListModelItem : public TermListModel {
+    Q_OBJECT
     QML_NAMED_ELEMENT(TermListModel)
+public:
+    using TermListModel::TermListModel;
 };
 
-struct ImmediateActionGuardForeign {
-    Q_GADGET
-    QML_FOREIGN(sorvane::ImmediateActionGuard)
+class ImmediateActionGuardItem : public ImmediateActionGuard {
+    Q_OBJECT
     QML_NAMED_ELEMENT(ImmediateActionGuard)
+public:
+    using ImmediateActionGuard::ImmediateActionGuard;
 };
 
 } // namespace sorvane

@@ -19,7 +19,6 @@ Rectangle {
     readonly property Item screen: content.item
 
     color: Colors.sorvaneBrightPaper
-    palette.accent: Colors.sorvaneSignal
     palette.highlight: Colors.sorvaneSignal
     palette.highlightedText: Colors.sorvane
     palette.window: Colors.sorvaneBrightPaper

@@ -119,14 +119,21 @@ Item {
             model: termModel
             boundsBehavior: Flickable.StopAtBounds
             footer: Item { width: 1; height: 40 }
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            // The bar shows only when the list is longer than its room, and then keeps
+            // its own lane so that it never lies over a row's buttons.
+            ScrollBar.vertical: ScrollBar {
+                id: bar
+                policy: ScrollBar.AsNeeded
+                visible: size < 1
+            }
+            readonly property real rowWidth: width - (bar.visible ? bar.width + 6 : 0)
 
             delegate: Column {
                 id: termRow
                 required property string term
                 required property int index
                 objectName: "termRow_" + index
-                width: ListView.view.width
+                width: ListView.view.rowWidth
 
                 Hairline { width: parent.width; lineOpacity: 0.1 }
 
