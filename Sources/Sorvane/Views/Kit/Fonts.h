@@ -50,6 +50,8 @@ public:
     Q_INVOKABLE static QFont symbol(qreal pixels);
     // The point size that Qt draws at `pixels` logical pixels.
     static qreal pointSizeForPixels(qreal pixels);
+    // The same for QML (minimumPointSize of a text that shrinks to fit).
+    Q_INVOKABLE static qreal pointSizeFor(qreal pixels) { return pointSizeForPixels(pixels); }
 };
 
 } // namespace sorvane
