@@ -287,7 +287,7 @@ void AppState::copyAgentResult()
 
 void AppState::pasteAgentResult()
 {
-    if (m_agentResultText.isEmpty() || !agentContextCapture().accessibility().isTrusted())
+    if (m_agentResultText.isEmpty() || !m_accessibilityGranted)
         return;
     agentPaste().copyToClipboard(m_agentResultText);
     const std::optional<AgentTargetSnapshot> target = agentPaste().lastTarget() ? agentPaste().lastTarget() : m_agentTarget;

@@ -45,16 +45,15 @@ inline AgentConversation conversation(int n, const QDateTime &updatedAt, const Q
 // The two stores in a temporary folder, with clocks the test controls.
 inline std::unique_ptr<HistoryStore> makeHistoryStore(const QTemporaryDir &dir, std::function<QDateTime()> clock)
 {
-    return std::make_unique<HistoryStore>(dir.filePath("history.json"), dir.filePath("Recordings"), std::move(clock));
+    return std::make_unique<HistoryStore>(
+        HistoryStore::Options{dir.filePath("history.json"), dir.filePath("Recordings"), std::move(clock)});
 }
 
 inline std::unique_ptr<AgentConversationStore> makeConversationStore(const QTemporaryDir &dir,
                                                                      std::function<QDateTime()> clock)
 {
-    auto store = std::make_unique<AgentConversationStore>(dir.filePath("Agent/conversations.json"),
-                                                          dir.filePath("Agent/Attachments"));
-    store->setClock(std::move(clock));
-    return store;
+    return std::make_unique<AgentConversationStore>(AgentConversationStore::Options{
+        dir.filePath("Agent/conversations.json"), dir.filePath("Agent/Attachments"), std::move(clock)});
 }
 
 } // namespace sorvane::testing

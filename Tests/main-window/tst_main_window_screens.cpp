@@ -1,6 +1,7 @@
 #include "Kit/Fonts.h"
 #include "MainWindowFakes.h"
 #include "QmlScene.h"
+#include "HistoryFixtures.h"
 #include "TestAppState.h"
 
 #include <QPointer>
@@ -53,11 +54,13 @@ QByteArray rootScene()
 }
 
 // A settled state: everything granted, the default speech model present, set up.
-void settled(TestAppState &t)
+AppState &settled(TestAppState &t)
 {
-    t.installSpeechModel(QStringLiteral("pocket"));
-    t.state->setSelectedModelID(QStringLiteral("pocket"));
-    t.state->setOnboardingComplete(true);
+    t.placeSpeechModelFile(QStringLiteral("pocket"));
+    AppState &state = t.isBuilt() ? t.state() : t.build();
+    state.setSelectedModelID(QStringLiteral("pocket"));
+    state.setOnboardingComplete(true);
+    return state;
 }
 
 } // namespace
@@ -71,10 +74,10 @@ private Q_SLOTS:
     void rootShowsTheSetUpUntilItIsComplete()
     {
         TestAppState t;
-        t.state->setOnboardingComplete(false);
+        t.build().setOnboardingComplete(false);
         FakeApplicationLocation location;
         FakeUpdates updater;
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         scene.setContextProperty("location", &location);
         scene.setContextProperty("updater", &updater);
         QVERIFY2(scene.load(rootScene(), defaultSize), scene.errors());
@@ -85,7 +88,7 @@ private Q_SLOTS:
         // Its one button really ends the set-up.
         click(scene, scene.find("skipSetUp"));
         QTRY_VERIFY(scene.find("sidebar"));
-        QVERIFY(t.state->onboardingComplete());
+        QVERIFY(t.state().onboardingComplete());
         QVERIFY(!scene.find("onboardingPending"));
         QCOMPARE(scene.root()->property("color").value<QColor>(), QColor::fromRgbF(0.984f, 0.98f, 0.961f));
     }
@@ -97,7 +100,7 @@ private Q_SLOTS:
         FakeApplicationLocation location;
         location.due = true;
         FakeUpdates updater;
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         scene.setContextProperty("location", &location);
         scene.setContextProperty("updater", &updater);
         QVERIFY2(scene.load(rootScene(), defaultSize), scene.errors());
@@ -125,10 +128,10 @@ private Q_SLOTS:
     {
         TestAppState t;
         settled(t);
-        t.state->setSelectedSection(AppSection::History);
+        t.state().setSelectedSection(AppSection::History);
         FakeApplicationLocation location;
         FakeUpdates updater;
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         scene.setContextProperty("location", &location);
         scene.setContextProperty("updater", &updater);
         QVERIFY2(scene.load(rootScene(), defaultSize), scene.errors());
@@ -160,9 +163,9 @@ private Q_SLOTS:
         QFETCH(QString, screen);
         TestAppState t;
         settled(t);
-        t.state->setSelectedSection(section == int(AppSection::Home) ? AppSection::Settings : AppSection::Home);
+        t.state().setSelectedSection(section == int(AppSection::Home) ? AppSection::Settings : AppSection::Home);
         FakeUpdates updater;
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         scene.setContextProperty("updater", &updater);
         QVERIFY2(scene.load("import Sorvane\nMainShell { updates: updater }", defaultSize), scene.errors());
 
@@ -171,7 +174,7 @@ private Q_SLOTS:
         QVERIFY(rowItem);
         QTest::mouseClick(scene.window(), Qt::LeftButton, {},
                           rowItem->mapToScene(QPointF(rowItem->width() - 6, rowItem->height() / 2)).toPoint());
-        QTRY_COMPARE(int(t.state->selectedSection()), section);
+        QTRY_COMPARE(int(t.state().selectedSection()), section);
         QTRY_VERIFY(scene.find(screen));
         QCOMPARE(scene.read(row, "accessibilityValue").toString(), QStringLiteral("Selected"));
         for (const char *other : {"sectionRow_Home", "sectionRow_History", "sectionRow_Models", "sectionRow_Settings"})
@@ -184,18 +187,18 @@ private Q_SLOTS:
         TestAppState t;
         settled(t);
         FakeUpdates updater;
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         scene.setContextProperty("updater", &updater);
         QVERIFY2(scene.load("import Sorvane\nMainShell { updates: updater }", defaultSize), scene.errors());
         QVERIFY(scene.find("homeView"));
-        t.state->setSelectedSection(AppSection::History);
+        t.state().setSelectedSection(AppSection::History);
         QTRY_VERIFY(scene.find("historyView"));
         QPointer<QQuickItem> first = scene.find("historyView");
         first->setProperty("search", "typed");
-        t.state->setSelectedSection(AppSection::Home);
+        t.state().setSelectedSection(AppSection::Home);
         QTRY_VERIFY(scene.find("homeView"));
         QTRY_VERIFY(first.isNull());
-        t.state->setSelectedSection(AppSection::History);
+        t.state().setSelectedSection(AppSection::History);
         QTRY_VERIFY(scene.find("historyView"));
         QCOMPARE(scene.read("historyView", "search").toString(), QString());
         QCOMPARE(scene.read("sectionRow_History", "accessibilityValue").toString(), QStringLiteral("Selected"));
@@ -206,7 +209,7 @@ private Q_SLOTS:
         TestAppState t;
         settled(t);
         FakeUpdates updater;
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         scene.setContextProperty("updater", &updater);
         QVERIFY2(scene.load("import Sorvane\nMainShell { updates: updater }", defaultSize), scene.errors());
         QVERIFY(!scene.isShown("updateRow"));
@@ -224,7 +227,7 @@ private Q_SLOTS:
     {
         TestAppState t;
         settled(t);
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nHomeView {}", QSize(907, 700)), scene.errors());
         QCOMPARE(scene.read("homeView", "attention").value<QObject *>()->property("count").toInt(), 0);
         QVERIFY(!scene.isShown("needsYou"));
@@ -233,20 +236,19 @@ private Q_SLOTS:
         QCOMPARE(child(scene.find("modelFact"), "factValue")->property("text").toString(),
                  SpeechModel::find("pocket")->name);
         QCOMPARE(child(scene.find("weekFact"), "factValue")->property("text").toString(), QStringLiteral("0 minutes"));
-        QCOMPARE(scene.read("shortcutText", "text").toString(), t.state->toggleShortcut().displayName());
+        QCOMPARE(scene.read("shortcutText", "text").toString(), t.state().toggleShortcut().displayName());
     }
 
     void homeWithEveryKindOfItem()
     {
-        TestAppState t([](TestAppState &t) {
-            t.permissions.microphone = false;
-            t.permissions.accessibility = false;
-        });
-        t.state->setOnboardingComplete(true);
-        AgentSettings settings = t.state->agentSettings();
+        TestAppState t;
+        t.permissions.microphone = false;
+        t.permissions.accessibility = false;
+        t.build().setOnboardingComplete(true);
+        AgentSettings settings = t.state().agentSettings();
         settings.writingProvider = AgentWritingProvider::OpenAI;
-        t.state->setAgentSettings(settings);
-        QmlScene scene(t.state.get());
+        t.state().setAgentSettings(settings);
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nHomeView {}", QSize(907, 700)), scene.errors());
         QVERIFY(scene.isShown("needsYou"));
         QStringList shown;
@@ -257,18 +259,18 @@ private Q_SLOTS:
         QCOMPARE(scene.read("readinessLabel", "shownText").toString(), QStringLiteral("MODEL NEEDED"));
 
         click(scene, child(scene.find("attention_accessibility"), "attentionAction"));
-        QTRY_COMPARE(t.permissions.accessibilityRequests, 1);
+        QTRY_COMPARE(t.permissions.calls.count("request accessibility"), 1);
         click(scene, child(scene.find("attention_speech-model"), "attentionAction"));
-        QTRY_COMPARE(t.state->selectedSection(), AppSection::Models);
+        QTRY_COMPARE(t.state().selectedSection(), AppSection::Models);
         click(scene, child(scene.find("attention_cloud-key-openAI"), "attentionAction"));
-        QTRY_COMPARE(t.state->selectedSection(), AppSection::Settings);
-        QCOMPARE(t.state->selectedSettingsArea(), SettingsArea::Account);
-        QCOMPARE(t.state->selectedAPIKeyProvider(), AgentWritingProvider::OpenAI);
+        QTRY_COMPARE(t.state().selectedSection(), AppSection::Settings);
+        QCOMPARE(t.state().selectedSettingsArea(), SettingsArea::Account);
+        QCOMPARE(t.state().selectedAPIKeyProvider(), AgentWritingProvider::OpenAI);
 
         // Granting and installing take their items away as they are published.
-        t.state->setAccessibilityGranted(true);
-        t.installSpeechModel(QStringLiteral("pocket"));
-        t.state->setSelectedModelID(QStringLiteral("pocket"));
+        t.state().setAccessibilityGranted(true);
+        t.placeSpeechModelFile(QStringLiteral("pocket"));
+        t.state().setSelectedModelID(QStringLiteral("pocket"));
         QTRY_VERIFY(!scene.find("attention_accessibility"));
         QTRY_VERIFY(!scene.find("attention_speech-model"));
         QVERIFY(scene.find("attention_microphone"));
@@ -278,11 +280,11 @@ private Q_SLOTS:
     {
         TestAppState t;
         settled(t);
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nHistoryView {}", QSize(907, 700)), scene.errors());
         QCOMPARE(scene.read("emptyHeading", "text").toString(), QStringLiteral("Nothing here yet."));
         QCOMPARE(scene.read("emptyLine", "text").toString(),
-                 "Press " + t.state->toggleShortcut().displayName() + " from any app to capture your first thought.");
+                 "Press " + t.state().toggleShortcut().displayName() + " from any app to capture your first thought.");
 
         // A search over an empty history is still "No matches.".
         scene.root()->setProperty("search", "x");
@@ -292,14 +294,15 @@ private Q_SLOTS:
         const QDateTime now = QDateTime::currentDateTimeUtc();
         t.historyStore->insert(dictation(1, now.addSecs(-120), "first words"));
         t.historyStore->insert(dictation(2, now.addSecs(-60), "second words"));
-        t.conversationClock = now.addSecs(-90);
-        t.conversationStore->createConversation(fixedId(3), QStringLiteral("Shorten this"), {}, QStringLiteral("Notes"));
+        t.agentConversationStore->createConversation(fixedId(3), QStringLiteral("Shorten this"), {}, QStringLiteral("Notes"));
         QTRY_VERIFY(scene.isShown("historyList"));
         QVERIFY(!scene.isShown("emptyState"));
         QTRY_VERIFY(scene.find("historyRow_2"));
-        QCOMPARE(child(scene.find("historyRow_1"), "entryText")->property("text").toString(), QStringLiteral("Shorten this"));
-        QVERIFY(child(scene.find("historyRow_1"), "commandBadge")->isVisible());
-        QVERIFY(!child(scene.find("historyRow_0"), "commandBadge")->isVisible());
+        // The conversation was last changed now, after both dictations.
+        QCOMPARE(child(scene.find("historyRow_0"), "entryText")->property("text").toString(), QStringLiteral("Shorten this"));
+        QVERIFY(child(scene.find("historyRow_0"), "commandBadge")->isVisible());
+        QCOMPARE(child(scene.find("historyRow_1"), "entryText")->property("text").toString(), QStringLiteral("second words"));
+        QVERIFY(!child(scene.find("historyRow_1"), "commandBadge")->isVisible());
 
         scene.root()->setProperty("search", "zebra");
         QTRY_VERIFY(scene.isShown("emptyState"));
@@ -317,17 +320,17 @@ private Q_SLOTS:
         settled(t);
         const QString longText = QStringLiteral("line one\nline two\nline three\nline four\nline five\nline six");
         t.historyStore->insert(dictation(1, QDateTime::currentDateTimeUtc(), longText));
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nHistoryView {}", QSize(907, 700)), scene.errors());
         QTRY_VERIFY(scene.find("historyRow_0"));
         QQuickItem *row = scene.find("historyRow_0");
         // The row shows four lines at most.
         QQuickItem *text = child(row, "entryText");
         QVERIFY(text->parentItem()->height() < text->property("contentHeight").toReal());
-        const qint64 before = t.clipboard().changeCount();
+        const qint64 before = (*t.fakes.clipboard).changeCount();
         click(scene, child(row, "copyButton"));
-        QTRY_COMPARE(t.clipboard().text().value_or(QString()), longText);
-        QVERIFY(t.clipboard().changeCount() > before);
+        QTRY_COMPARE((*t.fakes.clipboard).text().value_or(QString()), longText);
+        QVERIFY((*t.fakes.clipboard).changeCount() > before);
     }
 
     void aQuickSecondDeleteDoesNotDeleteTheNextRow()
@@ -337,7 +340,7 @@ private Q_SLOTS:
         const QDateTime now = QDateTime::currentDateTimeUtc();
         for (int n = 1; n <= 3; ++n)
             t.historyStore->insert(dictation(n, now.addSecs(n)));
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nHistoryView {}", QSize(907, 700)), scene.errors());
         QTRY_VERIFY(scene.find("historyRow_2"));
         settle(scene);
@@ -356,28 +359,28 @@ private Q_SLOTS:
     {
         TestAppState t;
         settled(t);
-        t.conversationStore->createConversation(fixedId(7), QStringLiteral("Translate this"), {}, QString());
-        QmlScene scene(t.state.get());
+        t.agentConversationStore->createConversation(fixedId(7), QStringLiteral("Translate this"), {}, QString());
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nHistoryView {}", QSize(907, 700)), scene.errors());
         QTRY_VERIFY(scene.find("historyRow_0"));
         QQuickItem *proper = child(scene.find("historyRow_0"), "rowProper");
         // On the text (which takes single clicks for its selection) and beside it.
         doubleClick(scene, child(scene.find("historyRow_0"), "entryText"), QPointF(10, 10));
-        QTRY_COMPARE(t.state->activeAgentConversationID(), std::optional(fixedId(7)));
-        t.state->setActiveAgentConversationID(std::nullopt);
+        QTRY_COMPARE(t.state().activeAgentConversationID(), std::optional(fixedId(7)));
+        t.state().setActiveAgentConversationID(std::nullopt);
         doubleClick(scene, proper, QPointF(proper->width() * 0.6, proper->height() - 8));
-        QTRY_COMPARE(t.state->activeAgentConversationID(), std::optional(fixedId(7)));
+        QTRY_COMPARE(t.state().activeAgentConversationID(), std::optional(fixedId(7)));
 
         click(scene, child(scene.find("historyRow_0"), "deleteButton"));
-        QTRY_VERIFY(t.conversationStore->conversations().isEmpty());
-        QCOMPARE(t.state->activeAgentConversationID(), std::nullopt);
+        QTRY_VERIFY(t.agentConversationStore->conversations().isEmpty());
+        QCOMPARE(t.state().activeAgentConversationID(), std::nullopt);
     }
 
     void vocabularyAddsAndRemoves()
     {
         TestAppState t;
         settled(t);
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nVocabularyView {}", QSize(907, 700)), scene.errors());
         QVERIFY(scene.isShown("emptyHint"));
         QVERIFY(!scene.isShown("termList"));
@@ -390,12 +393,12 @@ private Q_SLOTS:
         // Return is not blocked: it only empties the field.
         QMetaObject::invokeMethod(field, "submitted");
         QTRY_COMPARE(input->property("text").toString(), QString());
-        QVERIFY(t.state->vocabulary().isEmpty());
+        QVERIFY(t.state().vocabulary().isEmpty());
 
         input->setProperty("text", "  Kubernetes ");
         QTRY_VERIFY(scene.read("addTermButton", "enabled").toBool());
         click(scene, scene.find("addTermButton"));
-        QTRY_COMPARE(t.state->vocabulary(), QStringList{"Kubernetes"});
+        QTRY_COMPARE(t.state().vocabulary(), QStringList{"Kubernetes"});
         QCOMPARE(input->property("text").toString(), QString());
         QTRY_VERIFY(scene.isShown("termList"));
         QVERIFY(!scene.isShown("emptyHint"));
@@ -403,13 +406,13 @@ private Q_SLOTS:
         input->setProperty("text", "kubernetes");
         click(scene, scene.find("addTermButton"));
         QTRY_COMPARE(input->property("text").toString(), QString());
-        QCOMPARE(t.state->vocabulary(), QStringList{"Kubernetes"});
+        QCOMPARE(t.state().vocabulary(), QStringList{"Kubernetes"});
 
         QTRY_VERIFY(scene.find("termRow_0"));
         QCOMPARE(child(scene.find("termRow_0"), "removeButton")->property("tooltip").toString(),
                  QStringLiteral("Remove Kubernetes"));
         click(scene, child(scene.find("termRow_0"), "removeButton"));
-        QTRY_VERIFY(t.state->vocabulary().isEmpty());
+        QTRY_VERIFY(t.state().vocabulary().isEmpty());
         QTRY_VERIFY(scene.isShown("emptyHint"));
     }
 
@@ -417,9 +420,9 @@ private Q_SLOTS:
     {
         TestAppState t;
         settled(t);
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         QVERIFY2(scene.load("import Sorvane\nVocabularyView {}", QSize(907, 700)), scene.errors());
-        t.state->setSelectedModelID(QStringLiteral("velocity"));
+        t.state().setSelectedModelID(QStringLiteral("velocity"));
         QTRY_VERIFY(scene.read("behaviourSentence", "text").toString().startsWith("The Parakeet runtime"));
         QVERIFY(scene.read("behaviourSentence", "text").toString().endsWith("Terms stay on this computer."));
     }
@@ -434,18 +437,19 @@ private Q_SLOTS:
     void nothingIsClippedAtEitherSize()
     {
         QFETCH(QSize, size);
-        TestAppState t([](TestAppState &t) { t.permissions.microphone = false; });
+        TestAppState t;
+        t.permissions.microphone = false;
         settled(t);
         // The longest shortcut this desktop shows.
-        KeyboardShortcutSetting longest = t.state->toggleShortcut();
+        KeyboardShortcutSetting longest = t.state().toggleShortcut();
         longest.command = longest.option = longest.control = longest.shift = true;
-        t.state->setToggleShortcut(longest);
+        t.state().setToggleShortcut(longest);
         t.historyStore->insert(dictation(1, QDateTime::currentDateTimeUtc().addDays(-40), "old words"));
-        t.conversationStore->createConversation(fixedId(2), QStringLiteral("Ask"), {}, QStringLiteral("A very long application name indeed"));
-        t.state->addVocabulary(QStringLiteral("A very long vocabulary term that goes on and on and on and on and on and on and on and on"));
+        t.agentConversationStore->createConversation(fixedId(2), QStringLiteral("Ask"), {}, QStringLiteral("A very long application name indeed"));
+        t.state().addVocabulary(QStringLiteral("A very long vocabulary term that goes on and on and on and on and on and on and on and on"));
         FakeUpdates updater;
         updater.setLabel(QStringLiteral("Downloading 100%"));
-        QmlScene scene(t.state.get());
+        QmlScene scene(&t.state());
         scene.setContextProperty("updater", &updater);
         QVERIFY2(scene.load("import Sorvane\nMainShell { updates: updater }", size), scene.errors());
 
@@ -472,7 +476,7 @@ private Q_SLOTS:
             QVERIFY(child(scene.find(row), "sectionTitle")->implicitWidth() <= scene.find(row)->width() - 28);
         fits("updateLabel");
 
-        t.state->setSelectedSection(AppSection::History);
+        t.state().setSelectedSection(AppSection::History);
         QTRY_VERIFY(scene.find("historyRow_1"));
         QCOMPARE(scene.find("searchField")->width(), 260.0);
         for (const char *row : {"historyRow_0", "historyRow_1"}) {
@@ -482,7 +486,7 @@ private Q_SLOTS:
             QVERIFY(actions->mapToItem(scene.find(row), QPointF(actions->width(), 0)).x() <= scene.find(row)->width() + 0.5);
         }
 
-        t.state->setSelectedSection(AppSection::Settings);
+        t.state().setSelectedSection(AppSection::Settings);
         QTRY_VERIFY(scene.find("openVocabulary"));
         click(scene, scene.find("openVocabulary"));
         QTRY_VERIFY(scene.find("termRow_0"));

@@ -32,9 +32,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QDateTime start = QDateTime::currentDateTimeUtc();
-    AgentConversationStore conversations(dir.filePath("Agent/conversations.json"), dir.filePath("Agent/Attachments"));
     QDateTime clock = start.addDays(-30);
-    conversations.setClock([&clock] { return clock; });
+    AgentConversationStore conversations(AgentConversationStore::Options{
+        dir.filePath("Agent/conversations.json"), dir.filePath("Agent/Attachments"), [&clock] { return clock; }});
     for (int i = 0; i < 500; ++i) {
         clock = clock.addSecs(600);
         const QUuid id = QUuid::createUuid();
@@ -52,7 +52,7 @@ int main(int argc, char **argv)
                                         4.5 + i % 30, QStringLiteral("pocket"))
                           .toJson());
     storedjson::writeFileAtomically(dir.filePath("history.json"), storedjson::encode(stored));
-    HistoryStore history(dir.filePath("history.json"), dir.filePath("Recordings"), [start] { return start; });
+    HistoryStore history(HistoryStore::Options{dir.filePath("history.json"), dir.filePath("Recordings"), [start] { return start; }});
     if (history.items().size() != 10000)
         return 1;
 
