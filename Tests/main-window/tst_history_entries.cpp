@@ -193,6 +193,10 @@ private Q_SLOTS:
                                      << "de_DE" << "Europe/Berlin" << "4. Jan. 2026";
         QTest::newRow("German time") << berlinMorning.addSecs(-60) << berlinMorning << "de_DE" << "Europe/Berlin"
                                      << "09:04";
+        QTest::newRow("C locale: hours and minutes") << berlinMorning.addSecs(-61) << berlinMorning << "C"
+                                                     << "Europe/Berlin" << "09:03";
+        QTest::newRow("C locale: the date") << QDateTime(QDate(2026, 1, 4), QTime(10, 0), berlin) << berlinMorning
+                                            << "C" << "Europe/Berlin" << "4 Jan 2026";
         QTest::newRow("a later date than now is a date")
             << berlinMorning.addDays(2) << berlinMorning << "en_US" << "Europe/Berlin" << "Mar 12, 2026";
         Q_UNUSED(newYork);

@@ -1,5 +1,5 @@
 #include "Kit/Fonts.h"
-#include "MainWindowFakes.h"
+#include "FakeShellControllers.h"
 #include "QmlScene.h"
 #include "HistoryFixtures.h"
 #include "TestAppState.h"
@@ -387,6 +387,8 @@ private Q_SLOTS:
         QVERIFY(scene.read("behaviourSentence", "text").toString().startsWith(SpeechModel::find("pocket")->name));
 
         QQuickItem *field = scene.find("termField");
+        QVERIFY(child(field, "fieldPlaceholder")->isVisible());
+        QVERIFY(child(field, "fieldPlaceholder")->height() > 0);
         QObject *input = field->property("input").value<QObject *>();
         input->setProperty("text", "   ");
         QVERIFY(!scene.read("addTermButton", "enabled").toBool());

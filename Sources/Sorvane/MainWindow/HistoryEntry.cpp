@@ -79,13 +79,23 @@ QString abbreviatedDateFormat(const QLocale &locale)
     return format.trimmed();
 }
 
+QString shortTimeFormat(const QLocale &locale)
+{
+    // Some locales' short time (the C locale's "HH:mm:ss") keeps the seconds; the row
+    // shows hours and minutes only.
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    static const QRegularExpression seconds(QStringLiteral("[:.]s{1,2}"));
+    format.remove(seconds);
+    return format;
+}
+
 QString historyTimestampLabel(const QDateTime &date, const QDateTime &now, const QLocale &locale,
                               const QTimeZone &timeZone)
 {
     const QDateTime local = date.toTimeZone(timeZone);
     const QDate today = now.toTimeZone(timeZone).date();
     if (local.date() == today)
-        return locale.toString(local.time(), QLocale::ShortFormat);
+        return locale.toString(local.time(), shortTimeFormat(locale));
     if (local.date() == today.addDays(-1))
         return QStringLiteral("Yesterday");
     return locale.toString(local.date(), abbreviatedDateFormat(locale));

@@ -54,6 +54,8 @@ bool historyEntryMatches(const HistoryEntry &entry, const QString &search);
 QString historyTimestampLabel(const QDateTime &date, const QDateTime &now, const QLocale &locale,
                               const QTimeZone &timeZone);
 
+// The locale's short time without seconds ("h:mm AP", "HH:mm").
+QString shortTimeFormat(const QLocale &locale);
 // The locale's date with an abbreviated month and no weekday ("Dec 8, 2026", "8. Dez. 2026").
 QString abbreviatedDateFormat(const QLocale &locale);
 

@@ -115,9 +115,8 @@ Column {
                         color: Colors.primary
                         selectionColor: Qt.alpha(Colors.sorvaneSignal, 0.9)
                         selectedTextColor: Colors.sorvane
-                        function spaceLines() { MainScreens.setLineSpacing(textDocument, 4.5) }
-                        Component.onCompleted: Qt.callLater(spaceLines)
-                        onTextChanged: Qt.callLater(spaceLines)
+                        Component.onCompleted: MainScreens.setLineSpacing(textDocument, 4.5)
+                        onTextChanged: MainScreens.setLineSpacing(textDocument, 4.5)
 
                         // The text takes the clicks for its selection; its double click
                         // still opens the row.

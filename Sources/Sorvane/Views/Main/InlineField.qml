@@ -38,8 +38,9 @@ RoundedBox {
         T.TextField {
             id: input
             objectName: "fieldInput"
-            anchors.verticalCenter: parent.verticalCenter
             width: row.width - (symbol.visible ? symbol.width + row.spacing : 0)
+            height: row.height
+            padding: 0
             font: Fonts.font(root.fontSize)
             color: Colors.primary
             selectionColor: Qt.alpha(Colors.sorvaneSignal, 0.9)

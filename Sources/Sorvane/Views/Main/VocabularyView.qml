@@ -24,6 +24,19 @@ Item {
     // A double click on a remove button must not also remove the row that slides under it.
     ImmediateActionGuard { id: removeGuard }
 
+    // The list's scroll bar, in the right margin (the list lies 64 below the top and 80
+    // in from the sides), shown only while the list is longer than its room.
+    ScrollBar {
+        id: bar
+        objectName: "listScrollBar"
+        orientation: Qt.Vertical
+        policy: ScrollBar.AsNeeded
+        x: root.width - 80 + 32
+        y: 64 + list.y
+        height: list.height
+        visible: list.visible && size < 1
+    }
+
     ColumnLayout {
         anchors.fill: parent
         anchors.topMargin: 64
@@ -119,21 +132,15 @@ Item {
             model: termModel
             boundsBehavior: Flickable.StopAtBounds
             footer: Item { width: 1; height: 40 }
-            // The bar shows only when the list is longer than its room, and then keeps
-            // its own lane so that it never lies over a row's buttons.
-            ScrollBar.vertical: ScrollBar {
-                id: bar
-                policy: ScrollBar.AsNeeded
-                visible: size < 1
-            }
-            readonly property real rowWidth: width - (bar.visible ? bar.width + 6 : 0)
+            // The bar lies in the screen's right margin, never over a row's buttons.
+            ScrollBar.vertical: bar
 
             delegate: Column {
                 id: termRow
                 required property string term
                 required property int index
                 objectName: "termRow_" + index
-                width: ListView.view.rowWidth
+                width: ListView.view.width
 
                 Hairline { width: parent.width; lineOpacity: 0.1 }
 
