@@ -10,6 +10,7 @@
 #include "ViewsModule.h"
 
 #include <QApplication>
+#include <QQmlComponent>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTest>
@@ -210,6 +211,20 @@ private Q_SLOTS:
         QCOMPARE(findNamed(window, QStringLiteral("updatePrimaryButton"))->property("title").toString(), QStringLiteral("OK"));
         updates->window()->dismissUpdateInstallation();
         QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), wait);
+    }
+
+    void settingsScreenMakesItsOwnLoginItem()
+    {
+        QQmlComponent component(windows->engine());
+        component.setData("import Sorvane\nLoginItemController {}", QUrl());
+        std::unique_ptr<QObject> made(component.create());
+        QVERIFY2(made, qPrintable(component.errorString()));
+        QCOMPARE(made->property("isEnabled").toBool(), false);
+        QCOMPARE(made->property("message").toString(), QString());
+        QVERIFY(QMetaObject::invokeMethod(made.get(), "setEnabled", Q_ARG(bool, true)));
+        QCOMPARE(made->property("isEnabled").toBool(), true);
+        QVERIFY(QMetaObject::invokeMethod(made.get(), "setEnabled", Q_ARG(bool, false)));
+        QCOMPARE(made->property("isEnabled").toBool(), false);
     }
 
     void glyphInks_data()
