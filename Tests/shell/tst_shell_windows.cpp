@@ -209,6 +209,9 @@ private Q_SLOTS:
         QCOMPARE(findNamed(window, QStringLiteral("updateMessage"))->property("text").toString(),
                  QStringLiteral("The update feed has no channel."));
         QCOMPARE(findNamed(window, QStringLiteral("updatePrimaryButton"))->property("title").toString(), QStringLiteral("OK"));
+        // Laid out across the window, not squeezed to nothing.
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QQuickItem *>(findNamed(window, QStringLiteral("updateMessage")))->width() >= 300,
+                                 wait);
         updates->window()->dismissUpdateInstallation();
         QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), wait);
     }

@@ -22,8 +22,10 @@ Window {
 
     ColumnLayout {
         id: content
-        anchors.fill: parent
-        anchors.margins: 20
+        x: 20
+        y: 20
+        width: window.width - 40
+        height: window.height - 40
         spacing: 12
 
         Row {
