@@ -330,6 +330,22 @@ private Q_SLOTS:
         QCOMPARE(server->requestCount(QStringLiteral("/appcast.xml")), 2);
     }
 
+    void menuCheckActsOnlyWhenACheckIsPossible()
+    {
+        serveValidFeed();
+        auto c = controller();
+        c->checkForUpdatesFromMenu();
+        QVERIFY(waitForStage(*c, QStringLiteral("found")));
+        QCOMPARE(c->presentation(), UpdatePresentation::available(QStringLiteral("2.0")));
+        // The offer is still open: choosing the menu entry again changes nothing.
+        QVERIFY(!c->canCheckForUpdates());
+        c->checkForUpdatesFromMenu();
+        QCOMPARE(c->presentation(), UpdatePresentation::available(QStringLiteral("2.0")));
+        QCOMPARE(c->presentationLabel(), QStringLiteral("Update 2.0"));
+        QCOMPARE(c->window()->stageText(), QStringLiteral("found"));
+        QCOMPARE(server->requestCount(QStringLiteral("/appcast.xml")), 1);
+    }
+
     void automaticDownloadOffersAFinishedUpdate()
     {
         serveValidFeed();
