@@ -20,7 +20,7 @@ namespace {
 QByteArray feed(const QByteArray &items)
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-           "<rss version=\"2.0\" xmlns:sparkle=\"http://example.com/xml-namespaces/updates\">"
+           "<rss version=\"2.0\" xmlns:s=\"urn:sorvane:updates\">"
            "<channel><title>Sorvane</title>"
         + items + "</channel></rss>";
 }
@@ -28,10 +28,10 @@ QByteArray feed(const QByteArray &items)
 QByteArray item(const QByteArray &version, const QByteArray &shortVersion = {}, const QByteArray &extra = {})
 {
     QByteArray enclosure = "<enclosure url=\"https://updates.example.com/Sorvane-" + version
-        + ".AppImage\" length=\"1234\" type=\"application/octet-stream\" sparkle:edSignature=\"c2ln\""
-        + " sparkle:version=\"" + version + "\"";
+        + ".AppImage\" length=\"1234\" type=\"application/octet-stream\" s:edSignature=\"c2ln\""
+        + " s:version=\"" + version + "\"";
     if (!shortVersion.isEmpty())
-        enclosure += " sparkle:shortVersionString=\"" + shortVersion + "\"";
+        enclosure += " s:shortVersionString=\"" + shortVersion + "\"";
     enclosure += extra + "/>";
     return "<item><title>Version " + version + "</title>" + enclosure + "</item>";
 }
@@ -112,10 +112,10 @@ private Q_SLOTS:
     void parsesFeed()
     {
         const QByteArray xml = feed(item("101", "1.1") + "<item><title>No enclosure</title></item>"
-                                    + "<item><sparkle:version>102</sparkle:version>"
-                                      "<sparkle:shortVersionString>1.2</sparkle:shortVersionString>"
+                                    + "<item><s:version>102</s:version>"
+                                      "<s:shortVersionString>1.2</s:shortVersionString>"
                                       "<enclosure url=\"https://u.example.com/b\" length=\"77\" "
-                                      "sparkle:edSignature=\"AAAA\" sparkle:os=\"linux\"/></item>");
+                                      "s:edSignature=\"AAAA\" s:os=\"linux\"/></item>");
         auto parsed = parseAppcast(xml);
         QVERIFY2(parsed, parsed ? "" : qPrintable(parsed.error()));
         QCOMPARE(parsed.value().size(), 2);
