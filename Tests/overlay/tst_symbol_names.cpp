@@ -74,7 +74,9 @@ private Q_SLOTS:
 
     void everySpeechModelSymbolResolves()
     {
-        for (const QString &id : {"pocket", "velocity", "swift", "balanced", "studio", "unknown-model"})
+        const QStringList ids{QStringLiteral("pocket"), QStringLiteral("velocity"), QStringLiteral("swift"),
+                              QStringLiteral("balanced"), QStringLiteral("studio"), QStringLiteral("unknown-model")};
+        for (const QString &id : ids)
             QVERIFY2(Symbols::isKnown(SpeechModel::symbolName(id)), qPrintable(id));
     }
 
