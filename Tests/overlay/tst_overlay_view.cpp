@@ -1,3 +1,4 @@
+#include "Overlay/DesktopColorScheme.h"
 #include "Overlay/OverlayClock.h"
 #include "Overlay/OverlayViewModel.h"
 #include "QmlScene.h"
@@ -231,6 +232,38 @@ private Q_SLOTS:
         state.setAgentPhase(AgentPhase::Generating);
         QVERIFY(o.shown("commandCompactLayout"));
         QCOMPARE(o.text("phaseWord"), QStringLiteral("Writing"));
+    }
+
+    void aModelMadeInQmlPreviewsTheState()
+    {
+        testing::TestAppState t;
+        AppState &state = t.build();
+        QmlScene scene(&state);
+        QVERIFY2(scene.load("import Sorvane\nOverlayView { overlay: OverlayViewModel { state: appState } }"),
+                 scene.errors());
+        QCOMPARE(scene.read("title", "text").toString(), QStringLiteral("Ready"));
+        QVERIFY(scene.isShown(QStringLiteral("classicLayout")));
+        state.setOverlaySize(OverlaySize::Mini);
+        QVERIFY(scene.isShown(QStringLiteral("miniLayout")));
+        state.setOverlayAppearance(OverlayAppearance::Light);
+        QCOMPARE(scene.read("pill", "fill").value<QColor>().red(), 255);
+    }
+
+    void desktopColorScheme_data()
+    {
+        QTest::addColumn<std::optional<uint>>("value");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("no portal") << std::optional<uint>() << true;
+        QTest::newRow("no preference") << std::optional<uint>(0) << true;
+        QTest::newRow("dark") << std::optional<uint>(1) << true;
+        QTest::newRow("light") << std::optional<uint>(2) << false;
+        QTest::newRow("unknown value") << std::optional<uint>(7) << true;
+    }
+    void desktopColorScheme()
+    {
+        QFETCH(std::optional<uint>, value);
+        QFETCH(bool, dark);
+        QCOMPARE(DesktopColorScheme::isDarkScheme(value), dark);
     }
 
     void aClickGoesToTheState()

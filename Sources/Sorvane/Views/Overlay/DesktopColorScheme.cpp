@@ -31,7 +31,7 @@ DesktopColorScheme::DesktopColorScheme(QObject *parent) : QObject(parent)
     if (!bus.isConnected())
         return;
     bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(settingChanged(QString, QString, QDBusVariant)));
+                SLOT(settingChanged(QDBusMessage)));
     QDBusMessage read = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Read"));
     read << kNamespace << kKey;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(read, 2000), this);
@@ -48,10 +48,11 @@ bool DesktopColorScheme::isDarkScheme(std::optional<uint> value)
     return !value || *value != 2;
 }
 
-void DesktopColorScheme::settingChanged(const QString &space, const QString &key, const QDBusVariant &value)
+void DesktopColorScheme::settingChanged(const QDBusMessage &message)
 {
-    if (space == kNamespace && key == kKey)
-        setScheme(unwrap(value.variant()));
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() == 3 && arguments.at(0).toString() == kNamespace && arguments.at(1).toString() == kKey)
+        setScheme(unwrap(arguments.at(2)));
 }
 
 void DesktopColorScheme::setScheme(std::optional<uint> value)

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QDBusVariant>
+#include <QDBusMessage>
 #include <QObject>
+#include <optional>
 
 namespace sorvane {
 
@@ -22,7 +23,8 @@ Q_SIGNALS:
     void changed();
 
 private Q_SLOTS:
-    void settingChanged(const QString &space, const QString &key, const QDBusVariant &value);
+    // SettingChanged(namespace, key, value) of the portal.
+    void settingChanged(const QDBusMessage &message);
 
 private:
     void setScheme(std::optional<uint> value);

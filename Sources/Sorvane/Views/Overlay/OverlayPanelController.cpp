@@ -170,7 +170,8 @@ void OverlayPanelController::bringToFront()
         m_window->setVisible(true);
     }
     applyShape();
-    m_window->raise();
+    if (OverlayX11::isAvailable())
+        m_window->raise();
 }
 
 void OverlayPanelController::moveWindow(QPoint topLeft)
@@ -327,15 +328,17 @@ bool OverlayPanelController::eventFilter(QObject *watched, QEvent *event)
             return true;
         m_pressed = pillRect().contains(mouse->position().toPoint());
         m_dragging = false;
-        m_pressCursor = QCursor::pos();
+        m_pressCursor = mouse->globalPosition().toPoint();
         m_pressWindowPosition = m_window->position();
         return true;
     }
     case QEvent::MouseMove: {
         if (!m_pressed)
             return true;
-        // The cursor's global position, not the event's: the window moves under it.
-        const QPoint moved = QCursor::pos() - m_pressCursor;
+        // The cursor's global position when the event happened: the window moves under
+        // it (so window positions would drift), and events may be handled late (so the
+        // cursor's position now may already be the one of a later event).
+        const QPoint moved = static_cast<QMouseEvent *>(event)->globalPosition().toPoint() - m_pressCursor;
         if (!m_dragging && moved.manhattanLength() > dragThreshold)
             m_dragging = true;
         if (m_dragging)
@@ -349,7 +352,7 @@ bool OverlayPanelController::eventFilter(QObject *watched, QEvent *event)
         m_pressed = false;
         if (m_dragging) {
             m_dragging = false;
-            moveWindow(m_pressWindowPosition + (QCursor::pos() - m_pressCursor));
+            moveWindow(m_pressWindowPosition + (mouse->globalPosition().toPoint() - m_pressCursor));
             savePosition();
         } else {
             m_viewModel->tap();
