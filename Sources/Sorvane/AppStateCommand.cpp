@@ -180,10 +180,12 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
 {
     const QPointer<AppState> self(this);
     const QString modelPath = QDir(modelStore().modelsDirectory()).filePath(speechModel.fileName);
-    const auto transcript = co_await whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, [self](double value) {
+    // Named, not a temporary of the co_await: GCC 12 destroys such temporaries twice.
+    const auto onProgress = [self](double value) {
         if (self && self->m_agentPhase == AgentPhase::Transcribing)
             self->setTranscriptionProgress(std::min(value, 0.98));
-    });
+    };
+    const auto transcript = co_await whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, onProgress);
     QFile::remove(audioPath);
     if (!self)
         co_return;

@@ -96,10 +96,12 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     input.cloudKey = std::move(key);
     AgentRuntimeRequest request = AgentCommandRules::runRequest(input, *model, m_agentSettings, runLocations());
 
-    const auto result = co_await agentRuntime().run(std::move(request), [self, requestID](const AgentRuntimeEvent &event) {
+    // Named, not a temporary of the co_await: GCC 12 destroys such temporaries twice.
+    std::function<void(const AgentRuntimeEvent &)> onEvent = [self, requestID](const AgentRuntimeEvent &event) {
         if (self)
             self->handleAgentEvent(requestID, event);
-    });
+    };
+    const auto result = co_await agentRuntime().run(std::move(request), std::move(onEvent));
     // Cancelled or superseded: whatever the runtime says now is not wanted.
     if (!self || m_activeAgentRequestID != requestID)
         co_return;

@@ -2,6 +2,7 @@
 #include "FakeShellControllers.h"
 #include "QmlScene.h"
 #include "HistoryFixtures.h"
+#include "AwaitTask.h"
 #include "TestAppState.h"
 
 #include <QPointer>
@@ -274,6 +275,25 @@ private Q_SLOTS:
         QTRY_VERIFY(!scene.find("attention_accessibility"));
         QTRY_VERIFY(!scene.find("attention_speech-model"));
         QVERIFY(scene.find("attention_microphone"));
+    }
+
+    void removingTheCloudKeyFallsBackToLocalWithoutAnItem()
+    {
+        TestAppState t;
+        AppState &state = settled(t);
+        QVERIFY(awaitTask(state.saveAPIKey(QStringLiteral("sk-test-0123456789abcdefghijklmnop"), AgentWritingProvider::OpenAI)));
+        AgentSettings settings = state.agentSettings();
+        settings.writingProvider = AgentWritingProvider::OpenAI;
+        state.setAgentSettings(settings);
+        QmlScene scene(&state);
+        QVERIFY2(scene.load("import Sorvane\nHomeView {}", QSize(907, 700)), scene.errors());
+        QVERIFY(!scene.find("attention_cloud-key-openAI"));
+
+        // Removing the key switches Command back to the local provider: nothing to add.
+        QVERIFY(awaitTask(state.removeAPIKey(AgentWritingProvider::OpenAI)));
+        QCOMPARE(state.agentSettings().writingProvider, AgentWritingProvider::Local);
+        QTRY_COMPARE(scene.read("homeView", "attention").value<QObject *>()->property("count").toInt(), 0);
+        QVERIFY(!scene.find("attention_cloud-key-openAI"));
     }
 
     void historyEmptyAndWithEntries()

@@ -19,6 +19,14 @@ Item {
         search: searchField.text
     }
 
+    // "Today" and "Yesterday" move on while the screen stays open.
+    Timer {
+        interval: 60000
+        repeat: true
+        running: true
+        onTriggered: entries.refreshTimestamps()
+    }
+
     // A double click on delete must not also delete the row that slides under it.
     ImmediateActionGuard { id: deleteGuard }
 

@@ -135,18 +135,23 @@ Item {
             // The bar lies in the screen's right margin, never over a row's buttons.
             ScrollBar.vertical: bar
 
-            delegate: Column {
+            // The row's height is computed from its text, so the list knows it at once
+            // and makes only the rows it shows.
+            delegate: Item {
                 id: termRow
                 required property string term
                 required property int index
                 objectName: "termRow_" + index
                 width: ListView.view.width
+                height: 1 + termLine.height
 
                 Hairline { width: parent.width; lineOpacity: 0.1 }
 
                 Item {
+                    id: termLine
+                    y: 1
                     width: parent.width
-                    height: termText.implicitHeight + 36
+                    height: Math.max(termText.implicitHeight, removeButton.implicitHeight) + 36
 
                     Text {
                         id: termText
