@@ -558,6 +558,7 @@ void AppState::setAgentPhase(AgentPhase phase)
         return;
     m_agentPhase = phase;
     Q_EMIT agentPhaseChanged();
+    Q_EMIT agentWorkingConversationIDChanged();
     updateDerivedValues();
 }
 

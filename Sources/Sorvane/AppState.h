@@ -72,6 +72,7 @@ class AgentNotificationService;
 class AgentPasteCoordinator;
 class AgentResultPresenter;
 class AgentRuntimeService;
+struct AgentRuntimeEvent;
 class AppState;
 class AudioRecorder;
 class HistoryStore;
@@ -142,6 +143,7 @@ class AppState : public QObject {
     Q_PROPERTY(QString agentResultText READ agentResultText NOTIFY agentResultTextChanged)
     Q_PROPERTY(double agentProgress READ agentProgress NOTIFY agentProgressChanged)
     Q_PROPERTY(QVariant activeAgentConversationID READ activeAgentConversationIDValue WRITE setActiveAgentConversationIDValue NOTIFY activeAgentConversationIDChanged)
+    Q_PROPERTY(QVariant agentWorkingConversationID READ agentWorkingConversationIDValue NOTIFY agentWorkingConversationIDChanged)
     Q_PROPERTY(bool agentResultNeedsPaste READ agentResultNeedsPaste NOTIFY agentResultNeedsPasteChanged)
     Q_PROPERTY(bool agentPanelVisible READ agentPanelVisible WRITE setAgentPanelVisible NOTIFY agentPanelVisibleChanged)
     Q_PROPERTY(bool microphoneGranted READ microphoneGranted WRITE setMicrophoneGranted NOTIFY microphoneGrantedChanged)
@@ -400,6 +402,22 @@ public:
     Q_INVOKABLE void copyAgentResult();
     Q_INVOKABLE void pasteAgentResult();
 
+    // ---- Command flow ----
+    // A Command is being captured, listened to, transcribed, run or delivered: a new
+    // Command, a follow-up or a Dictation started now would take its recorder, target
+    // or clipboard.
+    bool isCommandBusy() const;
+    // The conversation that the Command in progress records for, transcribes for or
+    // runs on; none while no Command is active or while a new one has no conversation yet.
+    // Streamed text belongs to this conversation, whichever one the window shows.
+    std::optional<QUuid> agentWorkingConversationID() const;
+    bool isAgentConversationInUse(const QUuid &conversationID) const;
+    // Removes a conversation with its attachment folder; the Command panel lets go of it
+    // first. Refused (false) while the conversation is in use: its run would move
+    // attachments into a folder nothing removes and store its answer nowhere.
+    bool deleteAgentConversation(const QUuid &conversationID);
+    Q_INVOKABLE bool deleteAgentConversation(const QString &conversationID);
+
     // ---- Overlay click, permissions, onboarding, vocabulary, profiles ----
     Q_INVOKABLE void handleOverlayTap();
     Q_INVOKABLE void requestMicrophone();
@@ -476,6 +494,7 @@ Q_SIGNALS:
     void agentResultTextChanged();
     void agentProgressChanged();
     void activeAgentConversationIDChanged();
+    void agentWorkingConversationIDChanged();
     void agentResultNeedsPasteChanged();
     void agentPanelVisibleChanged();
     void microphoneGrantedChanged();
@@ -536,6 +555,25 @@ private:
     void routeToErrorResolution();
     QString accessibilityRequirementMessage() const;
     QList<AgentContextAttachment> persist(const QList<AgentContextAttachment> &attachments, const QUuid &conversationID);
+
+    // ---- Command flow (AppStateCommand.cpp, AppStateCommandRun.cpp, AppStateScreenActions.cpp) ----
+    QCoro::Task<void> captureAndListen(bool includeScreenshot, std::optional<QUuid> conversationID,
+                                       std::optional<QUuid> profileID);
+    QCoro::Task<void> transcribeInstruction(QString audioPath, SpeechModel speechModel,
+                                            std::optional<QUuid> conversationID,
+                                            QList<AgentContextAttachment> attachments, std::optional<QUuid> profileID);
+    QCoro::Task<void> runAgent(QString instruction, QUuid conversationID, QList<AgentContextAttachment> attachments,
+                               bool isContinuation, std::optional<QUuid> profileID);
+    void handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent &event);
+    QCoro::Task<void> deliverAgentAnswer(QString answer, QUuid conversationID, QUuid requestID, bool isContinuation);
+    QCoro::Task<void> pasteResultInto(std::optional<RunningApplication> application);
+    QCoro::Task<void> watchPreferredModelDownload(std::shared_ptr<SpeechModelDownload> download, QString modelID);
+    void showAgentOverlay();
+    void beginAgentProgress();
+    void tickAgentProgress();
+    void finishAgentProgress(double progress);
+    // From the first wait of a Command's start (the capture) until it listens or gives up.
+    bool m_agentStarting = false;
 
     // Services and lazily made members.
     AppStateServices m_services;
@@ -607,6 +645,8 @@ private:
     std::optional<AgentTargetSnapshot> m_agentTarget;
     QList<AgentContextAttachment> m_agentAttachments;
     std::optional<QUuid> m_agentRecordingConversationID;
+    // The conversation the Command in progress works on (see agentWorkingConversationID()).
+    std::optional<QUuid> m_agentWorkingConversationID;
     std::optional<QUuid> m_agentRecordingProfileID;
     std::optional<QUuid> m_activeAgentProfileID;
     std::optional<QUuid> m_activeAgentRequestID;
@@ -630,6 +670,7 @@ private:
 
     // QML-facing accessors of the properties above.
     QVariant activeAgentConversationIDValue() const;
+    QVariant agentWorkingConversationIDValue() const;
     void setActiveAgentConversationIDValue(const QVariant &value);
     QVariant errorResolutionValue() const;
     void setErrorResolutionValue(const QVariant &value);

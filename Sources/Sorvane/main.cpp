@@ -3,22 +3,72 @@
 #include "MakeAppState.h"
 #include "Platform/DesktopPlatform.h"
 #include "Platform/UnixSignalWatcher.h"
+#include "Services/ApplicationLocationController.h"
+#include "Services/SingleInstance.h"
+#include "Services/UpdateController.h"
+#include "Services/Updater/Updater.h"
+#include "Shell/SessionNotice.h"
+#include "Views/Shell/MainMenuModel.h"
+#include "Views/Shell/ShellActions.h"
+#include "Views/Shell/ShellWindows.h"
+#include "Views/Shell/TrayController.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <cstdio>
 #include <cstdlib>
 
 using namespace sorvane;
 
+Q_LOGGING_CATEGORY(programLog, "sorvane")
+
+namespace {
+
+// The tray, the menus and the windows, over the application state.
+struct Shell {
+    Shell(UpdateController &updates, ApplicationLocationController &location)
+        : windows(&updates, &location),
+          actions(nullptr, &updates, [this] { windows.raiseMainWindow(); }),
+          menus(nullptr, &updates, &actions), tray(updates.isConfigured(), &actions)
+    {
+        windows.setMenus(&menus);
+    }
+
+    void setState(AppState *state)
+    {
+        actions.setState(state);
+        menus.setState(state);
+        windows.setState(state);
+    }
+
+    ShellWindows windows;
+    ShellActions actions;
+    MainMenuModel menus;
+    TrayController tray;
+};
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     UnixSignalWatcher::ignoreBrokenPipes();
+    // The tray item and its menu are widgets; every window is QML.
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Sorvane"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("sorvane.local"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SORVANE_VERSION));
-    // The program lives in the tray: closing its last window does not end it.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Sorvane"));
+    // Notifications, the tray and the window manager name the program by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.sorvane.local"));
+    // The program lives in the tray: only Quit ends it, closing its window does not.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second copy brings the first one's window forward and ends.
+    SingleInstance instance;
+    if (instance.claim() == SingleInstance::Claim::HandedOff)
+        return 0;
 
     UnixSignalWatcher signals;
     QObject::connect(&signals, &UnixSignalWatcher::terminationRequested, &app, [] { QCoreApplication::quit(); });
@@ -27,23 +77,47 @@ int main(int argc, char *argv[])
     if (auto prepared = AppPaths::prepare(); !prepared)
         std::fprintf(stderr, "sorvane: %s\n", qPrintable(prepared.error()));
 
+    // The screens are flat and small: the software scene graph draws them at a fraction
+    // of a GL context's memory (QT_QUICK_BACKEND still chooses another).
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // The screens' module and fonts are loaded with the first window (ShellWindows).
+
+    UpdateController updates(UpdateController::buildConfiguration());
+    ApplicationLocationController applicationLocation;
+    auto shell = std::make_unique<Shell>(updates, applicationLocation);
+
     // The application state over the desktop's services; it lives until the program ends.
     std::unique_ptr<DesktopPlatform> platform = DesktopPlatform::forDesktop();
     DesktopAppState::Windows windows;
     windows.bell = [] { QApplication::beep(); };
+    windows.activation = &shell->windows;
     std::unique_ptr<DesktopAppState> appState = makeAppState(*platform, std::move(windows));
-    // Each time the program becomes active it re-reads its permission grants.
-    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &appState->state(), [&](Qt::ApplicationState s) {
-        if (s == Qt::ApplicationActive)
-            appState->state().refreshPermissions();
+    shell->setState(&appState->state());
+    // The shortcuts are registered by now; the tray item comes last.
+    shell->tray.show();
+
+    QObject::connect(&instance, &SingleInstance::activationRequested, &shell->actions,
+                     [&shell] { shell->actions.perform(MenuAction::OpenApp); });
+    // A new image is in place: end, and let a waiter start it once this process is gone.
+    QObject::connect(&updates, &UpdateController::relaunchRequested, &app, [](const QString &program) {
+        if (!Updater::relaunchAfterExit(program, QCoreApplication::applicationPid()))
+            qCWarning(programLog) << "could not arrange the relaunch of" << program;
+        QCoreApplication::quit();
     });
+
+    if (const auto notice = shortcutsUnavailableNotice(QProcessEnvironment::systemEnvironment())) {
+        qCWarning(programLog).noquote() << *notice;
+        postDesktopNotice(QStringLiteral("Global shortcuts are unavailable"), *notice);
+    }
 
     const int status = app.exec();
 
-    // Ours ends in order: the state (its stores write as they go), then the platform.
-    // Qt Multimedia's PulseAudio engine, torn down after main, can abort inside libpulse
-    // when its connection is freed before its loop has run again; nothing is left to
-    // save by then, so the process ends here.
+    // Ours ends in order: the screens, the state (its stores write as they go), then the
+    // platform. Qt Multimedia's PulseAudio engine, torn down after main, can abort inside
+    // libpulse when its connection is freed before its loop has run again; nothing is
+    // left to save by then, so the process ends here.
+    shell.reset();
     appState.reset();
     platform.reset();
     std::fflush(nullptr);

@@ -2,6 +2,7 @@
 
 #include <QMutexLocker>
 #include <QPointer>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <functional>
@@ -27,22 +28,38 @@ QByteArray reason(int status)
 
 } // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(QObject *parent) : QObject(parent), m_server(this)
+LoopbackHttpServer::LoopbackHttpServer(QObject *parent) : QObject(parent), m_server(new QTcpServer(this))
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
+    connect(m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
 }
 
 bool LoopbackHttpServer::listen()
 {
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
+    if (!m_server->listen(QHostAddress::LocalHost, 0))
         return false;
-    m_port = m_server.serverPort();
+    m_port = m_server->serverPort();
     return true;
+}
+
+bool LoopbackHttpServer::listenSecure(const QSslConfiguration &configuration)
+{
+    auto *server = new QSslServer(this);
+    server->setSslConfiguration(configuration);
+    delete m_server;
+    m_server = server;
+    m_secure = true;
+    // A TLS connection is announced when it arrives but can be taken only once its
+    // handshake is done.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackHttpServer::accept);
+    return listen();
 }
 
 QUrl LoopbackHttpServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
+                    .arg(m_secure ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(m_port)
+                    .arg(path));
 }
 
 void LoopbackHttpServer::route(const QString &path, const Response &response)
@@ -58,7 +75,7 @@ int LoopbackHttpServer::requestCount(const QString &path) const
 
 void LoopbackHttpServer::accept()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         auto head = std::make_shared<QByteArray>();
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, head] {

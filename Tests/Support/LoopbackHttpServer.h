@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -12,7 +13,8 @@ class QTcpSocket;
 namespace sorvane::testing {
 
 // A small HTTP/1.1 server on 127.0.0.1 for download tests. Each path answers with
-// a fixed response; every connection is closed after its one answer.
+// a fixed response; every connection is closed after its one answer. With
+// listenSecure() it speaks HTTPS with the certificate it is given.
 class LoopbackHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +38,9 @@ public:
 
     // Listens on a free port of 127.0.0.1.
     bool listen();
+    // Listens for TLS connections (https:// addresses) with `configuration`'s
+    // certificate and key.
+    bool listenSecure(const QSslConfiguration &configuration);
     quint16 port() const { return m_port; }
     QUrl url(const QString &path) const;
 
@@ -47,7 +52,9 @@ private:
     void accept();
     void serve(QTcpSocket *socket, const QByteArray &requestHead);
 
-    QTcpServer m_server; // a child, so the server can be moved to a thread of its own
+    // A child, so the server can be moved to a thread of its own.
+    QTcpServer *m_server = nullptr;
+    bool m_secure = false;
     quint16 m_port = 0;
     QHash<QString, Response> m_routes;
     mutable QMutex m_mutex;

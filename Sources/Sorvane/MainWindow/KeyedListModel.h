@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+#include <type_traits>
+
+namespace sorvane {
+
+// A list model whose rows each have a key and that moves from one list of rows to
+// the next by row removals, insertions and data changes, never by a reset, so a
+// view keeps its scroll position, its delegates and its running edits.
+// Row is a value with `key()` returning a hashable key and operator==.
+template <typename Row>
+class KeyedListModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
+    const QList<Row> &rows() const { return m_rows; }
+
+protected:
+    // Changes the rows into `next`. Rows that leave are removed, rows that keep their
+    // order stay (with a data change when their content differs), rows that arrive or
+    // change places are inserted.
+    void replaceRows(const QList<Row> &next)
+    {
+        using Key = std::decay_t<decltype(std::declval<Row>().key())>;
+        QHash<Key, qsizetype> nextIndex;
+        nextIndex.reserve(next.size());
+        for (qsizetype i = 0; i < next.size(); ++i)
+            nextIndex.insert(next[i].key(), i);
+
+        // Keep the rows that are still wanted and still in order among themselves;
+        // remove every other row, in runs from the end.
+        QList<bool> keep(m_rows.size(), false);
+        qsizetype lastKept = -1;
+        for (qsizetype i = 0; i < m_rows.size(); ++i) {
+            const auto found = nextIndex.constFind(m_rows[i].key());
+            if (found != nextIndex.cend() && *found > lastKept) {
+                keep[i] = true;
+                lastKept = *found;
+            }
+        }
+        for (qsizetype end = m_rows.size() - 1; end >= 0;) {
+            if (keep[end]) {
+                --end;
+                continue;
+            }
+            qsizetype first = end;
+            while (first > 0 && !keep[first - 1])
+                --first;
+            beginRemoveRows({}, int(first), int(end));
+            m_rows.remove(first, end - first + 1);
+            endRemoveRows();
+            end = first - 1;
+        }
+
+        // What is left is in the order of `next`: insert what is missing, in runs.
+        qsizetype row = 0;
+        for (qsizetype i = 0; i < next.size();) {
+            if (row < m_rows.size() && m_rows[row].key() == next[i].key()) {
+                if (!(m_rows[row] == next[i])) {
+                    m_rows[row] = next[i];
+                    const QModelIndex changed = index(int(row));
+                    Q_EMIT dataChanged(changed, changed);
+                }
+                ++row;
+                ++i;
+                continue;
+            }
+            qsizetype runEnd = i;
+            while (runEnd < next.size() && !(row < m_rows.size() && m_rows[row].key() == next[runEnd].key()))
+                ++runEnd;
+            beginInsertRows({}, int(row), int(row + (runEnd - i) - 1));
+            m_rows.insert(row, runEnd - i, Row{});
+            for (qsizetype k = i; k < runEnd; ++k)
+                m_rows[row + (k - i)] = next[k];
+            endInsertRows();
+            row += runEnd - i;
+            i = runEnd;
+        }
+    }
+
+    // Tells the views that every row's derived texts may read differently now.
+    void refreshAllRows()
+    {
+        if (!m_rows.isEmpty())
+            Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1));
+    }
+
+private:
+    QList<Row> m_rows;
+};
+
+} // namespace sorvane

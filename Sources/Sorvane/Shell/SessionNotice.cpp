@@ -1,0 +1,33 @@
+#include "Shell/SessionNotice.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QVariantMap>
+
+namespace sorvane {
+
+std::optional<QString> shortcutsUnavailableNotice(const QProcessEnvironment &environment)
+{
+    const bool waylandSession =
+        environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0;
+    const bool waylandOnly = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()
+        && environment.value(QStringLiteral("DISPLAY")).isEmpty();
+    if (!waylandSession && !waylandOnly)
+        return std::nullopt;
+    return QStringLiteral("This is a Wayland session, where Sorvane\u2019s global shortcuts cannot be registered. "
+                          "Start and stop Dictation and Command from the tray menu, or sign in to an X11 session "
+                          "to use the shortcuts.");
+}
+
+void postDesktopNotice(const QString &summary, const QString &body, const QDBusConnection &bus)
+{
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify << QStringLiteral("Sorvane") << uint(0) << QStringLiteral("com.sorvane.local") << summary << body
+           << QStringList() << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("com.sorvane.local")}}
+           << int(-1);
+    bus.asyncCall(notify);
+}
+
+} // namespace sorvane

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "AppState.h"
+#include "Services/UpdateController.h"
+
+#include "Shell/ShellMenus.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariantList>
+
+namespace sorvane {
+
+class ShellActions;
+
+// The main window's menu bar for QML: the groups with their shown entries, drawn
+// again whenever a value they depend on changes.
+class MainMenuModel : public QObject {
+    Q_OBJECT
+    // [{title, entries: [{title, enabled, action, separator, shortcut}]}]
+    Q_PROPERTY(QVariantList groups READ groups NOTIFY groupsChanged)
+    Q_PROPERTY(int quitAction READ quitAction CONSTANT)
+
+public:
+    MainMenuModel(AppState *state, UpdateController *updates, ShellActions *actions, QObject *parent = nullptr);
+
+    void setState(AppState *state);
+    QVariantList groups() const { return m_groups; }
+    int quitAction() const { return int(MenuAction::Quit); }
+    QList<MenuGroup> currentMenu() const;
+
+    Q_INVOKABLE void trigger(int action);
+
+Q_SIGNALS:
+    void groupsChanged();
+
+private:
+    void refresh();
+
+    QPointer<AppState> m_state;
+    QPointer<UpdateController> m_updates;
+    ShellActions *m_actions;
+    QVariantList m_groups;
+    QList<QMetaObject::Connection> m_stateConnections;
+};
+
+} // namespace sorvane

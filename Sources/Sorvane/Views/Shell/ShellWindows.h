@@ -1,0 +1,65 @@
+#pragma once
+
+#include "AppState.h"
+#include "Services/ApplicationLocationController.h"
+#include "Services/UpdateController.h"
+#include "MainMenuModel.h"
+
+#include "Platform/WindowActivation.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QQuickWindow>
+#include <QUrl>
+#include <memory>
+
+class QQmlEngine;
+
+namespace sorvane {
+
+
+// The program's two windows, each made when it is first shown: the main window (its
+// menu bar and the main window's root view) and the update window. A closed main
+// window is hidden and then let go, so an idle program holds no window; showing it
+// again makes a new one. Every time the main window comes on screen, and every time
+// the program becomes the active one, the state re-reads its permissions.
+class ShellWindows : public QObject, public WindowActivation {
+    Q_OBJECT
+public:
+    ShellWindows(UpdateController *updates, ApplicationLocationController *location, QObject *parent = nullptr);
+    ~ShellWindows() override;
+
+    void setState(AppState *state);
+    void setMenus(MainMenuModel *menus) { m_menus = menus; }
+
+    // The root view the main window shows: the main window's own when the screens have
+    // one, else an empty item named "rootView".
+    static QUrl rootViewUrl();
+
+    void activateApplication() override;
+    bool raiseMainWindow() override;
+
+    QQuickWindow *mainWindow() const { return m_mainWindow; }
+    QQuickWindow *updateWindow() const { return m_updateWindow; }
+    QQmlEngine *engine();
+
+Q_SIGNALS:
+    void mainWindowShown();
+    void mainWindowClosed();
+
+private:
+    QQuickWindow *makeWindow(const QString &file, const QVariantMap &properties);
+    void ensureMainWindow();
+    void showUpdateWindow();
+    void refreshPermissions();
+
+    QPointer<AppState> m_state;
+    QPointer<UpdateController> m_updates;
+    QPointer<ApplicationLocationController> m_location;
+    QPointer<MainMenuModel> m_menus;
+    std::unique_ptr<QQmlEngine> m_engine;
+    QPointer<QQuickWindow> m_mainWindow;
+    QPointer<QQuickWindow> m_updateWindow;
+};
+
+} // namespace sorvane
