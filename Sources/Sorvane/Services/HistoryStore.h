@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HistoryItem.h"
+#include "Support/StoredFile.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -42,7 +43,7 @@ public:
     // Minutes dictated in the last seven days, rounded to the nearest minute.
     int minutesThisWeek() const;
 
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_file.path(); }
 
 Q_SIGNALS:
     void itemsChanged();
@@ -50,15 +51,13 @@ Q_SIGNALS:
 private:
     void load();
 
-    QString m_path;
+    StoredFile m_file;
     QString m_recordingsFolder;
     Clock m_clock;
     QList<HistoryItem> m_items;
     // The stored form of each item, in the same order, so a save encodes only what
     // changed since the load.
     QJsonArray m_encoded;
-    // The file on disk could not be read: it is moved aside before the first save.
-    bool m_unreadableFileOnDisk = false;
 };
 
 } // namespace sorvane
