@@ -3,12 +3,12 @@
 // and the prompt profiles, and the removal of a speech model.
 
 #include "AppState.h"
+#include "MainWindow/Vocabulary.h"
 
 #include "Platform/PermissionProbe.h"
 #include "Platform/SystemLinks.h"
 #include "Platform/Timers.h"
 
-#include <QCollator>
 #include <QPointer>
 
 #include <algorithm>
@@ -146,28 +146,15 @@ void AppState::completeOnboarding(const SpeechModel &preferredModel)
 
 void AppState::addVocabulary(const QString &term)
 {
-    const QString trimmed = term.trimmed();
-    if (trimmed.isEmpty())
-        return;
-    if (std::any_of(m_vocabulary.cbegin(), m_vocabulary.cend(),
-                    [&](const QString &entry) { return entry.compare(trimmed, Qt::CaseInsensitive) == 0; }))
-        return;
-    QStringList terms = m_vocabulary;
-    terms.append(trimmed);
-    setVocabulary(terms);
-
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(terms.begin(), terms.end(),
-                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
-    setVocabulary(terms);
+    // Stored once, in its sorted place: a list published with the new term at its end
+    // first would draw it out of order for a moment.
+    if (const auto terms = Vocabulary::adding(m_vocabulary, term))
+        setVocabulary(*terms);
 }
 
 void AppState::removeVocabulary(const QString &term)
 {
-    QStringList terms = m_vocabulary;
-    terms.removeAll(term);
-    setVocabulary(terms);
+    setVocabulary(Vocabulary::removing(m_vocabulary, term));
 }
 
 void AppState::addPromptProfile()
