@@ -94,7 +94,10 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
                                              std::optional<QUuid> profileID)
 {
     const QPointer<AppState> self(this);
-    auto captured = co_await agentContextCapture().capture(m_agentSettings.includeSelectedText, includeScreenshot);
+    // Each task is made in a statement of its own and then awaited: GCC 12 destroys some
+    // temporaries of an awaited call twice.
+    auto capturing = agentContextCapture().capture(m_agentSettings.includeSelectedText, includeScreenshot);
+    auto captured = co_await std::move(capturing);
     if (!self)
         co_return;
     m_agentStarting = false;
@@ -179,10 +182,12 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
 {
     const QPointer<AppState> self(this);
     const QString modelPath = QDir(modelStore().modelsDirectory()).filePath(speechModel.fileName);
-    const auto transcript = co_await whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, [self](double value) {
+    const WhisperRunner::ProgressCallback progress = [self](double value) {
         if (self && self->m_agentPhase == AgentPhase::Transcribing)
             self->setTranscriptionProgress(std::min(value, 0.98));
-    });
+    };
+    auto transcribing = whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, progress);
+    const auto transcript = co_await std::move(transcribing);
     QFile::remove(audioPath);
     if (!self)
         co_return;
@@ -212,7 +217,8 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
     else
         agentConversationStore().createConversation(id, instruction, stored, m_targetApplicationName);
     setActiveAgentConversationID(id);
-    co_await runAgent(instruction, id, stored, conversationID.has_value(), profileID);
+    auto running = runAgent(instruction, id, stored, conversationID.has_value(), profileID);
+    co_await std::move(running);
 }
 
 QList<AgentContextAttachment> AppState::persist(const QList<AgentContextAttachment> &attachments,
@@ -252,7 +258,8 @@ QCoro::Task<Result<AgentContextAttachment, QString>> AppState::captureAgentScree
     const auto model = selectedAgentModel();
     if (!model || !model->capabilities.images)
         co_return AgentRuntimeError::screenshotsUnsupported().message();
-    const auto context = co_await agentContextCapture().capture(false, true);
+    auto capturing = agentContextCapture().capture(false, true);
+    const auto context = co_await std::move(capturing);
     if (!context)
         co_return context.error().message();
     for (const AgentContextAttachment &attachment : context.value().attachments)
@@ -308,7 +315,8 @@ void AppState::pasteAgentResult()
 QCoro::Task<void> AppState::pasteResultInto(std::optional<RunningApplication> application)
 {
     const QPointer<AppState> self(this);
-    const bool pasted = co_await agentContextCapture().paste(application);
+    auto pasting = agentContextCapture().paste(application);
+    const bool pasted = co_await std::move(pasting);
     if (self)
         setAgentResultNeedsPaste(!pasted);
 }

@@ -213,7 +213,11 @@ QCoro::Task<AgentRuntimeService::RunResult> AgentRuntimeService::run(AgentRuntim
 
     QTimer::singleShot(0, this, [this, request = std::move(request), generation] { write(request, generation); });
 
-    co_return co_await Completion::Awaiter{completion};
+    // A named awaiter: GCC 12 destroys a temporary awaiter of `co_return co_await` twice,
+    // which drops the completion's last reference while its resumption still holds it.
+    Completion::Awaiter awaiter{completion};
+    RunResult result = co_await awaiter;
+    co_return result;
 }
 
 void AgentRuntimeService::cancel(const QUuid &requestID)
