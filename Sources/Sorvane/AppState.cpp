@@ -9,7 +9,7 @@
 #include "Services/AgentNotificationService.h"
 #include "Services/AgentRuntimeService.h"
 #include "Services/HotKeyManager.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -133,6 +133,17 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
     readSettings();
     connectHotKeyCallbacks();
 
+    // A click on the "Command finished" notification opens the conversation that is
+    // active at the moment of the click, else brings the main window forward.
+    AgentNotificationService &notifications = m_services.notifications;
+    notifications.setActiveConversationReader([self = QPointer<AppState>(this)]() -> std::optional<QUuid> {
+        return self ? self->m_activeAgentConversationID : std::nullopt;
+    });
+    connect(&notifications, &AgentNotificationService::openAgentConversationRequested, this,
+            qOverload<const QUuid &>(&AppState::openAgentConversation));
+    connect(&notifications, &AgentNotificationService::bringMainWindowForwardRequested, this,
+            &AppState::bringMainWindowForward);
+
     // A folder that cannot be prepared leaves the defaults in place.
     (void)AppPaths::prepare();
     AudioRecorder::cleanupTemporaryRecordings();
@@ -235,9 +246,11 @@ QCoro::Task<void> AppState::loadCloudKeys()
         const auto loaded = co_await store.load();
         if (!self)
             co_return;
-        if (!loaded)
+        // A legacy key that fails validation is no key; any other failure is the
+        // keyring's (locked, not running) and says nothing about the key.
+        if (!loaded && loaded.error().kind() != CloudAPIKeychainError::Kind::InvalidKey)
             errors.insert(provider, loaded.error());
-        else if (loaded.value())
+        else if (loaded && loaded.value())
             configured.insert(provider);
     }
     // Keys saved while the keyring was answering count too.
@@ -486,12 +499,10 @@ void AppState::bringMainWindowForward()
 
 // ---- Lazily made members ---------------------------------------------------------
 
-SystemClipboard &AppState::clipboard() const { return m_services.capture.clipboard(); }
-
 AgentPasteCoordinator &AppState::agentPaste()
 {
     if (!m_agentPaste)
-        m_agentPaste = std::make_unique<AgentPasteCoordinator>(m_services.capture);
+        m_agentPaste = std::make_unique<AgentPasteCoordinator>(m_services.capture, m_services.clipboard);
     return *m_agentPaste;
 }
 
@@ -737,7 +748,7 @@ void AppState::setVocabulary(const QStringList &terms)
 
 QVariant AppState::activeAgentConversationIDValue() const
 {
-    return m_activeAgentConversationID ? QVariant(storedjson::uuidText(*m_activeAgentConversationID)) : QVariant();
+    return m_activeAgentConversationID ? QVariant(storedjson::uuidText(*m_activeAgentConversationID)) : QVariant::fromValue(nullptr);
 }
 
 void AppState::setActiveAgentConversationIDValue(const QVariant &value)
@@ -752,7 +763,7 @@ void AppState::setActiveAgentConversationIDValue(const QVariant &value)
 
 QVariant AppState::errorResolutionValue() const
 {
-    return m_errorResolution ? QVariant::fromValue(*m_errorResolution) : QVariant();
+    return m_errorResolution ? QVariant::fromValue(*m_errorResolution) : QVariant::fromValue(nullptr);
 }
 
 void AppState::setErrorResolutionValue(const QVariant &value)
@@ -765,12 +776,12 @@ void AppState::setErrorResolutionValue(const QVariant &value)
 
 QVariant AppState::pendingPreferredSpeechModelIDValue() const
 {
-    return m_pendingPreferredSpeechModelID ? QVariant(*m_pendingPreferredSpeechModelID) : QVariant();
+    return m_pendingPreferredSpeechModelID ? QVariant(*m_pendingPreferredSpeechModelID) : QVariant::fromValue(nullptr);
 }
 
 QVariant AppState::preferredSpeechModelDownloadErrorValue() const
 {
-    return m_preferredSpeechModelDownloadError ? QVariant(*m_preferredSpeechModelDownloadError) : QVariant();
+    return m_preferredSpeechModelDownloadError ? QVariant(*m_preferredSpeechModelDownloadError) : QVariant::fromValue(nullptr);
 }
 
 QVariantList AppState::configuredCloudProviderList() const
@@ -784,12 +795,12 @@ QVariantList AppState::configuredCloudProviderList() const
 
 QVariant AppState::selectedModelValue() const
 {
-    return m_derived.selectedModel ? QVariant::fromValue(*m_derived.selectedModel) : QVariant();
+    return m_derived.selectedModel ? QVariant::fromValue(*m_derived.selectedModel) : QVariant::fromValue(nullptr);
 }
 
 QVariant AppState::selectedAgentModelValue() const
 {
-    return m_derived.selectedAgentModel ? QVariant::fromValue(*m_derived.selectedAgentModel) : QVariant();
+    return m_derived.selectedAgentModel ? QVariant::fromValue(*m_derived.selectedAgentModel) : QVariant::fromValue(nullptr);
 }
 
 QVariantList AppState::agentShortcutConflictList() const

@@ -19,8 +19,8 @@
 //   changes a copy and assigns the copy back (`var s = appState.agentSettings;
 //   s.copyResult = false; appState.agentSettings = s`).
 // - Values that may be absent (an optional id, an optional model, the error banner) are
-//   QVariant properties that read as null when absent; conversation ids are the
-//   upper-case UUID text.
+//   QVariant properties that read as null when absent (assign null to clear one);
+//   conversation ids are the upper-case UUID text.
 // - Sets shown as lists (`configuredCloudProviders`, `agentShortcutConflicts`) are
 //   QVariantLists; `isAPIKeyConfigured()` and `isShortcutConflicting()` answer for one
 //   value (bind them together with the list property so they re-evaluate).
@@ -36,7 +36,7 @@
 #include "DictationTypes.h"
 #include "ErrorResolution.h"
 #include "KeyboardShortcutSetting.h"
-#include "Result.h"
+#include "Support/Result.h"
 #include "Platform/Timers.h"
 #include "Presenters/AgentResultPresenter.h"
 #include "Presenters/OverlayPresenter.h"
@@ -83,6 +83,7 @@ class SecretStore;
 class SettingsStore;
 class SoundPlayer;
 class SpeechModelDownload;
+class SystemClipboard;
 class SystemLinks;
 class TimerHandle;
 class Timers;
@@ -107,9 +108,11 @@ struct AppStateServices {
     AudioRecorder &recorder;
     const WhisperRunner &whisper;
     HotKeyManager &hotKeys;
-    // Its clipboard is the program's one clipboard: Dictation's snapshot, write, restore
-    // and change count go through it as Command's capture and paste do.
     AgentContextCaptureService &capture;
+    // The platform's one clipboard, the one the capture service works on: Dictation's
+    // snapshot, write, restore and change count go through it as Command's capture and
+    // paste do.
+    SystemClipboard &clipboard;
     // The keyring behind the three cloud-key stores.
     std::shared_ptr<SecretStore> keyring;
     AgentRuntimeService &runtime;
@@ -338,8 +341,8 @@ public:
     AgentNotificationService &agentNotifications() const { return m_services.notifications; }
     SettingsStore &defaults() const { return m_services.settings; }
     Timers &timers() const { return m_services.timers; }
-    // The program's one clipboard (the capture service's).
-    SystemClipboard &clipboard() const;
+    // The program's one clipboard.
+    SystemClipboard &clipboard() const { return m_services.clipboard; }
     // Made on first use, then kept.
     AgentPasteCoordinator &agentPaste();
     // Made on first use through the factory; null when the program has no such window.
@@ -440,7 +443,26 @@ public:
     // Activates the program and shows the main window (again, when it was closed).
     Q_INVOKABLE void bringMainWindowForward();
 
-    // ---- Timed actions ----
+    // ---- Timed actions (the flows schedule them) ----
+    // Progress from 0.03, one step of the engine's curve every 0.18 s while the status is
+    // processing. The flow cancels it with stopTranscriptionProgress() when done.
+    void beginTranscriptionProgress(const SpeechModel &model);
+    void stopTranscriptionProgress();
+    // The one pending overlay hide, of either flow: scheduling cancels the pending one.
+    // Neither takes the overlay down while Dictation records or transcribes or a Command
+    // is under way. A Dictation hide that runs ends with the status idle and no progress.
+    void scheduleOverlayHide(double seconds);
+    void scheduleAgentOverlayHide(double seconds);
+    void cancelOverlayHide();
+    // Hides the overlay at once (when it was ever made).
+    void hideOverlayNow();
+    // The clipboard to put back after this dictation: the one from before the previous
+    // dictation while the clipboard still holds that dictation's text, else the current
+    // one. Cancels the pending restore.
+    PasteboardSnapshot takeClipboardSnapshotForRestore();
+    // After a successful paste, with restore on: puts the snapshot back after the
+    // configured delay, unless someone wrote to the clipboard since.
+    void scheduleClipboardRestore(const PasteboardSnapshot &snapshot);
     // Stops a playing completion sound, then plays the chosen one at 0.55 (the bell when
     // it cannot be loaded) unless sounds are off. Also the settings screen's preview.
     Q_INVOKABLE void playCompletionSound();
@@ -514,14 +536,7 @@ private:
     void connectHotKeyCallbacks();
 
     // ---- Timed actions (AppStateTimers.cpp) ----
-    void beginTranscriptionProgress(const SpeechModel &model);
     void tickTranscriptionProgress(SpeechEngine engine);
-    void scheduleOverlayHide(double seconds);
-    void scheduleAgentOverlayHide(double seconds);
-    void cancelOverlayHide();
-    PasteboardSnapshot takeClipboardSnapshotForRestore();
-    void scheduleClipboardRestore(const PasteboardSnapshot &snapshot);
-    void hideOverlayNow();
 
     // ---- Dictation flow helpers (AppStateDictation.cpp) ----
 

@@ -1,7 +1,7 @@
 #include "HistoryItem.h"
 
 #include "SpeechModel.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 #include "TranscriptionProgressEstimator.h"
 
 #include <cmath>
@@ -59,6 +59,9 @@ bool HistoryItem::isWrittenForm(const QJsonObject &object)
 {
     const qsizetype keys = object.contains(QStringLiteral("audioFileName")) ? 6 : 5;
     if (object.size() != keys)
+        return false;
+    // An absent file name is left out, never written as null.
+    if (keys == 6 && !object.value(QStringLiteral("audioFileName")).isString())
         return false;
     const QString id = object.value(QStringLiteral("id")).toString();
     for (QChar c : id)

@@ -2,7 +2,7 @@
 
 #include "AppPaths.h"
 #include "Platform/AudioInput.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,7 +40,6 @@ AudioRecorder::AudioRecorder(AudioInput *input, QObject *parent)
 {
     qRegisterMetaType<sorvane::RecorderError>();
     if (m_input) {
-        m_input->setParent(this);
         connect(m_input, &AudioInput::pcmReady, this, &AudioRecorder::receive);
         connect(m_input, &AudioInput::failed, this,
                 [this](const QString &reason) { abandon(RecorderError::unavailable(reason)); });

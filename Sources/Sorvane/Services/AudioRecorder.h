@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DictationTypes.h"
-#include "Result.h"
+#include "Support/Result.h"
 #include "Services/WavFileWriter.h"
 
 #include <QElapsedTimer>
@@ -58,7 +58,7 @@ public:
     static constexpr double restingSample = 0.025;
     static constexpr int meterInterval = 100; // milliseconds
 
-    // Takes ownership of the input.
+    // The input belongs to the platform, which outlives the recorder.
     explicit AudioRecorder(AudioInput *input, QObject *parent = nullptr);
     ~AudioRecorder() override;
 

@@ -18,9 +18,16 @@ class HistoryStore : public QObject {
 public:
     using Clock = std::function<QDateTime()>;
 
-    // Loads the history file (AppPaths::history() unless given).
-    explicit HistoryStore(QObject *parent = nullptr);
-    HistoryStore(QString path, QString recordingsFolder, Clock clock, QObject *parent = nullptr);
+    struct Options {
+        QString path;
+        QString recordingsFolder;
+        Clock clock;
+    };
+    // AppPaths::history(), AppPaths::recordings() and the system clock (UTC).
+    static Options defaultOptions();
+
+    // Loads the history file.
+    explicit HistoryStore(Options options, QObject *parent = nullptr);
 
     const QList<HistoryItem> &items() const { return m_items; }
 

@@ -29,10 +29,8 @@ public:
         ProfileIdBase = 100,
     };
 
-    // Uses the hot keys of the desktop session.
-    explicit HotKeyManager(QObject *parent = nullptr);
-    // Uses the given backend, which must outlive the manager.
-    explicit HotKeyManager(HotKeyBackend *backend, QObject *parent = nullptr);
+    // Uses the given backend (the platform's), which must outlive the manager.
+    explicit HotKeyManager(HotKeyBackend &backend, QObject *parent = nullptr);
     // Removes every registration first.
     ~HotKeyManager() override;
 
@@ -79,7 +77,6 @@ private:
     std::optional<HotKeyReference> registerHotKey(const KeyboardShortcutSetting &shortcut, quint32 id);
     void release(std::optional<HotKeyReference> &slot);
 
-    std::unique_ptr<HotKeyBackend> m_ownedBackend;
     HotKeyBackend *m_backend = nullptr;
 
     std::optional<HotKeyReference> m_toggleHotKey;
