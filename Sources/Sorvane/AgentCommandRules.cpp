@@ -129,7 +129,7 @@ AgentRuntimeRequest runRequest(const RunInput &input, const AgentModelDescriptor
     request.trustedInstructions = settings.composedTrustedInstructions(input.profileID);
     request.attachments = input.attachments;
 
-    const QDir modelFolder(locations.agentModels + QLatin1Char('/') + model.id);
+    const QDir modelFolder(locations.modelFolder);
     if (const auto artifact = model.modelArtifact())
         request.modelPath = modelFolder.filePath(artifact->fileName);
     if (model.capabilities.images)

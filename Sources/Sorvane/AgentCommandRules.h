@@ -66,7 +66,7 @@ ErrorResolutionDestination captureFailureDestination(const AgentCaptureError &er
 
 // Where helper programs and files of a run are.
 struct RunLocations {
-    QString agentModels; // the folder of the local models' folders
+    QString modelFolder; // where a local model's files lie
     std::optional<QString> llamaServer;
     std::optional<QString> appleBridge;
     QString sessions;

@@ -9,6 +9,7 @@
 #include "StoredJson.h"
 #include "Services/HotKeyManager.h"
 #include "Services/WhisperRunner.h"
+#include "Platform/PermissionProbe.h"
 #include "Platform/WindowActivation.h"
 
 #include <QDir>
@@ -305,7 +306,7 @@ void AppState::copyAgentResult()
 
 void AppState::pasteAgentResult()
 {
-    if (m_agentResultText.isEmpty() || !agentContextCapture().accessibility().isTrusted())
+    if (m_agentResultText.isEmpty() || !m_services.permissions.accessibilityGranted())
         return;
     agentPaste().copyToClipboard(m_agentResultText);
     const std::optional<AgentTargetSnapshot> target = agentPaste().lastTarget() ? agentPaste().lastTarget() : m_agentTarget;

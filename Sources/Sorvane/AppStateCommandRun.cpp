@@ -20,10 +20,10 @@ namespace {
 
 constexpr std::chrono::milliseconds agentProgressTickInterval{180};
 
-AgentCommandRules::RunLocations runLocations()
+AgentCommandRules::RunLocations runLocations(QString modelFolder)
 {
     return AgentCommandRules::RunLocations{
-        AppPaths::agentModels(),
+        std::move(modelFolder),
         AgentRuntimeService::bundledExecutable(QStringLiteral("llama-server")),
         AgentRuntimeService::bundledExecutable(QStringLiteral("SorvaneAppleBridge")),
         AppPaths::agentSessions(),
@@ -94,7 +94,7 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     input.attachments = attachments;
     input.profileID = profileID;
     input.cloudKey = std::move(key);
-    AgentRuntimeRequest request = AgentCommandRules::runRequest(input, *model, m_agentSettings, runLocations());
+    AgentRuntimeRequest request = AgentCommandRules::runRequest(input, *model, m_agentSettings, runLocations(agentModelStore().modelFolder(*model)));
 
     // Each task is made in a statement of its own and then awaited: GCC 12 destroys some
     // temporaries of an awaited call twice.

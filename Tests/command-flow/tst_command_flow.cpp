@@ -4,6 +4,8 @@
 #include "CommandHarness.h"
 
 #include "AgentRuntimeError.h"
+#include "AgentCompletionNotice.h"
+#include "AppPaths.h"
 #include "AwaitTask.h"
 #include "../runtime/FakeAgent.h"
 
@@ -53,9 +55,9 @@ AgentModelDescriptor imageModel()
 }
 
 // Puts the files of a local model in place, as a finished download leaves them.
-bool installModelFiles(const AgentModelDescriptor &model)
+bool installModelFiles(const AgentModelStore &store, const AgentModelDescriptor &model)
 {
-    const QDir folder(AgentModelStore::modelFolder(model));
+    const QDir folder(store.modelFolder(model));
     if (!folder.mkpath(QStringLiteral(".")))
         return false;
     for (const AgentModelArtifact &artifact : model.artifacts) {
@@ -82,13 +84,14 @@ QString settingText(const SettingValue &value)
 class CommandFlowTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> m_logFolder;
     QString m_agentLog;
 
     // A Command from the first press to the second, with what the engine hears. The
     // presses go to the operations the Command shortcut calls.
     static void runCommand(CommandHarness &h, const QByteArray &transcript, bool screenshot = false)
     {
-        AppState &state = *h.state;
+        AppState &state = h.t.state();
         state.startAgentRecording(screenshot, std::nullopt, std::nullopt);
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Listening, runWait);
         CommandHarness::willHear(transcript);
@@ -98,8 +101,8 @@ class CommandFlowTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        clearDataFolder();
-        m_agentLog = QDir(AppPaths::root()).filePath(QStringLiteral("fake-agent.log"));
+        m_logFolder = std::make_unique<QTemporaryDir>();
+        m_agentLog = m_logFolder->filePath(QStringLiteral("fake-agent.log"));
         qputenv("SORVANE_FAKE_AGENT_LOG", m_agentLog.toUtf8());
     }
 
@@ -139,9 +142,9 @@ private Q_SLOTS:
         CommandHarness h;
         AgentSettings settings;
         if (setup == QLatin1String("microphone"))
-            h.permissions.microphone = false;
+            h.t.permissions.microphone = false;
         if (setup == QLatin1String("accessibility"))
-            h.permissions.accessibility = false;
+            h.t.permissions.accessibility = false;
         if (setup == QLatin1String("no model"))
             settings.selectedModelID = QStringLiteral("no-such-model");
         if (setup == QLatin1String("not downloaded")) {
@@ -149,7 +152,7 @@ private Q_SLOTS:
             message = message.arg(imageModel().name);
         }
         if (setup == QLatin1String("speech model"))
-            QVERIFY(QFile::remove(h.modelStore.filePath(h.modelStore.catalog().first())));
+            QVERIFY(QFile::remove(QDir(h.t.modelsFolder()).filePath(SpeechModel::find(QStringLiteral("pocket"))->fileName)));
         h.setAgentSettings(settings);
         AppState &state = h.start();
         if (setup == QLatin1String("gemini")) {
@@ -165,12 +168,12 @@ private Q_SLOTS:
         QCOMPARE(state.errorResolution()->message, message);
         QVERIFY(state.errorResolution()->destination == destination);
         // Nothing was captured or recorded.
-        QCOMPARE(h.audio->starts, 0);
+        QCOMPARE(h.recorderStarts(), 0);
         QVERIFY(h.desktop.keystrokes->sent.isEmpty());
-        QVERIFY(h.overlay && h.overlay->presented);
-        QVERIFY(h.timers.hasPending(3000ms));
-        h.timers.advance(3000ms);
-        QVERIFY(!h.overlay->presented);
+        QVERIFY(h.overlayPresented());
+        QVERIFY(h.t.timers.pendingDelays().contains(3000));
+        h.t.timers.advance(3000ms);
+        QVERIFY(!h.overlayPresented());
     }
 
     void noInstruction()
@@ -182,20 +185,19 @@ private Q_SLOTS:
         QCOMPARE(state.agentPhaseDetail(), QStringLiteral("No instruction was detected."));
         QVERIFY(state.errorResolution()->destination == ErrorResolutionDestination::commandModels());
         QVERIFY(QDir(AppPaths::temporaryRecordings()).entryList(QDir::Files).isEmpty());
-        QVERIFY(h.conversations.conversations().isEmpty());
+        QVERIFY(h.t.agentConversationStore->conversations().isEmpty());
     }
 
     void newCommandEndToEnd()
     {
         CommandHarness h;
         AppState &state = h.start();
-        QSignalSpy notificationsPosted(&h.notifications, &AgentNotificationService::postFinished);
 
         // "stream" and then enough words for a title longer than its limit.
         const QString instruction = QStringLiteral("stream ") + QString(93, QLatin1Char('w'));
         runCommand(h, instruction.toUtf8());
         QCOMPARE(state.agentPhase(), AgentPhase::Transcribing);
-        QCOMPARE(state.agentPhaseDetail(), h.modelStore.catalog().first().name);
+        QCOMPARE(state.agentPhaseDetail(), SpeechModel::find(QStringLiteral("pocket"))->name);
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
 
         QCOMPARE(state.agentResultText(), QStringLiteral("Hello, world"));
@@ -208,8 +210,8 @@ private Q_SLOTS:
         QCOMPARE(h.desktop.clipboard->text(), std::optional(QStringLiteral("Hello, world")));
         QCOMPARE(state.targetApplicationName(), QStringLiteral("Fixture"));
 
-        QCOMPARE(h.conversations.conversations().size(), 1);
-        const AgentConversation conversation = h.conversations.conversations().first();
+        QCOMPARE(h.t.agentConversationStore->conversations().size(), 1);
+        const AgentConversation conversation = h.t.agentConversationStore->conversations().first();
         QCOMPARE(state.activeAgentConversationID(), std::optional(conversation.id));
         QCOMPARE(conversation.title, instruction.left(72));
         QCOMPARE(conversation.targetApplicationName, QStringLiteral("Fixture"));
@@ -219,7 +221,7 @@ private Q_SLOTS:
         QCOMPARE(conversation.messages[0].attachments[0].text, std::optional(QStringLiteral("brave")));
         QCOMPARE(conversation.messages[1].text, QStringLiteral("Hello, world"));
         QCOMPARE(conversation.lastPastedText, std::optional(QStringLiteral("Hello, world")));
-        QVERIFY(readAll(h.conversations.filePath()).contains(QStringLiteral("Hello, world")));
+        QVERIFY(readAll(h.t.agentConversationStore->filePath()).contains(QStringLiteral("Hello, world")));
 
         const auto requests = requestLines(m_agentLog);
         QCOMPARE(requests.size(), 1);
@@ -227,29 +229,30 @@ private Q_SLOTS:
         QCOMPARE(requests[0].value(QStringLiteral("conversationID")).toString(),
                  conversation.id.toString(QUuid::WithoutBraces).toUpper());
 
-        QCOMPARE(h.sounds.plays, 1);
-        QCOMPARE(h.panel ? h.panel->results : QList<QUuid>(), QList<QUuid>{conversation.id});
-        QTRY_COMPARE_WITH_TIMEOUT(notificationsPosted.size(), 1, runWait);
+        QCOMPARE(h.soundsPlayed(), 1);
+        QCOMPARE(h.panelCalls().filter(QStringLiteral("showResult")),
+                 QStringList{QStringLiteral("showResult ") + conversation.id.toString(QUuid::WithoutBraces).toUpper()});
+        QTRY_COMPARE_WITH_TIMEOUT(h.t.fakes.notifications->shown.size(), 1, runWait);
+        QCOMPARE(h.t.fakes.notifications->shown.first().body, AgentCompletionNotice::body(true, true, QStringLiteral("Fixture")));
         QVERIFY(!h.cancelRegistered());
         QVERIFY(QDir(AppPaths::temporaryRecordings()).entryList(QDir::Files).isEmpty());
 
         // The overlay goes 1.2 seconds after the answer.
-        QVERIFY(h.overlay->presented);
-        h.timers.advance(1199ms);
-        QVERIFY(h.overlay->presented);
-        h.timers.advance(1ms);
-        QVERIFY(!h.overlay->presented);
+        QVERIFY(h.overlayPresented());
+        h.t.timers.advance(1199ms);
+        QVERIFY(h.overlayPresented());
+        h.t.timers.advance(1ms);
+        QVERIFY(!h.overlayPresented());
     }
 
     void screenshotMovesIntoConversationFolder()
     {
         CommandHarness h;
-        QVERIFY(installModelFiles(imageModel()));
-        const QString folder = AgentModelStore::modelFolder(imageModel());
         AgentSettings settings;
         settings.selectedModelID = imageModel().id;
         h.setAgentSettings(settings);
         AppState &state = h.start();
+        QVERIFY(installModelFiles(*h.t.agentModelStore, imageModel()));
 
         state.startAgentRecording(true, std::nullopt, std::nullopt);
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Listening, runWait);
@@ -258,20 +261,21 @@ private Q_SLOTS:
         state.stopAgentAndRun();
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
 
-        const AgentConversation conversation = h.conversations.conversations().first();
+        const AgentConversation conversation = h.t.agentConversationStore->conversations().first();
         const auto attachments = conversation.messages.first().attachments;
         QCOMPARE(attachments.size(), 2);
         QCOMPARE(attachments[1].kind, AgentAttachmentKind::Screenshot);
-        const QString expectedFolder = h.conversations.attachmentFolder(conversation.id);
+        const QString expectedFolder = h.t.agentConversationStore->attachmentFolder(conversation.id);
         QVERIFY(attachments[1].filePath);
         QCOMPARE(QFileInfo(*attachments[1].filePath).absolutePath(), QDir(expectedFolder).absolutePath());
         QVERIFY(QFile::exists(*attachments[1].filePath));
 
         // The local model's files and its projector go with the request.
         const auto request = requestLines(m_agentLog).first();
-        QCOMPARE(request.value(QStringLiteral("modelPath")).toString(), QDir(folder).filePath(imageModel().modelArtifact()->fileName));
+        const QDir folder(h.t.agentModelStore->modelFolder(imageModel()));
+        QCOMPARE(request.value(QStringLiteral("modelPath")).toString(), folder.filePath(imageModel().modelArtifact()->fileName));
         QCOMPARE(request.value(QStringLiteral("projectorPath")).toString(),
-                 QDir(folder).filePath(imageModel().projectorArtifact()->fileName));
+                 folder.filePath(imageModel().projectorArtifact()->fileName));
         QVERIFY(!request.contains(QStringLiteral("cloudAPIKey")));
         QVERIFY(!request.contains(QStringLiteral("reasoningEffort")));
         QCOMPARE(request.value(QStringLiteral("attachments")).toArray().size(), 2);
@@ -298,8 +302,8 @@ private Q_SLOTS:
         QVERIFY(!request.contains(QStringLiteral("modelPath")));
 
         // Nowhere else: not in the stored conversations, the settings or what is shown.
-        QVERIFY(!readAll(h.conversations.filePath()).contains(openAIKey));
-        for (const auto &value : std::as_const(h.settings.values))
+        QVERIFY(!readAll(h.t.agentConversationStore->filePath()).contains(openAIKey));
+        for (const auto &value : std::as_const(h.t.fakes.settings->values))
             QVERIFY(!settingText(value).contains(openAIKey));
         for (const QString &shown : {state.agentPhaseDetail(), state.agentResultText(), state.agentStreamedText()})
             QVERIFY(!shown.contains(openAIKey));
@@ -359,10 +363,10 @@ private Q_SLOTS:
         QCOMPARE(state.agentPhaseDetail(), QStringLiteral("Checking the on-device model"));
         QCOMPARE(state.agentProgress(), 0.04);
         QVERIFY(h.cancelRegistered());
-        h.timers.advance(180ms);
+        h.t.timers.advance(180ms);
         const double afterOneTick = state.agentProgress();
         QVERIFY(afterOneTick > 0.04);
-        h.timers.advance(1800ms);
+        h.t.timers.advance(1800ms);
         QVERIFY(state.agentProgress() > afterOneTick);
         QVERIFY(state.agentProgress() <= 0.32);
     }
@@ -396,22 +400,25 @@ private Q_SLOTS:
         const QString before = QStringLiteral("what the user had copied");
         h.desktop.clipboard->writeByOtherProgram({textItem(before)});
         AppState &state = h.start();
-        QSignalSpy notificationsPosted(&h.notifications, &AgentNotificationService::postFinished);
 
         runCommand(h, "stream");
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
 
-        const AgentConversation conversation = h.conversations.conversations().first();
+        const AgentConversation conversation = h.t.agentConversationStore->conversations().first();
         QCOMPARE(h.desktop.field.value.contains(QLatin1String("Hello, world")), paste);
         QCOMPARE(conversation.lastPastedText, paste ? std::optional(QStringLiteral("Hello, world")) : std::nullopt);
         QVERIFY(!state.agentResultNeedsPaste());
         // Pasting without copying puts the user's clipboard back.
         QTRY_COMPARE_WITH_TIMEOUT(h.desktop.clipboard->text(), std::optional(copy ? QStringLiteral("Hello, world") : before), runWait);
-        QCOMPARE(h.panel && !h.panel->results.isEmpty(), toast);
-        if (notify)
-            QTRY_COMPARE_WITH_TIMEOUT(notificationsPosted.size(), 1, runWait);
-        else
-            QCOMPARE(notificationsPosted.size(), 0);
+        QCOMPARE(!h.panelCalls().filter(QStringLiteral("showResult")).isEmpty(), toast);
+        if (notify) {
+            QTRY_COMPARE_WITH_TIMEOUT(h.t.fakes.notifications->shown.size(), 1, runWait);
+            // Pasted: said as pasted into the target, whether or not it was also copied.
+            QCOMPARE(h.t.fakes.notifications->shown.first().body,
+                     AgentCompletionNotice::body(paste, copy, paste ? QStringLiteral("Fixture") : QString()));
+        } else {
+            QVERIFY(h.t.fakes.notifications->shown.isEmpty());
+        }
     }
 
     void runtimeErrorShown()
@@ -425,7 +432,7 @@ private Q_SLOTS:
         QCOMPARE(state.agentProgress(), 0.0);
         QVERIFY(!h.cancelRegistered());
         // The instruction stays in its conversation; no answer was added.
-        QCOMPARE(h.conversations.conversations().first().messages.size(), 1);
+        QCOMPARE(h.t.agentConversationStore->conversations().first().messages.size(), 1);
     }
 
     void captureFailureIsNoPermissionMatter_data()
@@ -438,8 +445,6 @@ private Q_SLOTS:
     {
         QFETCH(bool, denied);
         CommandHarness h;
-        QVERIFY(installModelFiles(imageModel()));
-        const QString folder = AgentModelStore::modelFolder(imageModel());
         AgentSettings settings;
         settings.selectedModelID = imageModel().id;
         h.setAgentSettings(settings);
@@ -448,6 +453,7 @@ private Q_SLOTS:
         else
             h.desktop.capture->works = false;
         AppState &state = h.start();
+        QVERIFY(installModelFiles(*h.t.agentModelStore, imageModel()));
 
         state.startAgentRecording(true, std::nullopt, std::nullopt);
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Error, runWait);
@@ -458,7 +464,7 @@ private Q_SLOTS:
             QCOMPARE(state.agentPhaseDetail(), AgentRuntimeError::screenRecordingDenied().message());
         else
             QVERIFY(state.errorResolution()->destination == ErrorResolutionDestination::commandSettings());
-        QCOMPARE(h.audio->starts, 0);
+        QCOMPARE(h.recorderStarts(), 0);
     }
 
     // ---- Mends ----
@@ -480,7 +486,7 @@ private Q_SLOTS:
         state.startAgentRecording(false, std::nullopt, QUuid::createUuid());
         state.startAgentFollowUpRecording();
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Listening, runWait);
-        QCOMPARE(h.audio->starts, 1);
+        QCOMPARE(h.recorderStarts(), 1);
         QCOMPARE(std::count_if(h.desktop.keystrokes->sent.begin(), h.desktop.keystrokes->sent.end(),
                                [](const KeyChord &chord) { return chord.key == QLatin1String("c"); }),
                  1);
@@ -498,7 +504,7 @@ private Q_SLOTS:
         state.setStatus(CaptureStatus::recording());
         QTRY_VERIFY_WITH_TIMEOUT(!state.isCommandBusy(), runWait);
         QCOMPARE(state.agentPhase(), AgentPhase::Idle);
-        QCOMPARE(h.audio->starts, 0);
+        QCOMPARE(h.recorderStarts(), 0);
         QVERIFY(!state.errorResolution());
     }
 
@@ -534,8 +540,8 @@ private Q_SLOTS:
         state.submitAgentFollowUp(QStringLiteral("stream"), noAttachments);
         state.startAgentRecording(false, std::nullopt, std::nullopt);
         QCOMPARE(state.agentPhase(), AgentPhase::Generating);
-        QCOMPARE(h.audio->starts, 1);
-        QCOMPARE(h.conversations.conversation(conversation)->messages.size(), 1);
+        QCOMPARE(h.recorderStarts(), 1);
+        QCOMPARE(h.t.agentConversationStore->conversation(conversation)->messages.size(), 1);
         // Give a second request the time to arrive, were one sent.
         QTest::qWait(300);
         QCOMPARE(requestLines(m_agentLog).size(), 1);
@@ -552,15 +558,15 @@ private Q_SLOTS:
             refusedDuringDelivery = state.isCommandBusy() && state.agentPhase() != AgentPhase::Completed;
             state.startAgentRecording(false, std::nullopt, std::nullopt);
             state.submitAgentFollowUp(QStringLiteral("stream"), noAttachments);
-            startsDuringDelivery = h.audio->starts;
+            startsDuringDelivery = h.recorderStarts();
         });
         runCommand(h, "stream");
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
         QVERIFY(refusedDuringDelivery);
         QCOMPARE(startsDuringDelivery, 1);
-        QCOMPARE(h.audio->starts, 1);
+        QCOMPARE(h.recorderStarts(), 1);
         QCOMPARE(h.desktop.field.value, QStringLiteral("Hello Hello, world new world"));
-        QCOMPARE(h.conversations.conversations().first().messages.size(), 2);
+        QCOMPARE(h.t.agentConversationStore->conversations().first().messages.size(), 2);
         QCOMPARE(requestLines(m_agentLog).size(), 1);
     }
 
@@ -600,7 +606,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
         QVERIFY(!state.errorResolution());
 
-        const auto messages = h.conversations.conversation(conversation)->messages;
+        const auto messages = h.t.agentConversationStore->conversation(conversation)->messages;
         QCOMPARE(messages.size(), 4);
         QCOMPARE(messages[2].text, QStringLiteral("stream"));
         const auto requests = requestLines(m_agentLog);
@@ -619,7 +625,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
         state.submitAgentFollowUp(QStringLiteral(" \n "), noAttachments);
         QCOMPARE(state.agentPhase(), AgentPhase::Completed);
-        QCOMPARE(h.conversations.conversations().first().messages.size(), 2);
+        QCOMPARE(h.t.agentConversationStore->conversations().first().messages.size(), 2);
     }
 
     void spokenFollowUpKeepsProfile()
@@ -648,8 +654,8 @@ private Q_SLOTS:
         QCOMPARE(requests.size(), 2);
         QCOMPARE(requests[1].value(QStringLiteral("command")).toString(), QStringLiteral("continue"));
         QVERIFY(requests[1].value(QStringLiteral("trustedInstructions")).toString().contains(QStringLiteral("friendly email")));
-        QCOMPARE(h.conversations.conversations().size(), 1);
-        QCOMPARE(h.conversations.conversations().first().messages.size(), 4);
+        QCOMPARE(h.t.agentConversationStore->conversations().size(), 1);
+        QCOMPARE(h.t.agentConversationStore->conversations().first().messages.size(), 4);
     }
 
     void typedFollowUpWithoutTargetWaitsForPaste()
@@ -658,12 +664,12 @@ private Q_SLOTS:
         AppState &state = h.start();
         // A conversation from an earlier session: nothing captured in this one.
         const QUuid id = QUuid::createUuid();
-        h.conversations.createConversation(id, QStringLiteral("earlier"), {}, QStringLiteral("Fixture"));
+        h.t.agentConversationStore->createConversation(id, QStringLiteral("earlier"), {}, QStringLiteral("Fixture"));
         state.openAgentConversation(id);
         state.submitAgentFollowUp(QStringLiteral("stream"), noAttachments);
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
         QVERIFY(state.agentResultNeedsPaste());
-        QCOMPARE(h.conversations.conversation(id)->lastPastedText, std::nullopt);
+        QCOMPARE(h.t.agentConversationStore->conversation(id)->lastPastedText, std::nullopt);
         QCOMPARE(h.desktop.clipboard->text(), std::optional(QStringLiteral("Hello, world")));
         QVERIFY(h.desktop.keystrokes->sent.isEmpty());
     }
@@ -685,11 +691,11 @@ private Q_SLOTS:
         QCOMPARE(h.desktop.field.value, QStringLiteral("Hello brave new world"));
 
         // Without Accessibility a paste does nothing at all, not even a copy.
-        h.desktop.accessibility->trusted = false;
+        h.t.permissions.accessibility = false;
         const qint64 changes = h.desktop.clipboard->changeCount();
         state.pasteAgentResult();
         QCOMPARE(h.desktop.clipboard->changeCount(), changes);
-        h.desktop.accessibility->trusted = true;
+        h.t.permissions.accessibility = true;
 
         state.pasteAgentResult();
         QTRY_COMPARE_WITH_TIMEOUT(h.desktop.field.value, QStringLiteral("Hello Hello, world new world"), runWait);
@@ -708,21 +714,21 @@ private Q_SLOTS:
         runCommand(h, "stream");
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
         const QUuid id = *state.activeAgentConversationID();
-        QVERIFY(h.panel->toastShown);
+        QCOMPARE(h.panelCalls().last(), QStringLiteral("showResult ") + id.toString(QUuid::WithoutBraces).toUpper());
 
+        h.t.resultPanel->calls.clear();
         state.openAgentConversation(id);
-        QVERIFY(!h.panel->toastShown);
-        QCOMPARE(h.panel->centred, 1);
-        QCOMPARE(h.panel->presented, 1);
+        QCOMPARE(h.panelCalls(), (QStringList{QStringLiteral("hideResult"), QStringLiteral("centre"), QStringLiteral("present")}));
         QVERIFY(state.agentPanelVisible());
-        QVERIFY(h.windows.activations > 0);
+        QVERIFY(h.t.windows.calls.contains(QStringLiteral("activate")));
+        h.t.resultPanel->calls.clear();
         state.openAgentConversation(id);
-        QCOMPARE(h.panel->centred, 1); // already visible: stays where the user put it
-        QCOMPARE(h.panel->presented, 2);
+        // Already visible: it stays where the user put it.
+        QCOMPARE(h.panelCalls(), (QStringList{QStringLiteral("hideResult"), QStringLiteral("present")}));
 
-        const QString folder = h.conversations.attachmentFolder(id);
+        const QString folder = h.t.agentConversationStore->attachmentFolder(id);
         state.deleteAgentConversation(id);
-        QVERIFY(!h.conversations.conversation(id));
+        QVERIFY(!h.t.agentConversationStore->conversation(id));
         QCOMPARE(state.activeAgentConversationID(), std::nullopt);
         QVERIFY(!QDir(folder).exists());
     }

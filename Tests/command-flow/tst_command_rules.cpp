@@ -56,7 +56,7 @@ Refusal refusal(const char *message, ErrorResolutionDestination destination)
 
 RunLocations locations()
 {
-    return RunLocations{QStringLiteral("/data/AgentModels"), QStringLiteral("/lib/llama-server"), std::nullopt,
+    return RunLocations{QStringLiteral("/data/AgentModels/tiny"), QStringLiteral("/lib/llama-server"), std::nullopt,
                         QStringLiteral("/data/Sessions")};
 }
 
