@@ -21,7 +21,7 @@ HistoryStore::HistoryStore(QObject *parent)
 
 HistoryStore::HistoryStore(QString path, QString recordingsFolder, Clock clock, QObject *parent)
     : QObject(parent), m_path(std::move(path)), m_recordingsFolder(std::move(recordingsFolder)),
-      m_clock(std::move(clock))
+      m_clock(std::move(clock)), m_writer(m_path)
 {
     (void)AppPaths::prepare();
     load();
@@ -59,15 +59,22 @@ void HistoryStore::load()
     }
 }
 
-void HistoryStore::insert(const HistoryItem &item)
+HistoryStore::~HistoryStore() = default;
+
+void HistoryStore::insert(const HistoryItem &item, Write write)
 {
     m_items.prepend(item);
     m_encoded.prepend(item.toJson());
     Q_EMIT itemsChanged();
-    save();
+    save(write);
 }
 
-void HistoryStore::save()
+void HistoryStore::waitForWrites()
+{
+    m_writer.waitForWrites();
+}
+
+void HistoryStore::save(Write write)
 {
     if (m_unreadableFileOnDisk) {
         // Keep what could not be read for the user instead of overwriting it;
@@ -76,7 +83,10 @@ void HistoryStore::save()
             return;
         m_unreadableFileOnDisk = false;
     }
-    (void)storedjson::writeFileAtomically(m_path, storedjson::encode(m_encoded));
+    // A copy that the writing thread reads while this list changes on.
+    m_writer.write([records = m_encoded] { return storedjson::encode(records); });
+    if (write == Write::Now)
+        m_writer.waitForWrites();
 }
 
 void HistoryStore::deleteItem(const HistoryItem &item)
