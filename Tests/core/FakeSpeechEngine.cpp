@@ -20,6 +20,7 @@
 //   FAKE_SPEECH_ENGINE_ENVIRONMENT   file that receives its environment, each entry ended by NUL
 //   FAKE_SPEECH_ENGINE_TRANSCRIPT    the transcript to give instead of the audio file's content
 //                                    (the file must still be readable), for real recordings
+//   FAKE_SPEECH_ENGINE_AUDIO_COPY    file that receives a copy of the audio file it was given
 //   FAKE_SPEECH_ENGINE_PID_FILE      file that receives its process id once it has read its input
 //   FAKE_SPEECH_ENGINE_HOLD          when set, it waits there until it is killed
 
@@ -130,6 +131,8 @@ int main(int argc, char *argv[])
     std::string transcript;
     if (audioPath.empty() || !readFile(audioPath, transcript))
         refuse(program, "failed to read audio file '" + audioPath + "'");
+    if (const std::string copy = environment("FAKE_SPEECH_ENGINE_AUDIO_COPY"); !copy.empty())
+        std::ofstream(copy, std::ios::binary | std::ios::trunc) << transcript;
     if (const char *given = std::getenv("FAKE_SPEECH_ENGINE_TRANSCRIPT"))
         transcript = given;
 
