@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
+#include <QObject>
 #include <QMetaType>
 #include <QString>
 #include <QUuid>
@@ -30,7 +31,15 @@ template <> QList<AgentAttachmentKind> allCases<AgentAttachmentKind>();
 // value of the wrong type or an unknown enumeration text.
 
 // One piece of context sent with an instruction.
+// A value type for QML: `id` (text), `isScreenshot`, `displayName`, `text`, `filePath`.
 struct AgentContextAttachment {
+    Q_GADGET
+    Q_PROPERTY(QString id READ idText CONSTANT)
+    Q_PROPERTY(bool isScreenshot READ isScreenshot CONSTANT)
+    Q_PROPERTY(QString displayName MEMBER displayName CONSTANT)
+    Q_PROPERTY(QString text READ textOrEmpty CONSTANT)
+    Q_PROPERTY(QString filePath READ filePathOrEmpty CONSTANT)
+public:
     QUuid id;
     AgentAttachmentKind kind = AgentAttachmentKind::SelectedText;
     QString displayName;
@@ -40,6 +49,11 @@ struct AgentContextAttachment {
     QDateTime createdAt;
 
     friend bool operator==(const AgentContextAttachment &, const AgentContextAttachment &) = default;
+
+    QString idText() const { return id.toString(QUuid::WithoutBraces).toUpper(); }
+    bool isScreenshot() const { return kind == AgentAttachmentKind::Screenshot; }
+    QString textOrEmpty() const { return text.value_or(QString()); }
+    QString filePathOrEmpty() const { return filePath.value_or(QString()); }
 
     QJsonObject toJson() const;
     static std::optional<AgentContextAttachment> fromJson(const QJsonValue &value);

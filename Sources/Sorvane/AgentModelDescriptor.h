@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMetaType>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -52,7 +53,19 @@ template <> std::optional<AgentModelArtifact::Role> fromText<AgentModelArtifact:
 template <> QList<AgentModelArtifact::Role> allCases<AgentModelArtifact::Role>();
 
 // One writing model: a catalogue entry or a model the user added.
+// A value type for QML: the text fields, `isCustom` and `takesImages`.
 struct AgentModelDescriptor {
+    Q_GADGET
+    Q_PROPERTY(QString id MEMBER id CONSTANT)
+    Q_PROPERTY(QString name MEMBER name CONSTANT)
+    Q_PROPERTY(QString officialName MEMBER officialName CONSTANT)
+    Q_PROPERTY(QString organization MEMBER organization CONSTANT)
+    Q_PROPERTY(QString detail MEMBER detail CONSTANT)
+    Q_PROPERTY(QString sizeLabel MEMBER sizeLabel CONSTANT)
+    Q_PROPERTY(QString license MEMBER license CONSTANT)
+    Q_PROPERTY(bool isCustom MEMBER isCustom CONSTANT)
+    Q_PROPERTY(bool takesImages READ takesImages CONSTANT)
+public:
     QString id; // selection key, and the folder name of a local model's files
     QString name;
     QString officialName; // for cloud models, the identifier the provider's API knows
@@ -70,6 +83,8 @@ struct AgentModelDescriptor {
     std::optional<int> recommendedMemoryGB;
 
     friend bool operator==(const AgentModelDescriptor &, const AgentModelDescriptor &) = default;
+
+    bool takesImages() const { return capabilities.images; }
 
     // The first artifact with that role, if any.
     std::optional<AgentModelArtifact> modelArtifact() const;

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "Enumerations.h"
 #include "TextEnum.h"
 
 #include <QMetaType>
 
 namespace sorvane {
 
-// The state of the Command flow, shared by the application state, the overlay and the
-// runtime events. Text values, in order: "idle", "listening", "transcribing",
-// "loadingModel", "generating", "completed", "cancelled", "error".
-enum class AgentPhase { Idle, Listening, Transcribing, LoadingModel, Generating, Completed, Cancelled, Error };
+// AgentPhase is declared in Enumerations.h.
 
 QString toText(AgentPhase phase);
 template <> std::optional<AgentPhase> fromText<AgentPhase>(const QString &text);
@@ -20,5 +18,3 @@ template <> QList<AgentPhase> allCases<AgentPhase>();
 bool isRunInFlight(AgentPhase phase);
 
 } // namespace sorvane
-
-Q_DECLARE_METATYPE(sorvane::AgentPhase)

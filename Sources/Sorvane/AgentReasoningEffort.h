@@ -1,14 +1,12 @@
 #pragma once
 
 #include "AgentWritingProvider.h"
+#include "Enumerations.h"
 #include "TextEnum.h"
 
 namespace sorvane {
 
-// How hard a cloud model should think. Text values, in order: "automatic", "none",
-// "minimal", "low", "medium", "high", "xhigh", "max". The "none" case is NoEffort
-// because Xlib defines None as a macro.
-enum class AgentReasoningEffort { Automatic, NoEffort, Minimal, Low, Medium, High, XHigh, Max };
+// AgentReasoningEffort is declared in Enumerations.h.
 
 QString toText(AgentReasoningEffort effort);
 template <> std::optional<AgentReasoningEffort> fromText<AgentReasoningEffort>(const QString &text);

@@ -169,3 +169,23 @@ QString AgentSettings::composedTrustedInstructions(const std::optional<QUuid> &p
 }
 
 } // namespace sorvane
+
+namespace sorvane {
+
+QVariantList AgentSettings::promptProfileList() const
+{
+    QVariantList list;
+    for (const auto &profile : promptProfiles)
+        list.append(QVariant::fromValue(profile));
+    return list;
+}
+
+void AgentSettings::setPromptProfileList(const QVariantList &profiles)
+{
+    promptProfiles.clear();
+    for (const auto &entry : profiles)
+        if (entry.canConvert<AgentPromptProfile>())
+            promptProfiles.append(entry.value<AgentPromptProfile>());
+}
+
+} // namespace sorvane

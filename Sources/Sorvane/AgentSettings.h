@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMetaType>
+#include <QObject>
+#include <QVariantList>
 #include <QString>
 #include <QUuid>
 #include <optional>
@@ -14,7 +16,14 @@
 namespace sorvane {
 
 // A Command profile: an extra Command shortcut with instructions of its own.
+// A value type for QML: `id` (text), `name`, `prompt`, `shortcut`.
 struct AgentPromptProfile {
+    Q_GADGET
+    Q_PROPERTY(QString id READ idText)
+    Q_PROPERTY(QString name MEMBER name)
+    Q_PROPERTY(QString prompt MEMBER prompt)
+    Q_PROPERTY(sorvane::KeyboardShortcutSetting shortcut MEMBER shortcut)
+public:
     QUuid id;
     QString name;
     QString prompt;
@@ -22,13 +31,39 @@ struct AgentPromptProfile {
 
     friend bool operator==(const AgentPromptProfile &, const AgentPromptProfile &) = default;
 
+    QString idText() const { return id.toString(QUuid::WithoutBraces).toUpper(); }
+
     QJsonObject toJson() const;
     // All four keys are required.
     static std::optional<AgentPromptProfile> fromJson(const QJsonValue &value);
 };
 
 // Everything the user sets for Command, stored as one JSON value.
+// A value type for QML: every field is a property (the profiles as a list of
+// AgentPromptProfile values); a screen changes a copy and assigns it back to
+// `appState.agentSettings`, which saves it and re-registers the shortcuts.
 struct AgentSettings {
+    Q_GADGET
+    Q_PROPERTY(sorvane::AgentWritingProvider writingProvider MEMBER writingProvider)
+    Q_PROPERTY(QString selectedModelID MEMBER selectedModelID)
+    Q_PROPERTY(QString selectedOpenAIModelID MEMBER selectedOpenAIModelID)
+    Q_PROPERTY(QString selectedGeminiModelID MEMBER selectedGeminiModelID)
+    Q_PROPERTY(QString selectedMistralModelID MEMBER selectedMistralModelID)
+    Q_PROPERTY(sorvane::AgentReasoningEffort openAIReasoningEffort MEMBER openAIReasoningEffort)
+    Q_PROPERTY(sorvane::AgentReasoningEffort geminiReasoningEffort MEMBER geminiReasoningEffort)
+    Q_PROPERTY(sorvane::AgentReasoningEffort mistralReasoningEffort MEMBER mistralReasoningEffort)
+    Q_PROPERTY(bool includeSelectedText MEMBER includeSelectedText)
+    Q_PROPERTY(bool copyResult MEMBER copyResult)
+    Q_PROPERTY(bool automaticPaste MEMBER automaticPaste)
+    Q_PROPERTY(bool safelyReplaceRefinements MEMBER safelyReplaceRefinements)
+    Q_PROPERTY(bool showCompletionNotification MEMBER showCompletionNotification)
+    Q_PROPERTY(bool notifyOnCompletion MEMBER notifyOnCompletion)
+    Q_PROPERTY(bool playCompletionSound MEMBER playCompletionSound)
+    Q_PROPERTY(QString personalContext MEMBER personalContext)
+    Q_PROPERTY(QString regularCommandPrompt MEMBER regularCommandPrompt)
+    Q_PROPERTY(QString trustedInstructions MEMBER trustedInstructions)
+    Q_PROPERTY(QVariantList promptProfiles READ promptProfileList WRITE setPromptProfileList)
+public:
     AgentWritingProvider writingProvider = AgentWritingProvider::Local;
     QString selectedModelID = QStringLiteral("apple-system"); // the local or on-device model
     QString selectedOpenAIModelID = QStringLiteral("openai-luna");
@@ -50,6 +85,11 @@ struct AgentSettings {
     QList<AgentPromptProfile> promptProfiles;
 
     friend bool operator==(const AgentSettings &, const AgentSettings &) = default;
+
+    // The profiles as QML sees them: a list of AgentPromptProfile values. Setting it
+    // keeps only the entries that hold such a value.
+    QVariantList promptProfileList() const;
+    void setPromptProfileList(const QVariantList &profiles);
 
     static AgentSettings defaults() { return {}; }
     static QString defaultTrustedInstructions();
@@ -74,3 +114,4 @@ struct AgentSettings {
 } // namespace sorvane
 
 Q_DECLARE_METATYPE(sorvane::AgentSettings)
+Q_DECLARE_METATYPE(sorvane::AgentPromptProfile)

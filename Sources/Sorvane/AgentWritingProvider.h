@@ -1,12 +1,11 @@
 #pragma once
 
+#include "Enumerations.h"
 #include "TextEnum.h"
 
 namespace sorvane {
 
-// Where Command writes: the local models (on-device or downloaded) or one of the cloud APIs.
-// Text values "local", "openAI", "gemini", "mistral".
-enum class AgentWritingProvider { Local, OpenAI, Gemini, Mistral };
+// AgentWritingProvider is declared in Enumerations.h.
 
 QString toText(AgentWritingProvider provider);
 template <> std::optional<AgentWritingProvider> fromText<AgentWritingProvider>(const QString &text);

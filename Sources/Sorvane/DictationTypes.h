@@ -1,15 +1,22 @@
 #pragma once
 
+#include "Enumerations.h"
 #include "TextEnum.h"
 
 #include <QMetaType>
+#include <QObject>
 
 namespace sorvane {
 
 // The Dictation state shown by the overlay, the tray menu and the home screen.
+// A value type for QML: `status.kind` (Sorvane.CaptureStatus.Recording, ...) and `status.text`.
 class CaptureStatus {
+    Q_GADGET
+    Q_PROPERTY(Kind kind READ kind CONSTANT)
+    Q_PROPERTY(QString text READ text CONSTANT)
 public:
     enum class Kind { Success, Error, Idle, Recording, Processing };
+    Q_ENUM(Kind)
 
     static CaptureStatus success(QString text) { return {Kind::Success, std::move(text)}; }
     static CaptureStatus error(QString message) { return {Kind::Error, std::move(message)}; }
@@ -30,12 +37,8 @@ private:
     QString m_text;
 };
 
-enum class AppSection { Home, History, Models, Settings };
-enum class SettingsArea { Shortcuts, Behaviour, Account };
-enum class OverlayAppearance { Automatic, Light, Dark };
-enum class OverlaySize { Classic, Mini };
-enum class CompletionSound { SoftPop, GlassChime, GentleTap };
-enum class PermissionAttention { Microphone, Accessibility, MicrophoneAndAccessibility };
+// AppSection, SettingsArea, OverlayAppearance, OverlaySize, CompletionSound and
+// PermissionAttention are declared in Enumerations.h.
 
 // Text values: exact, case-sensitive; any other text is no value.
 QString toText(AppSection value);

@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMetaType>
+#include <QObject>
 #include <QSet>
 #include <QString>
 #include <optional>
@@ -15,7 +16,18 @@ class SettingsStore;
 // four modifier flags. Key codes are the stored virtual key codes (49 is the space
 // bar, 53 Escape); keys without one are stored as rawXKeyCodeBase + X key code
 // (see Platform/VirtualKeyCodes.h).
+// A value type for QML: its six fields and `displayName`; a screen changes a copy and
+// assigns it back to the state's property.
 struct KeyboardShortcutSetting {
+    Q_GADGET
+    Q_PROPERTY(quint32 keyCode MEMBER keyCode)
+    Q_PROPERTY(QString keyLabel MEMBER keyLabel)
+    Q_PROPERTY(bool command MEMBER command)
+    Q_PROPERTY(bool option MEMBER option)
+    Q_PROPERTY(bool control MEMBER control)
+    Q_PROPERTY(bool shift MEMBER shift)
+    Q_PROPERTY(QString displayName READ displayName)
+public:
     quint32 keyCode = 0;
     QString keyLabel;
     bool command = false; // Super

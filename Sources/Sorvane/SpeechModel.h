@@ -5,6 +5,7 @@
 
 #include <QHashFunctions>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -18,7 +19,23 @@ template <> std::optional<SpeechEngine> fromText<SpeechEngine>(const QString &te
 template <> QList<SpeechEngine> allCases<SpeechEngine>();
 
 // One downloadable speech model of the fixed catalogue.
+// A value type for QML: the text fields as properties.
 struct SpeechModel {
+    Q_GADGET
+    Q_PROPERTY(QString id MEMBER id CONSTANT)
+    Q_PROPERTY(QString name MEMBER name CONSTANT)
+    Q_PROPERTY(QString officialName MEMBER officialName CONSTANT)
+    Q_PROPERTY(QString organization MEMBER organization CONSTANT)
+    Q_PROPERTY(QString tier MEMBER tier CONSTANT)
+    Q_PROPERTY(QString detail MEMBER detail CONSTANT)
+    Q_PROPERTY(QString sizeLabel MEMBER sizeLabel CONSTANT)
+    Q_PROPERTY(qint64 byteSize MEMBER byteSize CONSTANT)
+    Q_PROPERTY(QString fileName MEMBER fileName CONSTANT)
+    Q_PROPERTY(bool isEnglishOnly MEMBER isEnglishOnly CONSTANT)
+    Q_PROPERTY(QString languageSummary MEMBER languageSummary CONSTANT)
+    Q_PROPERTY(QString license MEMBER license CONSTANT)
+    Q_PROPERTY(QString accent MEMBER accent CONSTANT)
+public:
     QString id;
     QString name;
     QString officialName;
@@ -62,3 +79,5 @@ struct SpeechModel {
 size_t qHash(const SpeechModel &model, size_t seed = 0);
 
 } // namespace sorvane
+
+Q_DECLARE_METATYPE(sorvane::SpeechModel)
