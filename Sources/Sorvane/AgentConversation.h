@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextEnum.h"
+#include "Support/TextEnum.h"
 
 #include <QDateTime>
 #include <QJsonObject>

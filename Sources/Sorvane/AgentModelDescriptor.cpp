@@ -1,7 +1,7 @@
 #include "AgentModelDescriptor.h"
 
-#include "SafePath.h"
-#include "StoredJson.h"
+#include "Support/SafePath.h"
+#include "Support/StoredJson.h"
 
 #include <QJsonArray>
 #include <limits>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Enumerations.h"
-#include "TextEnum.h"
+#include "Support/TextEnum.h"
 
 #include <QMetaType>
 

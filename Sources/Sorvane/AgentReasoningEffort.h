@@ -2,7 +2,7 @@
 
 #include "AgentWritingProvider.h"
 #include "Enumerations.h"
-#include "TextEnum.h"
+#include "Support/TextEnum.h"
 
 namespace sorvane {
 

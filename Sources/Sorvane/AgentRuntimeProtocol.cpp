@@ -1,6 +1,6 @@
 #include "AgentRuntimeProtocol.h"
 
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

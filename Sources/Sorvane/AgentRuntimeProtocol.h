@@ -4,7 +4,7 @@
 #include "AgentModelDescriptor.h"
 #include "AgentPhase.h"
 #include "AgentReasoningEffort.h"
-#include "TextEnum.h"
+#include "Support/TextEnum.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #include "AgentSettings.h"
 
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QJsonArray>
 

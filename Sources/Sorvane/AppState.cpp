@@ -9,7 +9,7 @@
 #include "Services/AgentNotificationService.h"
 #include "Services/AgentRuntimeService.h"
 #include "Services/HotKeyManager.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -486,12 +486,10 @@ void AppState::bringMainWindowForward()
 
 // ---- Lazily made members ---------------------------------------------------------
 
-SystemClipboard &AppState::clipboard() const { return m_services.capture.clipboard(); }
-
 AgentPasteCoordinator &AppState::agentPaste()
 {
     if (!m_agentPaste)
-        m_agentPaste = std::make_unique<AgentPasteCoordinator>(m_services.capture);
+        m_agentPaste = std::make_unique<AgentPasteCoordinator>(m_services.capture, m_services.clipboard);
     return *m_agentPaste;
 }
 

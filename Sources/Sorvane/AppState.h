@@ -36,7 +36,7 @@
 #include "DictationTypes.h"
 #include "ErrorResolution.h"
 #include "KeyboardShortcutSetting.h"
-#include "Result.h"
+#include "Support/Result.h"
 #include "Platform/Timers.h"
 #include "Presenters/AgentResultPresenter.h"
 #include "Presenters/OverlayPresenter.h"
@@ -82,6 +82,7 @@ class SecretStore;
 class SettingsStore;
 class SoundPlayer;
 class SpeechModelDownload;
+class SystemClipboard;
 class SystemLinks;
 class TimerHandle;
 class Timers;
@@ -106,9 +107,11 @@ struct AppStateServices {
     AudioRecorder &recorder;
     const WhisperRunner &whisper;
     HotKeyManager &hotKeys;
-    // Its clipboard is the program's one clipboard: Dictation's snapshot, write, restore
-    // and change count go through it as Command's capture and paste do.
     AgentContextCaptureService &capture;
+    // The platform's one clipboard, the one the capture service works on: Dictation's
+    // snapshot, write, restore and change count go through it as Command's capture and
+    // paste do.
+    SystemClipboard &clipboard;
     // The keyring behind the three cloud-key stores.
     std::shared_ptr<SecretStore> keyring;
     AgentRuntimeService &runtime;
@@ -337,8 +340,8 @@ public:
     AgentNotificationService &agentNotifications() const { return m_services.notifications; }
     SettingsStore &defaults() const { return m_services.settings; }
     Timers &timers() const { return m_services.timers; }
-    // The program's one clipboard (the capture service's).
-    SystemClipboard &clipboard() const;
+    // The program's one clipboard.
+    SystemClipboard &clipboard() const { return m_services.clipboard; }
     // Made on first use, then kept.
     AgentPasteCoordinator &agentPaste();
     // Made on first use through the factory; null when the program has no such window.

@@ -1,7 +1,7 @@
 #include "HistoryItem.h"
 
 #include "SpeechModel.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 #include "TranscriptionProgressEstimator.h"
 
 #include <cmath>

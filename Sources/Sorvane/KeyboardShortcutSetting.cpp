@@ -1,7 +1,7 @@
 #include "KeyboardShortcutSetting.h"
 
 #include "Platform/SettingsStore.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QHash>
 #include <QHashFunctions>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "AccentColor.h"
-#include "TextEnum.h"
+#include "Support/TextEnum.h"
 
 #include <QHashFunctions>
 #include <QList>

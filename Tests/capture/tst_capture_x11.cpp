@@ -2,6 +2,7 @@
 // window manager and the accessibility bus (scripts/test.sh starts them).
 #include "AwaitTask.h"
 #include "AppPaths.h"
+#include "Platform/DesktopPlatform.h"
 #include "Services/AgentContextCaptureService.h"
 #include "Services/AgentPasteCoordinator.h"
 #include "Services/PasteboardSnapshot.h"
@@ -143,6 +144,7 @@ QString clipboardSeenByXclip(const QString &format = {})
 class CaptureX11Test : public QObject {
     Q_OBJECT
 private:
+    std::unique_ptr<DesktopPlatform> platform;
     std::unique_ptr<AgentContextCaptureService> service;
     std::unique_ptr<QTemporaryDir> home;
 
@@ -159,13 +161,18 @@ private Q_SLOTS:
         QVERIFY(writeFile(home->filePath(QStringLiteral("applications/test-capture-fixture.desktop")),
                           "[Desktop Entry]\nType=Application\nName=Capture Fixture\nExec=capture-fixture\n"
                           "StartupWMClass=capture-fixture\n"));
-        service = std::make_unique<AgentContextCaptureService>(CapturePlatform::forDesktop());
+        platform = DesktopPlatform::forDesktop();
+        service = std::make_unique<AgentContextCaptureService>(platform->capture());
         // What the "Allow" action does: switch the accessibility bus on, then check.
-        QVERIFY2(service->accessibility().requestTrust(),
+        QVERIFY2(platform->accessibility().requestTrust(),
                  "accessibility is not available: is the AT-SPI bus running and XTest present?");
-        QVERIFY(service->windowCapture().isAccessGranted());
+        QVERIFY(platform->windowCapture().isAccessGranted());
     }
-    void cleanupTestCase() { service.reset(); }
+    void cleanupTestCase()
+    {
+        service.reset();
+        platform.reset();
+    }
     // A failed check must not leave keys held on the shared display.
     void cleanup()
     {
@@ -194,33 +201,33 @@ private Q_SLOTS:
     {
         Fixture fixture;
         QVERIFY2(fixture.start(), "the fixture window did not become active");
-        service->clipboard().setText(QStringLiteral("before the copy"));
+        platform->clipboard().setText(QStringLiteral("before the copy"));
 
         AgentTargetSnapshot target = service->captureTarget();
         target.focusedElement.reset(); // as for an application that shows nothing to accessibility
-        const qint64 changes = service->clipboard().changeCount();
+        const qint64 changes = platform->clipboard().changeCount();
         const auto text = awaitTask(service->selectedText(target));
         QCOMPARE(text, std::optional<QString>(QStringLiteral("brave")));
         // Cleared, filled by the fixture, and put back: at least three changes.
-        QVERIFY(service->clipboard().changeCount() >= changes + 3);
+        QVERIFY(platform->clipboard().changeCount() >= changes + 3);
         QCOMPARE(clipboardSeenByXclip(), QStringLiteral("before the copy"));
     }
 
     // Another program's clipboard, in a format other than text, is copied and put back whole.
     void foreignClipboardComesBackWhole()
     {
-        const qint64 changes = service->clipboard().changeCount();
+        const qint64 changes = platform->clipboard().changeCount();
         QCOMPARE(QProcess::execute(QStringLiteral("sh"),
                                    {QStringLiteral("-c"),
                                     QStringLiteral("printf '<i>rich</i>' | xclip -selection clipboard -t text/html -i")}),
                  0);
-        QTRY_VERIFY_WITH_TIMEOUT(service->clipboard().changeCount() > changes, 10000);
-        const PasteboardSnapshot saved = PasteboardSnapshot::capture(service->clipboard());
+        QTRY_VERIFY_WITH_TIMEOUT(platform->clipboard().changeCount() > changes, 10000);
+        const PasteboardSnapshot saved = PasteboardSnapshot::capture(platform->clipboard());
         QCOMPARE(saved.items.size(), 1);
         QCOMPARE(saved.items.first().value(QStringLiteral("text/html")), QByteArray("<i>rich</i>"));
 
-        service->clipboard().setText(QStringLiteral("something else"));
-        saved.restore(service->clipboard());
+        platform->clipboard().setText(QStringLiteral("something else"));
+        saved.restore(platform->clipboard());
         QCOMPARE(clipboardSeenByXclip(QStringLiteral("text/html")), QStringLiteral("<i>rich</i>"));
     }
 
@@ -236,15 +243,15 @@ private Q_SLOTS:
         QVERIFY2(other.start(), "the second fixture window did not become active");
         QTRY_COMPARE_WITH_TIMEOUT(service->captureTarget().application->processId, other.pid(), 10000);
 
-        service->clipboard().setText(QStringLiteral("the user's clipboard"));
-        const qint64 fetches = service->clipboard().fetchCount();
-        AgentPasteCoordinator coordinator(*service);
+        platform->clipboard().setText(QStringLiteral("the user's clipboard"));
+        const qint64 fetches = platform->clipboard().fetchCount();
+        AgentPasteCoordinator coordinator(*service, platform->clipboard());
         AgentSettings settings;
         settings.copyResult = false;
         const QString answer = QStringLiteral("bold");
         QCOMPARE(awaitTask(coordinator.deliver(answer, settings, target, {})), (AgentDeliveryResult{true, false, false}));
         QVERIFY2(fixture.waitForText(QStringLiteral("a\U0001F600b bold world")), qPrintable(fixture.lastText));
-        QVERIFY(service->clipboard().fetchCount() > fetches); // the fixture asked us for the answer
+        QVERIFY(platform->clipboard().fetchCount() > fetches); // the fixture asked us for the answer
         QCOMPARE(clipboardSeenByXclip(), QStringLiteral("the user's clipboard"));
         QCOMPARE(coordinator.lastTarget()->selectedRange, std::optional(TextRange{selectionStart, 4}));
 
@@ -263,7 +270,7 @@ private Q_SLOTS:
         Fixture fixture;
         QVERIFY2(fixture.start(), "the fixture window did not become active");
         const AgentTargetSnapshot target = service->captureTarget();
-        service->clipboard().setText(QStringLiteral("held"));
+        platform->clipboard().setText(QStringLiteral("held"));
 
         QVERIFY(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("Alt_L"), QStringLiteral("F8")}) == 0);
         QTimer::singleShot(300, [] { QProcess::startDetached(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("F8")}); });

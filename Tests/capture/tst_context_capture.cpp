@@ -1,5 +1,5 @@
 #include "AppPaths.h"
-#include "CaptureFakes.h"
+#include "FakeDesktop.h"
 #include "Services/AgentContextCaptureService.h"
 #include "Services/PasteboardSnapshot.h"
 #include "TestPaths.h"

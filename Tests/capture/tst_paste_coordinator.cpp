@@ -1,4 +1,4 @@
-#include "CaptureFakes.h"
+#include "FakeDesktop.h"
 #include "Services/AgentPasteCoordinator.h"
 
 #include <QTest>
@@ -41,7 +41,7 @@ private Q_SLOTS:
     {
         desktop = FakeDesktop();
         service = std::make_unique<AgentContextCaptureService>(desktop.makePlatform());
-        coordinator = std::make_unique<AgentPasteCoordinator>(*service);
+        coordinator = std::make_unique<AgentPasteCoordinator>(*service, *desktop.clipboard);
         desktop.clipboard->writeByOtherProgram(userClipboard);
     }
     void cleanup()

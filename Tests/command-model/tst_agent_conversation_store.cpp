@@ -1,6 +1,6 @@
 #include "AppPaths.h"
 #include "Services/AgentConversationStore.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 #include "TestPaths.h"
 
 #include <QDir>
@@ -68,10 +68,9 @@ class AgentConversationStoreTest : public QObject {
 
     std::unique_ptr<AgentConversationStore> makeStore()
     {
-        auto store = std::make_unique<AgentConversationStore>(m_file, m_root);
         // Each reading of the clock is one second later than the one before.
-        store->setClock([this] { return m_clock = m_clock.addSecs(1); });
-        return store;
+        return std::make_unique<AgentConversationStore>(
+            AgentConversationStore::Options{m_file, m_root, [this] { return m_clock = m_clock.addSecs(1); }});
     }
 
 private Q_SLOTS:

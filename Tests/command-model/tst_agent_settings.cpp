@@ -1,7 +1,7 @@
 #include "TestPaths.h"
 #include "AgentReasoningEffort.h"
 #include "AgentSettings.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

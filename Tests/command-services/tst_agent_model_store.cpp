@@ -1,7 +1,7 @@
 #include "AppPaths.h"
 #include "AwaitTask.h"
 #include "LoopbackHttpServer.h"
-#include "SafePath.h"
+#include "Support/SafePath.h"
 #include "Services/AgentModelStore.h"
 #include "TestPaths.h"
 
@@ -55,9 +55,14 @@ AgentModelDescriptor localModel(const QString &id, QList<AgentModelArtifact> art
     return model;
 }
 
+QString modelFolder(const AgentModelDescriptor &model)
+{
+    return AppPaths::agentModels() + QLatin1Char('/') + model.id;
+}
+
 QString filePath(const AgentModelDescriptor &model, const QString &fileName)
 {
-    return AgentModelStore::modelFolder(model) + QLatin1Char('/') + fileName;
+    return modelFolder(model) + QLatin1Char('/') + fileName;
 }
 
 } // namespace
@@ -101,7 +106,7 @@ private Q_SLOTS:
         writeFile(filePath(custom, "w.gguf"), body);
         writeCustomModels(QJsonDocument(QJsonArray{custom.toJson(), clash.toJson(), cloud.toJson()}).toJson());
 
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QCOMPARE(store.customModels().size(), 2); // the clash has no files, so it is not loaded
         QCOMPARE(store.descriptor(QStringLiteral("my-local")), std::optional(custom));
         QCOMPARE(store.descriptor(QStringLiteral("my-cloud")), std::optional(cloud));
@@ -133,7 +138,7 @@ private Q_SLOTS:
                                                    AgentModelArtifact::Role::VisionProjector)});
         QVERIFY(writeFile(filePath(model, "weights.gguf"), first));
 
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QList<double> seen;
         bool lastFileInPlaceAtOne = false;
         connect(&store, &AgentModelStore::progressChanged, this, [&] {
@@ -159,7 +164,7 @@ private Q_SLOTS:
         QVERIFY(store.progress().isEmpty());
         QVERIFY(store.activeDownloads().isEmpty());
         QVERIFY(store.isAvailable(model));
-        QCOMPARE(QDir(AgentModelStore::modelFolder(model)).entryList(QDir::Files | QDir::Hidden),
+        QCOMPARE(QDir(modelFolder(model)).entryList(QDir::Files | QDir::Hidden),
                  (QStringList{"mmproj.gguf", "weights.gguf"}));
 
         // 0 first, then at least the present file's share once bytes arrive, rising, below 1
@@ -179,7 +184,7 @@ private Q_SLOTS:
         const QByteArray body = bytesOf('c', 100);
         const auto model = localModel(QStringLiteral("present"), {artifactFor("c.gguf", body, serve("/c", body))});
         QVERIFY(writeFile(filePath(model, "c.gguf"), "whatever the content"));
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QSignalSpy active(&store, &AgentModelStore::activeDownloadsChanged);
         QVERIFY(awaitTask(store.download(model)));
         QVERIFY(awaitTask(store.download(AgentModelDescriptor::catalog().first())));
@@ -230,8 +235,9 @@ private Q_SLOTS:
         const auto model = localModel(QStringLiteral("failing"),
                                       {artifactFor("first.gguf", first, serve("/first", first)), secondArtifact});
 
-        AgentModelStore store;
-        store.setTransferTimeout(std::chrono::milliseconds(400));
+        auto options = AgentModelStore::defaultOptions();
+        options.transferTimeout = std::chrono::milliseconds(400);
+        AgentModelStore store(options);
         const auto result = awaitTask(store.download(model));
         QVERIFY(!result);
         if (!message.isEmpty())
@@ -248,7 +254,7 @@ private Q_SLOTS:
         QVERIFY(store.activeDownloads().isEmpty());
         QVERIFY(store.progress().isEmpty());
         QCOMPARE(store.revision(), 0);
-        QCOMPARE(QDir(AgentModelStore::modelFolder(model)).entryList(QDir::Files | QDir::Hidden | QDir::System),
+        QCOMPARE(QDir(modelFolder(model)).entryList(QDir::Files | QDir::Hidden | QDir::System),
                  QStringList{"first.gguf"});
         QCOMPARE(readFile(filePath(model, "first.gguf")), first);
     }
@@ -263,7 +269,7 @@ private Q_SLOTS:
                                       {artifactFor("d.gguf", weights, serve("/d", weights)),
                                        artifactFor("p.gguf", projector, serve("/p", projector))});
         QVERIFY(writeFile(filePath(model, "d.gguf"), weights.left(1000)));
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QVERIFY(awaitTask(store.download(model)));
         QCOMPARE(m_server->requestCount("/d"), 1);
         QCOMPARE(readFile(filePath(model, "d.gguf")), weights);
@@ -289,7 +295,7 @@ private Q_SLOTS:
         const QByteArray body = bytesOf('u', 300);
         const auto model = localModel(id, {artifactFor(fileName, body, serve("/u", body))});
         QVERIFY(writeFile(AppPaths::customAgentModels(), "[]"));
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         const QStringList before = treeOf(AppPaths::root());
         QVERIFY(!store.isAvailable(model));
         const auto downloaded = awaitTask(store.download(model));
@@ -315,7 +321,7 @@ private Q_SLOTS:
         second.byteSize = 0;
         const auto model = localModel(QStringLiteral("zero"), {first, second});
 
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QList<double> seen;
         connect(&store, &AgentModelStore::progressChanged, this, [&] {
             if (store.progress().contains(model.id))
@@ -343,7 +349,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(filePath(other, "o.gguf"), body));
         writeCustomModels(QJsonDocument(QJsonArray{custom.toJson(), other.toJson()}).toJson());
 
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QCOMPARE(store.customModels().size(), 2);
 
         // The on-device and cloud models have nothing to remove.
@@ -357,7 +363,7 @@ private Q_SLOTS:
 
         QVERIFY(store.remove(custom));
         QCOMPARE(store.revision(), 2);
-        QVERIFY(!QFileInfo::exists(AgentModelStore::modelFolder(custom)));
+        QVERIFY(!QFileInfo::exists(modelFolder(custom)));
         QVERIFY(QFileInfo::exists(filePath(other, "o.gguf")));
         QCOMPARE(store.customModels(), QList<AgentModelDescriptor>{other});
         const auto saved = QJsonDocument::fromJson(readFile(AppPaths::customAgentModels()));
@@ -371,10 +377,10 @@ private Q_SLOTS:
         QVERIFY(writeFile(elsewhere.filePath("keep.gguf"), "precious"));
         const auto model = localModel(QStringLiteral("linked"), {});
         QVERIFY(QDir().mkpath(AppPaths::agentModels()));
-        QVERIFY(QFile::link(elsewhere.path(), AgentModelStore::modelFolder(model)));
-        AgentModelStore store;
+        QVERIFY(QFile::link(elsewhere.path(), modelFolder(model)));
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QVERIFY(store.remove(model));
-        QVERIFY(!QFileInfo(AgentModelStore::modelFolder(model)).isSymLink());
+        QVERIFY(!QFileInfo(modelFolder(model)).isSymLink());
         QCOMPARE(readFile(elsewhere.filePath("keep.gguf")), QByteArray("precious"));
     }
 
@@ -391,7 +397,7 @@ private Q_SLOTS:
         unsafe.insert(QStringLiteral("id"), QStringLiteral(".."));
         writeCustomModels(QJsonDocument(QJsonArray{newer, good.toJson(), unsafe, gone.toJson()}).toJson());
 
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QCOMPARE(store.customModels(), QList<AgentModelDescriptor>{good});
         QVERIFY(store.remove(good)); // saves the file
 
@@ -406,7 +412,7 @@ private Q_SLOTS:
     void anUnreadableCustomFileIsSetAside()
     {
         writeCustomModels("[{ not json");
-        AgentModelStore store;
+        AgentModelStore store(AgentModelStore::defaultOptions());
         QVERIFY(store.customModels().isEmpty());
         auto model = localModel(QStringLiteral("any"), {});
         QVERIFY(store.remove(model)); // a custom model: the file is saved
@@ -421,8 +427,8 @@ private Q_SLOTS:
         const auto model = localModel(QStringLiteral("interrupted"), {});
         QVERIFY(writeFile(filePath(model, ".weights.gguf.AbC123.download"), "partial"));
         QVERIFY(writeFile(filePath(model, "weights.gguf"), "kept"));
-        AgentModelStore store;
-        QCOMPARE(QDir(AgentModelStore::modelFolder(model)).entryList(QDir::Files | QDir::Hidden),
+        AgentModelStore store(AgentModelStore::defaultOptions());
+        QCOMPARE(QDir(modelFolder(model)).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"weights.gguf"});
     }
 };

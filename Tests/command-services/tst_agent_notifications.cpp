@@ -1,6 +1,7 @@
 // The completion notification against a fake notification server on the private
 // session bus that scripts/test.sh starts.
 #include "FakeNotificationServer.h"
+#include "Platform/DBus/DBusNotifications.h"
 #include "Services/AgentNotificationService.h"
 #include "TestPaths.h"
 
@@ -68,7 +69,8 @@ private Q_SLOTS:
 
     void eachNotificationReplacesTheLast()
     {
-        AgentNotificationService service(QDBusConnection::sessionBus());
+        DBusNotifications notifications(QDBusConnection::sessionBus());
+        AgentNotificationService service(notifications);
         QVERIFY(!service.isDelegateInstalled());
 
         // Two Commands finishing back to back: the second is sent only once the first
@@ -116,7 +118,8 @@ private Q_SLOTS:
         QFETCH(bool, hasConversation);
         QFETCH(QString, action);
 
-        AgentNotificationService service(QDBusConnection::sessionBus());
+        DBusNotifications notifications(QDBusConnection::sessionBus());
+        AgentNotificationService service(notifications);
         const QUuid conversation = QUuid::createUuid();
         // Read at the moment of the click, not when posting.
         bool active = !hasConversation;
@@ -140,7 +143,8 @@ private Q_SLOTS:
 
     void foreignClicksAreIgnored()
     {
-        AgentNotificationService service(QDBusConnection::sessionBus());
+        DBusNotifications notifications(QDBusConnection::sessionBus());
+        AgentNotificationService service(notifications);
         ClickWitness witness(QDBusConnection::sessionBus());
         QSignalSpy opened(&service, &AgentNotificationService::openAgentConversationRequested);
         QSignalSpy forward(&service, &AgentNotificationService::bringMainWindowForwardRequested);
@@ -174,7 +178,8 @@ private Q_SLOTS:
     void noServerMeansNothing()
     {
         m_server->stop();
-        AgentNotificationService service(QDBusConnection::sessionBus());
+        DBusNotifications notifications(QDBusConnection::sessionBus());
+        AgentNotificationService service(notifications);
         QSignalSpy opened(&service, &AgentNotificationService::openAgentConversationRequested);
         QSignalSpy forward(&service, &AgentNotificationService::bringMainWindowForwardRequested);
         QVERIFY(!postAndWait(service, true, true, QStringLiteral("Mail")));

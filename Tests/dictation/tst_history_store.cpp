@@ -1,6 +1,6 @@
 #include "AppPaths.h"
 #include "Services/HistoryStore.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 #include "TestPaths.h"
 
 #include <QDir>
@@ -58,7 +58,8 @@ private Q_SLOTS:
 
     std::unique_ptr<HistoryStore> open()
     {
-        return std::make_unique<HistoryStore>(AppPaths::history(), AppPaths::recordings(), [] { return now; });
+        return std::make_unique<HistoryStore>(
+            HistoryStore::Options{AppPaths::history(), AppPaths::recordings(), [] { return now; }});
     }
 
     void loadsNewestFirstKeepingTheOrderOfEqualTimes()

@@ -48,7 +48,8 @@ private Q_SLOTS:
         QVERIFY(m_server->listen());
     }
 
-    std::unique_ptr<ModelStore> makeStore(std::optional<QString> bundled = std::nullopt, int timeout = 2000)
+    std::unique_ptr<ModelStore> makeStore(std::optional<QString> bundled = std::nullopt,
+                                          std::chrono::milliseconds timeout = std::chrono::seconds(2))
     {
         ModelStore::Options options;
         options.modelsDirectory = AppPaths::models();
@@ -151,7 +152,7 @@ private Q_SLOTS:
     {
         QFETCH(LoopbackHttpServer::Response, response);
         QFETCH(Kind, kind);
-        auto store = makeStore(std::nullopt, 400);
+        auto store = makeStore(std::nullopt, std::chrono::milliseconds(400));
         const SpeechModel model = store->catalog().at(1);
         const QString path = QStringLiteral("/models/") + model.fileName;
         m_server->route(path, response);

@@ -121,7 +121,7 @@ private Q_SLOTS:
         QFETCH(QStringList, operations);
         QFETCH(QStringList, expected);
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         for (const QString &operation : operations) {
             if (operation == QLatin1String("register"))
                 manager.registerShortcuts(toggle, pushToTalk, agent, agentScreenshot, {profileA}, cancel);
@@ -144,7 +144,7 @@ private Q_SLOTS:
     void registrationAndRemovalOrder()
     {
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         manager.registerShortcuts(toggle, pushToTalk, agent, agentScreenshot, {profileA, profileB}, cancel);
         manager.registerCancel();
         manager.unregister();
@@ -171,7 +171,7 @@ private Q_SLOTS:
         QFETCH(KeyboardShortcutSetting, shortcut);
         QFETCH(int, mask);
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         // The cancel shortcut is the one registered alone, so it shows what reaches the system.
         manager.registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {}, shortcut);
         manager.registerCancel();
@@ -186,7 +186,7 @@ private Q_SLOTS:
     {
         FakeHotKeyBackend backend;
         backend.takenElsewhere.append({profileB.keyCode, HotKeyManager::modifiers(profileB)});
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         connectCallbacks(manager);
         manager.registerShortcuts(toggle, pushToTalk, agent, agentScreenshot, {profileA, profileB, profileC}, cancel);
         QCOMPARE(manager.profileHotKeys().size(), 2);
@@ -208,7 +208,7 @@ private Q_SLOTS:
     {
         QFETCH(KeyboardShortcutSetting, agentShortcut);
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         connectCallbacks(manager);
         manager.registerShortcuts(toggle, pushToTalk, agentShortcut, std::nullopt, {}, cancel);
         QVERIFY(manager.toggleHotKey());
@@ -248,7 +248,7 @@ private Q_SLOTS:
         QFETCH(bool, pressed);
         QFETCH(QStringList, expected);
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         connectCallbacks(manager);
         manager.registerShortcuts(toggle, pushToTalk, agent, agentScreenshot, {profileA}, cancel);
         backend.send(id, pressed ? HotKeyEventKind::Pressed : HotKeyEventKind::Released);
@@ -261,7 +261,7 @@ private Q_SLOTS:
     void callbacksAreReadWhenTheEventIsDelivered()
     {
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         connectCallbacks(manager);
         manager.registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {}, cancel);
         backend.send(HotKeyManager::ToggleId, HotKeyEventKind::Pressed);
@@ -282,7 +282,7 @@ private Q_SLOTS:
     void registeringTwiceDeliversEachPressOnce()
     {
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         connectCallbacks(manager);
         manager.registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {}, cancel);
         manager.registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {}, cancel);
@@ -296,7 +296,7 @@ private Q_SLOTS:
     void nothingIsDeliveredAfterUnregister()
     {
         FakeHotKeyBackend backend;
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         connectCallbacks(manager);
         manager.registerShortcuts(toggle, pushToTalk, agent, agentScreenshot, {profileA}, cancel);
         manager.unregister();
@@ -317,7 +317,7 @@ private Q_SLOTS:
     void aDestroyedManagerLeavesNothingBehind()
     {
         FakeHotKeyBackend backend;
-        auto manager = std::make_unique<HotKeyManager>(&backend);
+        auto manager = std::make_unique<HotKeyManager>(backend);
         bool called = false;
         manager->onToggle = [&called] { called = true; };
         manager->registerShortcuts(toggle, pushToTalk, agent, agentScreenshot, {profileA}, cancel);

@@ -62,7 +62,7 @@ private Q_SLOTS:
         QVERIFY(!result);
         QCOMPARE(result.error().kind(), HotKeyError::Kind::Unavailable);
 
-        HotKeyManager manager(&backend);
+        HotKeyManager manager(backend);
         const KeyboardShortcutSetting space{49, QStringLiteral("Space"), false, true, false, false};
         const KeyboardShortcutSetting escape{53, QStringLiteral("Esc"), false, false, false, false};
         manager.registerShortcuts(space, space, space, space, {space}, escape);

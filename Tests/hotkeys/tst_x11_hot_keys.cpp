@@ -76,7 +76,7 @@ class X11HotKeysTest : public QObject {
     void makeManager()
     {
         backend = new X11HotKeyBackend;
-        manager = new HotKeyManager(backend);
+        manager = new HotKeyManager(*backend);
         manager->onToggle = [this] { ++toggled; };
         manager->onPushToTalkBegan = [this] { ++began; };
         manager->onPushToTalkEnded = [this] { ++ended; };

@@ -1,7 +1,7 @@
 // Verifies a 1 GiB file the way the writing-model store does and compares the speed
 // with sha256sum on the same file (both read it from the page cache after a warm-up).
 //   bench_model_sha256 [size in MiB, default 1024]
-#include "Sha256.h"
+#include "Support/Sha256.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

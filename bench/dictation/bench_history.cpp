@@ -1,7 +1,7 @@
 // History load and insert-plus-save at growing sizes.
 #include "AppPaths.h"
 #include "Services/HistoryStore.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -56,7 +56,7 @@ int main(int argc, char **argv)
         for (int run = 0; run < 7; ++run) {
             QElapsedTimer clock;
             clock.start();
-            HistoryStore store;
+            HistoryStore store(HistoryStore::defaultOptions());
             loads.append(clock.nsecsElapsed() / 1e6);
             if (store.items().size() != count) {
                 std::fprintf(stderr, "loaded %lld of %d records\n", static_cast<long long>(store.items().size()), count);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Result.h"
+#include "Support/Result.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -6,21 +6,16 @@
 #include "Platform/WindowCapture.h"
 #include "Platform/WindowSystem.h"
 
-#include <memory>
-
 namespace sorvane {
 
-// The system services that reaching into other applications needs, one of each.
+// The system services that reaching into other applications needs, one of each. They
+// belong to the platform (DesktopPlatform, or the tests' fakes) and outlive every user.
 struct CapturePlatform {
-    std::unique_ptr<Accessibility> accessibility;
-    std::unique_ptr<WindowSystem> windowSystem;
-    std::unique_ptr<KeystrokeSender> keystrokes;
-    std::unique_ptr<SystemClipboard> clipboard;
-    std::unique_ptr<WindowCapture> windowCapture;
-
-    // The Linux desktop's: X11 windows, keystrokes and images, AT-SPI, the Qt clipboard.
-    // Needs the QGuiApplication to exist.
-    static CapturePlatform forDesktop();
+    Accessibility &accessibility;
+    WindowSystem &windowSystem;
+    KeystrokeSender &keystrokes;
+    SystemClipboard &clipboard;
+    WindowCapture &windowCapture;
 };
 
 } // namespace sorvane

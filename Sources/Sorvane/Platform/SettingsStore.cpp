@@ -1,6 +1,6 @@
 #include "Platform/SettingsStore.h"
 
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "AgentContextCaptureService.h"
 
 #include "AppPaths.h"
-#include "SignalWait.h"
+#include "Support/SignalWait.h"
 #include "Services/AgentTextRangeVerifier.h"
 #include "Services/PasteboardSnapshot.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QBuffer>
 #include <QCoroTimer>
@@ -24,7 +24,7 @@ int remainingMs(const QDeadlineTimer &deadline)
 } // namespace
 
 AgentContextCaptureService::AgentContextCaptureService(CapturePlatform platform, QObject *parent)
-    : QObject(parent), m_platform(std::move(platform))
+    : QObject(parent), m_platform(platform)
 {
 }
 
@@ -33,22 +33,22 @@ AgentContextCaptureService::~AgentContextCaptureService() = default;
 AgentTargetSnapshot AgentContextCaptureService::captureTarget()
 {
     AgentTargetSnapshot snapshot;
-    const std::optional<RunningApplication> frontmost = m_platform.windowSystem->frontmostApplication();
+    const std::optional<RunningApplication> frontmost = m_platform.windowSystem.frontmostApplication();
     snapshot.application = frontmost;
 
     std::optional<AccessibleElement> element;
-    if (m_platform.accessibility->isTrusted())
-        element = m_platform.accessibility->focusedElement(frontmost ? frontmost->processId : 0);
+    if (m_platform.accessibility.isTrusted())
+        element = m_platform.accessibility.focusedElement(frontmost ? frontmost->processId : 0);
     if (element) {
         snapshot.focusedElement = element;
         // A focused field in another process's window names that process.
-        if (const auto pid = m_platform.accessibility->processId(*element)) {
+        if (const auto pid = m_platform.accessibility.processId(*element)) {
             if (frontmost && frontmost->processId == *pid)
                 snapshot.application = frontmost;
-            else if (auto owner = m_platform.windowSystem->applicationForProcess(*pid))
+            else if (auto owner = m_platform.windowSystem.applicationForProcess(*pid))
                 snapshot.application = owner;
         }
-        snapshot.selectedRange = m_platform.accessibility->selectedRange(*element);
+        snapshot.selectedRange = m_platform.accessibility.selectedRange(*element);
     }
     snapshot.applicationName = snapshot.application ? snapshot.application->name : QString();
     return snapshot;
@@ -83,11 +83,11 @@ AgentContextCaptureService::capture(bool includeSelectedText, bool includeScreen
 QCoro::Task<std::optional<QString>> AgentContextCaptureService::selectedText(AgentTargetSnapshot target)
 {
     if (target.focusedElement) {
-        const std::optional<QString> text = m_platform.accessibility->selectedText(*target.focusedElement);
+        const std::optional<QString> text = m_platform.accessibility.selectedText(*target.focusedElement);
         if (text && !text->isEmpty())
             co_return text;
     }
-    if (!m_platform.accessibility->isTrusted())
+    if (!m_platform.accessibility.isTrusted())
         co_return std::nullopt;
     if (!co_await activate(target.application))
         co_return std::nullopt;
@@ -102,13 +102,13 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(Ru
     if (!chord)
         co_return std::nullopt;
 
-    SystemClipboard &clipboard = *m_platform.clipboard;
+    SystemClipboard &clipboard = m_platform.clipboard;
     const PasteboardSnapshot saved = PasteboardSnapshot::capture(clipboard);
     clipboard.clear();
     const qint64 clearedCount = clipboard.changeCount();
 
     std::optional<QString> copied;
-    if (co_await m_platform.keystrokes->send(*chord)) {
+    if (co_await m_platform.keystrokes.send(*chord)) {
         // The copy lands when the clipboard changes to something with text; a change
         // to other data only (an image) is waited past.
         const QDeadlineTimer deadline(copyWait);
@@ -129,14 +129,14 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(Ru
 
 QCoro::Task<bool> AgentContextCaptureService::activate(std::optional<RunningApplication> application)
 {
-    if (!application || !m_platform.windowSystem->isRunning(*application))
+    if (!application || !m_platform.windowSystem.isRunning(*application))
         co_return false;
     const auto isFront = [this, &application] {
-        const auto frontmost = m_platform.windowSystem->frontmostApplication();
+        const auto frontmost = m_platform.windowSystem.frontmostApplication();
         return frontmost && frontmost->isSameApplication(*application);
     };
     if (!isFront())
-        m_platform.windowSystem->requestActivation(*application);
+        m_platform.windowSystem.requestActivation(*application);
     for (int check = 0; check < activationChecks; ++check) {
         if (isFront())
             co_return true;
@@ -148,7 +148,7 @@ QCoro::Task<bool> AgentContextCaptureService::activate(std::optional<RunningAppl
 QCoro::Task<bool> AgentContextCaptureService::paste(std::optional<RunningApplication> application,
                                                     std::function<void()> beforeKeystroke)
 {
-    if (!m_platform.accessibility->isTrusted())
+    if (!m_platform.accessibility.isTrusted())
         co_return false;
     if (!co_await activate(application))
         co_return false;
@@ -158,7 +158,7 @@ QCoro::Task<bool> AgentContextCaptureService::paste(std::optional<RunningApplica
         co_return false;
     if (beforeKeystroke)
         beforeKeystroke();
-    if (!co_await m_platform.keystrokes->send(*chord))
+    if (!co_await m_platform.keystrokes.send(*chord))
         co_return false;
     co_await QCoro::sleepFor(pasteLand);
     co_return true;
@@ -171,7 +171,7 @@ bool AgentContextCaptureService::exactText(const QString &text, const AgentTarge
     const TextRange range = *target.selectedRange;
     if (range.location < 0 || range.length != text.size())
         return false;
-    const std::optional<QString> value = m_platform.accessibility->value(*target.focusedElement);
+    const std::optional<QString> value = m_platform.accessibility.value(*target.focusedElement);
     return value && AgentTextRangeVerifier::matches(text, *value, range);
 }
 
@@ -179,21 +179,21 @@ bool AgentContextCaptureService::selectStoredRange(const AgentTargetSnapshot &ta
 {
     if (!target.focusedElement || !target.selectedRange)
         return false;
-    return m_platform.accessibility->setSelectedRange(*target.focusedElement, *target.selectedRange);
+    return m_platform.accessibility.setSelectedRange(*target.focusedElement, *target.selectedRange);
 }
 
 QCoro::Task<Result<AgentContextAttachment, AgentCaptureError>>
 AgentContextCaptureService::captureWindowScreenshot(std::optional<RunningApplication> application,
                                                     QString applicationName)
 {
-    WindowCapture &capture = *m_platform.windowCapture;
+    WindowCapture &capture = m_platform.windowCapture;
     if (!capture.isAccessGranted()) {
         capture.requestAccess();
         co_return AgentCaptureError::screenRecordingDenied();
     }
     if (!application)
         co_return AgentCaptureError::noQualifyingWindow();
-    const auto window = chooseCaptureWindow(m_platform.windowSystem->windowsFrontToBack(), *application);
+    const auto window = chooseCaptureWindow(m_platform.windowSystem.windowsFrontToBack(), *application);
     if (!window)
         co_return AgentCaptureError::noQualifyingWindow();
 

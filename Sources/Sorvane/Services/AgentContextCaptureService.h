@@ -2,7 +2,7 @@
 
 #include "AgentConversation.h"
 #include "Platform/CapturePlatform.h"
-#include "Result.h"
+#include "Support/Result.h"
 #include "Services/AgentCaptureError.h"
 
 #include <QCoroTask>
@@ -38,7 +38,7 @@ struct AgentInvocationContext {
 // back), takes the window screenshot into the pending attachments folder, brings the
 // target back to the front and pastes into it. It keeps no state of its own: every
 // operation works from its arguments and the live system. Main thread only; it must
-// outlive the operations it has started.
+// outlive the operations it has started, and the platform's services must outlive it.
 class AgentContextCaptureService : public QObject {
     Q_OBJECT
 public:
@@ -63,12 +63,6 @@ public:
     bool exactText(const QString &text, const AgentTargetSnapshot &target);
     // Selects the stored range in the target element again.
     bool selectStoredRange(const AgentTargetSnapshot &target);
-
-    // The system services, for the permission checks and the clipboard restore of the
-    // program (one clipboard, so that its change count means the same everywhere).
-    Accessibility &accessibility() { return *m_platform.accessibility; }
-    WindowCapture &windowCapture() { return *m_platform.windowCapture; }
-    SystemClipboard &clipboard() { return *m_platform.clipboard; }
 
     // Activation checks the front application this often, this many times.
     static constexpr int activationChecks = 20;

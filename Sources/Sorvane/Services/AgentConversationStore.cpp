@@ -1,8 +1,8 @@
 #include "AgentConversationStore.h"
 
 #include "AppPaths.h"
-#include "SafePath.h"
-#include "StoredJson.h"
+#include "Support/SafePath.h"
+#include "Support/StoredJson.h"
 #include "UserPerceivedText.h"
 
 #include <QDir>
@@ -17,26 +17,22 @@ namespace {
 constexpr int titleLength = 72;
 }
 
-AgentConversationStore::AgentConversationStore(QObject *parent)
-    : AgentConversationStore(AppPaths::agentConversations(), AppPaths::agentAttachments(), parent)
+AgentConversationStore::Options AgentConversationStore::defaultOptions()
 {
+    return {AppPaths::agentConversations(), AppPaths::agentAttachments(), [] { return QDateTime::currentDateTimeUtc(); }};
 }
 
-AgentConversationStore::AgentConversationStore(QString filePath, QString attachmentsRoot, QObject *parent)
+AgentConversationStore::AgentConversationStore(Options options, QObject *parent)
     : QObject(parent)
-    , m_filePath(std::move(filePath))
-    , m_attachmentsRoot(std::move(attachmentsRoot))
-    , m_now([] { return QDateTime::currentDateTimeUtc(); })
+    , m_filePath(std::move(options.filePath))
+    , m_attachmentsRoot(std::move(options.attachmentsRoot))
+    , m_now(std::move(options.clock))
 {
     (void)AppPaths::prepare(); // a failure leaves the store empty, never stops the program
     QDir().mkpath(m_attachmentsRoot);
     load();
 }
 
-void AgentConversationStore::setClock(Clock clock)
-{
-    m_now = std::move(clock);
-}
 
 std::optional<AgentConversation> AgentConversationStore::conversation(const QUuid &id) const
 {

@@ -20,9 +20,18 @@ class AgentConversationStore : public QObject {
     Q_PROPERTY(QList<sorvane::AgentConversation> conversations READ conversations NOTIFY conversationsChanged)
 
 public:
-    // The locations of AppPaths.
-    explicit AgentConversationStore(QObject *parent = nullptr);
-    AgentConversationStore(QString filePath, QString attachmentsRoot, QObject *parent = nullptr);
+    // The source of "now"; tests replace it to control the order of changes.
+    using Clock = std::function<QDateTime()>;
+
+    struct Options {
+        QString filePath;
+        QString attachmentsRoot;
+        Clock clock;
+    };
+    // The locations of AppPaths and the system clock (UTC).
+    static Options defaultOptions();
+
+    explicit AgentConversationStore(Options options, QObject *parent = nullptr);
 
     const QList<AgentConversation> &conversations() const { return m_conversations; }
     std::optional<AgentConversation> conversation(const QUuid &id) const;
@@ -51,10 +60,6 @@ public:
 
     // The title of a conversation started with this instruction.
     static QString titleFor(const QString &firstMessage);
-
-    // The source of "now"; tests replace it to control the order of changes.
-    using Clock = std::function<QDateTime()>;
-    void setClock(Clock clock);
 
 Q_SIGNALS:
     void conversationsChanged();

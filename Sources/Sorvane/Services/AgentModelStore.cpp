@@ -1,9 +1,9 @@
 #include "AgentModelStore.h"
 
 #include "AppPaths.h"
-#include "SafePath.h"
-#include "Sha256.h"
-#include "StoredJson.h"
+#include "Support/SafePath.h"
+#include "Support/Sha256.h"
+#include "Support/StoredJson.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -58,7 +58,15 @@ const QString leftoverPattern = QStringLiteral(".*.download");
 
 } // namespace
 
-AgentModelStore::AgentModelStore(QObject *parent) : QObject(parent)
+AgentModelStore::Options AgentModelStore::defaultOptions()
+{
+    Options options;
+    options.modelsFolder = AppPaths::agentModels();
+    options.customModelsFile = AppPaths::customAgentModels();
+    return options;
+}
+
+AgentModelStore::AgentModelStore(Options options, QObject *parent) : QObject(parent), m_options(std::move(options))
 {
     (void)AppPaths::prepare();
     removeLeftoverDownloads();
@@ -89,9 +97,9 @@ std::optional<AgentModelDescriptor> AgentModelStore::descriptor(const QString &i
     return std::nullopt;
 }
 
-QString AgentModelStore::modelFolder(const AgentModelDescriptor &descriptor)
+QString AgentModelStore::modelFolder(const AgentModelDescriptor &descriptor) const
 {
-    return AppPaths::agentModels() + QLatin1Char('/') + descriptor.id;
+    return m_options.modelsFolder + QLatin1Char('/') + descriptor.id;
 }
 
 bool AgentModelStore::isAvailable(const AgentModelDescriptor &descriptor) const
@@ -137,7 +145,7 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
     // and only stops reporting to it.
     const QPointer<AgentModelStore> self(this);
     const QString id = descriptor.id;
-    const std::chrono::milliseconds transferTimeout = m_transferTimeout;
+    const std::chrono::milliseconds transferTimeout = m_options.transferTimeout;
     m_activeDownloads.insert(id);
     Q_EMIT activeDownloadsChanged();
     setProgress(id, 0);
@@ -191,7 +199,7 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
         QNetworkAccessManager network;
         FileDownload::Options options;
         options.destination = destination;
-        options.transferTimeout = int(transferTimeout.count());
+        options.transferTimeout = transferTimeout;
         options.hash = QCryptographicHash::Sha256;
         // Compared exactly: a digest that differs only in letter case is a mismatch too.
         options.expectedHexDigest = artifact.sha256;
@@ -250,7 +258,7 @@ Result<Done, AgentModelStoreError> AgentModelStore::remove(const AgentModelDescr
 void AgentModelStore::removeLeftoverDownloads()
 {
     // Downloads cut short by the end of the program leave their temporary files behind.
-    QDirIterator folders(AppPaths::agentModels(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    QDirIterator folders(m_options.modelsFolder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     while (folders.hasNext()) {
         const QDir folder(folders.next());
         for (const QString &name : folder.entryList({leftoverPattern}, QDir::Files | QDir::Hidden))
@@ -260,7 +268,7 @@ void AgentModelStore::removeLeftoverDownloads()
 
 void AgentModelStore::loadCustomModels()
 {
-    QFile file(AppPaths::customAgentModels());
+    QFile file(m_options.customModelsFile);
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -294,7 +302,7 @@ void AgentModelStore::saveCustomModels()
         entries.append(descriptor.toJson());
     for (const QJsonValue &entry : m_unreadableCustomEntries)
         entries.append(entry);
-    const QString path = AppPaths::customAgentModels();
+    const QString path = m_options.customModelsFile;
     if (m_customFileUnreadable) {
         // Kept for the user to look at rather than replaced.
         storedjson::moveAside(path);

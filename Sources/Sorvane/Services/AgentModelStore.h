@@ -2,7 +2,7 @@
 
 #include "AgentModelDescriptor.h"
 #include "AgentRuntimeError.h"
-#include "Result.h"
+#include "Support/Result.h"
 #include "Services/FileDownload.h"
 
 #include <QCoroTask>
@@ -70,8 +70,18 @@ class AgentModelStore : public QObject {
     Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
 
 public:
+    struct Options {
+        // Each local model's files lie in <modelsFolder>/<id>/.
+        QString modelsFolder;
+        QString customModelsFile;
+        // How long a transfer may go without receiving a byte.
+        std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
+    };
+    // AppPaths::agentModels() and AppPaths::customAgentModels().
+    static Options defaultOptions();
+
     // Prepares the data folders (a failure is ignored) and loads the custom models.
-    explicit AgentModelStore(QObject *parent = nullptr);
+    explicit AgentModelStore(Options options, QObject *parent = nullptr);
 
     const QHash<QString, double> &progress() const { return m_progress; }
     const QSet<QString> &activeDownloads() const { return m_activeDownloads; }
@@ -84,17 +94,14 @@ public:
     std::optional<AgentModelDescriptor> descriptor(const QString &id) const;
     // The on-device and cloud models always; a local model when all its files are there.
     bool isAvailable(const AgentModelDescriptor &descriptor) const;
-    // Where a local model's files lie: <agent models>/<id>/.
-    static QString modelFolder(const AgentModelDescriptor &descriptor);
+    // Where a local model's files lie: <models folder>/<id>/.
+    QString modelFolder(const AgentModelDescriptor &descriptor) const;
 
     // Fetches the missing or damaged files of a local model one after another. Files
     // already verified stay for the next attempt when a later one fails.
     QCoro::Task<Result<Done, AgentModelStoreError>> download(AgentModelDescriptor descriptor);
     // Removes a local model's folder (and a custom model's entry).
     Result<Done, AgentModelStoreError> remove(const AgentModelDescriptor &descriptor);
-
-    // How long a transfer may go without receiving a byte.
-    void setTransferTimeout(std::chrono::milliseconds timeout) { m_transferTimeout = timeout; }
 
 Q_SIGNALS:
     void progressChanged();
@@ -118,7 +125,7 @@ private:
     QJsonArray m_unreadableCustomEntries;
     // The custom-models file could not be read at all; it is set aside before a save.
     bool m_customFileUnreadable = false;
-    std::chrono::milliseconds m_transferTimeout = std::chrono::seconds(60);
+    Options m_options;
 };
 
 } // namespace sorvane

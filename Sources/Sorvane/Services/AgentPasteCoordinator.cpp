@@ -1,20 +1,21 @@
 #include "AgentPasteCoordinator.h"
 
 #include "Services/PasteboardSnapshot.h"
-#include "SignalWait.h"
+#include "Support/SignalWait.h"
 
 #include <QDeadlineTimer>
 
 namespace sorvane {
 
-AgentPasteCoordinator::AgentPasteCoordinator(AgentContextCaptureService &contextCapture, QObject *parent)
-    : QObject(parent), m_contextCapture(contextCapture)
+AgentPasteCoordinator::AgentPasteCoordinator(AgentContextCaptureService &contextCapture, SystemClipboard &clipboard,
+                                             QObject *parent)
+    : QObject(parent), m_contextCapture(contextCapture), m_clipboard(clipboard)
 {
 }
 
 void AgentPasteCoordinator::copyToClipboard(const QString &text)
 {
-    SystemClipboard &clipboard = m_contextCapture.clipboard();
+    SystemClipboard &clipboard = m_clipboard;
     clipboard.clear();
     clipboard.setText(text);
 }
@@ -23,7 +24,7 @@ QCoro::Task<AgentDeliveryResult> AgentPasteCoordinator::deliver(QString answer, 
                                                                 AgentTargetSnapshot target,
                                                                 std::optional<QString> replacing)
 {
-    SystemClipboard &clipboard = m_contextCapture.clipboard();
+    SystemClipboard &clipboard = m_clipboard;
 
     if (replacing) {
         // The earlier answer is overwritten only where it still stands unchanged. It is
@@ -79,7 +80,7 @@ QCoro::Task<AgentDeliveryResult> AgentPasteCoordinator::deliver(QString answer, 
 
 QCoro::Task<void> AgentPasteCoordinator::waitUntilFetched(qint64 fetchesBeforeKeystroke)
 {
-    SystemClipboard &clipboard = m_contextCapture.clipboard();
+    SystemClipboard &clipboard = m_clipboard;
     const QDeadlineTimer deadline(pasteFetchWait);
     while (clipboard.fetchCount() == fetchesBeforeKeystroke && !deadline.hasExpired())
         co_await signalWithin(&clipboard, &SystemClipboard::fetched,

@@ -25,7 +25,9 @@ struct AgentDeliveryResult {
 class AgentPasteCoordinator : public QObject {
     Q_OBJECT
 public:
-    explicit AgentPasteCoordinator(AgentContextCaptureService &contextCapture, QObject *parent = nullptr);
+    // `clipboard` is the platform's one clipboard; both must outlive the coordinator.
+    AgentPasteCoordinator(AgentContextCaptureService &contextCapture, SystemClipboard &clipboard,
+                          QObject *parent = nullptr);
 
     // Where the last delivery went. After a paste into a selection it covers exactly
     // the pasted answer, so that a refinement can check and replace it.
@@ -46,6 +48,7 @@ private:
     QCoro::Task<void> waitUntilFetched(qint64 fetchesBeforeKeystroke);
 
     AgentContextCaptureService &m_contextCapture;
+    SystemClipboard &m_clipboard;
     std::optional<AgentTargetSnapshot> m_lastTarget;
 };
 

@@ -2,7 +2,7 @@
 
 #include "AgentRuntimeError.h"
 #include "AgentRuntimeProtocol.h"
-#include "Result.h"
+#include "Support/Result.h"
 
 #include <QByteArray>
 #include <QObject>

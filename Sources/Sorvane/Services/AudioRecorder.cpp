@@ -2,7 +2,7 @@
 
 #include "AppPaths.h"
 #include "Platform/AudioInput.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DictationTypes.h"
-#include "Result.h"
+#include "Support/Result.h"
 #include "Services/WavFileWriter.h"
 
 #include <QElapsedTimer>

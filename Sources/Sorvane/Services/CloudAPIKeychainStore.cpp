@@ -1,7 +1,5 @@
 #include "CloudAPIKeychainStore.h"
 
-#include "Platform/Keyring/QtKeychainSecretStore.h"
-
 #include <QStringDecoder>
 
 namespace sorvane {
@@ -60,12 +58,6 @@ std::optional<CloudAPIKeychainStore> CloudAPIKeychainStore::forProvider(AgentWri
                                      QStringLiteral("MISTRAL_API_KEY"), std::move(backend));
     }
     return std::nullopt;
-}
-
-std::shared_ptr<SecretStore> CloudAPIKeychainStore::systemKeyring()
-{
-    static const std::shared_ptr<SecretStore> keyring = std::make_shared<QtKeychainSecretStore>();
-    return keyring;
 }
 
 std::optional<QString> CloudAPIKeychainStore::validatedKey(AgentWritingProvider provider, const QString &key)

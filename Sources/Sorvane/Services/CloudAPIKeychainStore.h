@@ -2,7 +2,7 @@
 
 #include "AgentWritingProvider.h"
 #include "Platform/SecretStore.h"
-#include "Result.h"
+#include "Support/Result.h"
 
 #include <QCoroTask>
 #include <QString>
@@ -58,8 +58,6 @@ public:
     // The store of one cloud provider; nothing for the local provider, which has no key.
     static std::optional<CloudAPIKeychainStore> forProvider(AgentWritingProvider provider,
                                                             std::shared_ptr<SecretStore> backend);
-    // The system keyring, shared by every store of the program.
-    static std::shared_ptr<SecretStore> systemKeyring();
 
     AgentWritingProvider provider() const { return m_provider; }
     const QString &service() const { return m_service; }

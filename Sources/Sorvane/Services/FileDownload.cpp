@@ -77,7 +77,7 @@ void FileDownload::start()
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     // Byte counts must be those of the file itself.
     request.setRawHeader("Accept-Encoding", "identity");
-    request.setTransferTimeout(m_options.transferTimeout);
+    request.setTransferTimeout(int(m_options.transferTimeout.count()));
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, &FileDownload::readAvailable);
     connect(m_reply, &QNetworkReply::finished, this, &FileDownload::replyFinished);

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Result.h"
+#include "Support/Result.h"
 
+#include <chrono>
 #include <QByteArray>
 #include <QCoroTask>
 #include <QCryptographicHash>
@@ -84,7 +85,7 @@ public:
         // Where the temporary file is made; the destination's folder when empty.
         QString folder;
         // Nothing received for this long fails the download.
-        int transferTimeout = 60000;
+        std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
         std::optional<QCryptographicHash::Algorithm> hash;
         // When set (lower-case hexadecimal, compared exactly), a different digest
         // fails the download and nothing is moved into place.

@@ -1,8 +1,8 @@
 #include "Services/HistoryStore.h"
 
 #include "AppPaths.h"
-#include "SafePath.h"
-#include "StoredJson.h"
+#include "Support/SafePath.h"
+#include "Support/StoredJson.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,15 +13,14 @@
 
 namespace sorvane {
 
-HistoryStore::HistoryStore(QObject *parent)
-    : HistoryStore(AppPaths::history(), AppPaths::recordings(), [] { return QDateTime::currentDateTimeUtc(); },
-                   parent)
+HistoryStore::Options HistoryStore::defaultOptions()
 {
+    return {AppPaths::history(), AppPaths::recordings(), [] { return QDateTime::currentDateTimeUtc(); }};
 }
 
-HistoryStore::HistoryStore(QString path, QString recordingsFolder, Clock clock, QObject *parent)
-    : QObject(parent), m_path(std::move(path)), m_recordingsFolder(std::move(recordingsFolder)),
-      m_clock(std::move(clock)), m_writer(m_path)
+HistoryStore::HistoryStore(Options options, QObject *parent)
+    : QObject(parent), m_path(std::move(options.path)), m_recordingsFolder(std::move(options.recordingsFolder)),
+      m_clock(std::move(options.clock)), m_writer(m_path)
 {
     (void)AppPaths::prepare();
     load();

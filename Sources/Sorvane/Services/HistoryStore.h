@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BackgroundFileWriter.h"
+#include "Support/BackgroundFileWriter.h"
 #include "HistoryItem.h"
 
 #include <QDateTime>
@@ -19,9 +19,16 @@ class HistoryStore : public QObject {
 public:
     using Clock = std::function<QDateTime()>;
 
-    // Loads the history file (AppPaths::history() unless given).
-    explicit HistoryStore(QObject *parent = nullptr);
-    HistoryStore(QString path, QString recordingsFolder, Clock clock, QObject *parent = nullptr);
+    struct Options {
+        QString path;
+        QString recordingsFolder;
+        Clock clock;
+    };
+    // AppPaths::history(), AppPaths::recordings() and the system clock (UTC).
+    static Options defaultOptions();
+
+    // Loads the history file.
+    explicit HistoryStore(Options options, QObject *parent = nullptr);
 
     // Waits for the saves still being written.
     ~HistoryStore() override;

@@ -4,12 +4,7 @@
 
 namespace sorvane {
 
-HotKeyManager::HotKeyManager(QObject *parent)
-    : QObject(parent), m_ownedBackend(createSystemHotKeyBackend()), m_backend(m_ownedBackend.get())
-{
-}
-
-HotKeyManager::HotKeyManager(HotKeyBackend *backend, QObject *parent) : QObject(parent), m_backend(backend)
+HotKeyManager::HotKeyManager(HotKeyBackend &backend, QObject *parent) : QObject(parent), m_backend(&backend)
 {
 }
 

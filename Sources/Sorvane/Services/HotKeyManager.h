@@ -31,10 +31,8 @@ public:
         ProfileIdBase = 100,
     };
 
-    // Uses the hot keys of the desktop session.
-    explicit HotKeyManager(QObject *parent = nullptr);
-    // Uses the given backend, which must outlive the manager.
-    explicit HotKeyManager(HotKeyBackend *backend, QObject *parent = nullptr);
+    // Uses the given backend (the platform's), which must outlive the manager.
+    explicit HotKeyManager(HotKeyBackend &backend, QObject *parent = nullptr);
     // Removes every registration first.
     ~HotKeyManager() override;
 
@@ -90,7 +88,6 @@ private:
     void setRefused(QMap<quint32, KeyboardShortcutSetting> refused);
     void release(std::optional<HotKeyReference> &slot);
 
-    std::unique_ptr<HotKeyBackend> m_ownedBackend;
     HotKeyBackend *m_backend = nullptr;
 
     std::optional<HotKeyReference> m_toggleHotKey;

@@ -2,7 +2,7 @@
 
 #include "AppPaths.h"
 #include "Platform/ResourceLocator.h"
-#include "SafePath.h"
+#include "Support/SafePath.h"
 
 #include <QCoroSignal>
 #include <QDir>
@@ -36,8 +36,6 @@ ModelStore::Options ModelStore::defaultOptions()
     options.bundledModel = ResourceLocator::file(SpeechModel::catalog().first().fileName);
     return options;
 }
-
-ModelStore::ModelStore(QObject *parent) : ModelStore(defaultOptions(), parent) {}
 
 ModelStore::ModelStore(Options options, QObject *parent)
     : QObject(parent), m_modelsDirectory(std::move(options.modelsDirectory)), m_catalog(std::move(options.catalog)),

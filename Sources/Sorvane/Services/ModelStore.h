@@ -1,9 +1,10 @@
 #pragma once
 
-#include "Result.h"
+#include "Support/Result.h"
 #include "Services/FileDownload.h"
 #include "SpeechModel.h"
 
+#include <chrono>
 #include <QCoroTask>
 #include <QHash>
 #include <QObject>
@@ -59,14 +60,13 @@ public:
         std::optional<QString> bundledModel;
         // Not owned; the store makes its own when none is given.
         QNetworkAccessManager *network = nullptr;
-        // Milliseconds without data before a download fails.
-        int transferTimeout = 60000;
+        // How long a download may go without data before it fails.
+        std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
     };
     // AppPaths::models(), the full catalogue and the shipped model found by
     // ResourceLocator.
     static Options defaultOptions();
 
-    explicit ModelStore(QObject *parent = nullptr);
     explicit ModelStore(Options options, QObject *parent = nullptr);
     ~ModelStore() override;
 
@@ -105,7 +105,7 @@ private:
     QString m_modelsDirectory;
     QList<SpeechModel> m_catalog;
     QPointer<QNetworkAccessManager> m_network;
-    int m_transferTimeout;
+    std::chrono::milliseconds m_transferTimeout;
     QHash<QString, double> m_progress;
     QSet<QString> m_activeDownloads;
     int m_revision = 0;

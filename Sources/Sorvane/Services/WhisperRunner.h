@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DictationTypes.h"
-#include "Result.h"
+#include "Support/Result.h"
 #include "SpeechModel.h"
 
 #include <QByteArray>

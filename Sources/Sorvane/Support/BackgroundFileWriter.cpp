@@ -1,6 +1,6 @@
-#include "BackgroundFileWriter.h"
+#include "Support/BackgroundFileWriter.h"
 
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 namespace sorvane {
 

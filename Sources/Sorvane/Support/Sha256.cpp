@@ -1,4 +1,4 @@
-#include "Sha256.h"
+#include "Support/Sha256.h"
 
 #include <QCoroFuture>
 #include <QFile>

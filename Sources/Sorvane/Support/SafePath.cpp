@@ -1,4 +1,4 @@
-#include "SafePath.h"
+#include "Support/SafePath.h"
 
 #include <QDir>
 #include <QFileInfo>

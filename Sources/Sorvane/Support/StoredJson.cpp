@@ -1,4 +1,4 @@
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QJsonDocument>
 #include <QFile>
