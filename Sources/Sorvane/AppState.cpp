@@ -133,6 +133,17 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
     readSettings();
     connectHotKeyCallbacks();
 
+    // A click on the "Command finished" notification opens the conversation that is
+    // active at the moment of the click, else brings the main window forward.
+    AgentNotificationService &notifications = m_services.notifications;
+    notifications.setActiveConversationReader([self = QPointer<AppState>(this)]() -> std::optional<QUuid> {
+        return self ? self->m_activeAgentConversationID : std::nullopt;
+    });
+    connect(&notifications, &AgentNotificationService::openAgentConversationRequested, this,
+            qOverload<const QUuid &>(&AppState::openAgentConversation));
+    connect(&notifications, &AgentNotificationService::bringMainWindowForwardRequested, this,
+            &AppState::bringMainWindowForward);
+
     // A folder that cannot be prepared leaves the defaults in place.
     (void)AppPaths::prepare();
     AudioRecorder::cleanupTemporaryRecordings();
@@ -235,9 +246,11 @@ QCoro::Task<void> AppState::loadCloudKeys()
         const auto loaded = co_await store.load();
         if (!self)
             co_return;
-        if (!loaded)
+        // A legacy key that fails validation is no key; any other failure is the
+        // keyring's (locked, not running) and says nothing about the key.
+        if (!loaded && loaded.error().kind() != CloudAPIKeychainError::Kind::InvalidKey)
             errors.insert(provider, loaded.error());
-        else if (loaded.value())
+        else if (loaded && loaded.value())
             configured.insert(provider);
     }
     // Keys saved while the keyring was answering count too.

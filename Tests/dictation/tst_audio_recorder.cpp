@@ -43,13 +43,14 @@ private Q_SLOTS:
     {
         m_home = std::make_unique<QTemporaryDir>();
         AppPaths::setDataHome(m_home->path());
-        m_input = new FakeAudioInput;
+        m_input = new FakeAudioInput; // the test owns the input, as the platform does
         m_recorder = std::make_unique<AudioRecorder>(m_input);
     }
 
     void cleanup()
     {
         m_recorder.reset();
+        delete m_input;
         m_input = nullptr;
     }
 

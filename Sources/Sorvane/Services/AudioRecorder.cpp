@@ -40,7 +40,6 @@ AudioRecorder::AudioRecorder(AudioInput *input, QObject *parent)
 {
     qRegisterMetaType<sorvane::RecorderError>();
     if (m_input) {
-        m_input->setParent(this);
         connect(m_input, &AudioInput::pcmReady, this, &AudioRecorder::receive);
         connect(m_input, &AudioInput::failed, this,
                 [this](const QString &reason) { abandon(RecorderError::unavailable(reason)); });

@@ -58,7 +58,7 @@ public:
     static constexpr double restingSample = 0.025;
     static constexpr int meterInterval = 100; // milliseconds
 
-    // Takes ownership of the input.
+    // The input belongs to the platform, which outlives the recorder.
     explicit AudioRecorder(AudioInput *input, QObject *parent = nullptr);
     ~AudioRecorder() override;
 
