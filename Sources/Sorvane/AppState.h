@@ -522,6 +522,9 @@ private:
     Q_PROPERTY(QVariantList refusedShortcuts READ refusedShortcutList NOTIFY refusedShortcutsChanged)
 public:
     QSet<KeyboardShortcutSetting> refusedShortcuts() const;
+    // A progress report of the speech engine (0 to 1): moves the bar forward, never past
+    // 0.97, and only while a transcription runs.
+    void reportEngineProgress(double fraction);
 Q_SIGNALS:
     void refusedShortcutsChanged();
 
@@ -534,7 +537,6 @@ private:
     void dictationRecordingFailed(const RecorderError &error);
     // Transcribes, cleans up and finishes one stopped recording; deletes it on every way out.
     QCoro::Task<> transcribeRecording(FinishedRecording recording, SpeechModel model);
-    void applyEngineProgress(double fraction);
     QCoro::Task<QString> smartCleanup(QString transcript);
     QCoro::Task<> finishTranscription(QString text, SpeechModel model, QString audioPath);
     // ---- end of the Dictation flow ----

@@ -13,6 +13,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
 
@@ -327,7 +328,7 @@ QCoro::Task<> AppState::transcribeRecording(FinishedRecording recording, SpeechM
             QMetaObject::invokeMethod(
                 self.data(), [self, fraction] {
                     if (self)
-                        self->applyEngineProgress(fraction);
+                        self->reportEngineProgress(fraction);
                 },
                 Qt::QueuedConnection);
     };
@@ -359,7 +360,7 @@ QCoro::Task<> AppState::transcribeRecording(FinishedRecording recording, SpeechM
     co_await finishTranscription(text, model, recording.path);
 }
 
-void AppState::applyEngineProgress(double fraction)
+void AppState::reportEngineProgress(double fraction)
 {
     // A report that arrives once the transcription is over changes nothing.
     if (m_status.kind() != CaptureStatus::Kind::Processing)
@@ -374,8 +375,9 @@ QCoro::Task<QString> AppState::smartCleanup(QString transcript)
     const auto model = m_services.agentModelStore.descriptor(QStringLiteral("apple-system"));
     if (!model)
         co_return transcript;
+    // A path that names no program would only cost the runtime a failing request.
     const auto bridge = AgentRuntimeService::bundledExecutable(QStringLiteral("SorvaneAppleBridge"));
-    if (!bridge)
+    if (!bridge || !QFileInfo(*bridge).isExecutable())
         co_return transcript;
 
     const AgentRuntimeRequest request =
