@@ -22,9 +22,11 @@
 //                                    (the file must still be readable), for real recordings
 //   FAKE_SPEECH_ENGINE_AUDIO_COPY    file that receives a copy of the audio file it was given
 //   FAKE_SPEECH_ENGINE_PID_FILE      file that receives its process id once it has read its input
+//   FAKE_SPEECH_ENGINE_EXIT_STAMP    file that receives CLOCK_MONOTONIC in nanoseconds just before it exits
 //   FAKE_SPEECH_ENGINE_HOLD          when set, it waits there until it is killed
 
 #include <csignal>
+#include <ctime>
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
@@ -171,6 +173,11 @@ int main(int argc, char *argv[])
     if (const int signalNumber = numberFromEnvironment("FAKE_SPEECH_ENGINE_SIGNAL", 0)) {
         std::signal(signalNumber, SIG_DFL);
         std::raise(signalNumber);
+    }
+    if (const std::string stamp = environment("FAKE_SPEECH_ENGINE_EXIT_STAMP"); !stamp.empty()) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::ofstream(stamp, std::ios::trunc) << (static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
     }
     return numberFromEnvironment("FAKE_SPEECH_ENGINE_EXIT_STATUS", 0);
 }
