@@ -433,7 +433,26 @@ public:
     // Activates the program and shows the main window (again, when it was closed).
     Q_INVOKABLE void bringMainWindowForward();
 
-    // ---- Timed actions ----
+    // ---- Timed actions (the flows schedule them) ----
+    // Progress from 0.03, one step of the engine's curve every 0.18 s while the status is
+    // processing. The flow cancels it with stopTranscriptionProgress() when done.
+    void beginTranscriptionProgress(const SpeechModel &model);
+    void stopTranscriptionProgress();
+    // The one pending overlay hide, of either flow: scheduling cancels the pending one.
+    // A Dictation hide ends with the status idle and no progress. Neither takes the
+    // overlay down while Dictation records or transcribes or a Command is under way.
+    void scheduleOverlayHide(double seconds);
+    void scheduleAgentOverlayHide(double seconds);
+    void cancelOverlayHide();
+    // Hides the overlay at once (when it was ever made).
+    void hideOverlayNow();
+    // The clipboard to put back after this dictation: the one from before the previous
+    // dictation while the clipboard still holds that dictation's text, else the current
+    // one. Cancels the pending restore.
+    PasteboardSnapshot takeClipboardSnapshotForRestore();
+    // After a successful paste, with restore on: puts the snapshot back after the
+    // configured delay, unless someone wrote to the clipboard since.
+    void scheduleClipboardRestore(const PasteboardSnapshot &snapshot);
     // Stops a playing completion sound, then plays the chosen one at 0.55 (the bell when
     // it cannot be loaded) unless sounds are off. Also the settings screen's preview.
     Q_INVOKABLE void playCompletionSound();
@@ -507,14 +526,7 @@ private:
     void connectHotKeyCallbacks();
 
     // ---- Timed actions (AppStateTimers.cpp) ----
-    void beginTranscriptionProgress(const SpeechModel &model);
     void tickTranscriptionProgress(SpeechEngine engine);
-    void scheduleOverlayHide(double seconds);
-    void scheduleAgentOverlayHide(double seconds);
-    void cancelOverlayHide();
-    PasteboardSnapshot takeClipboardSnapshotForRestore();
-    void scheduleClipboardRestore(const PasteboardSnapshot &snapshot);
-    void hideOverlayNow();
 
     // ---- Dictation flow (AppStateDictation.cpp) ----
     // The shortcuts the system refused at their last registration (the window manager

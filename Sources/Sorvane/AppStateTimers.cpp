@@ -41,6 +41,8 @@ void AppState::tickTranscriptionProgress(SpeechEngine engine)
     m_progressTask = m_services.timers.start(progressTickInterval, [this, engine] { tickTranscriptionProgress(engine); });
 }
 
+void AppState::stopTranscriptionProgress() { m_progressTask.reset(); }
+
 void AppState::cancelOverlayHide() { m_overlayHideTask.reset(); }
 
 bool AppState::isOverlayHidePending() const { return m_overlayHideTask && m_overlayHideTask->isPending(); }
