@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <algorithm>
+#include <functional>
 
 namespace sorvane {
 
@@ -43,49 +45,27 @@ void AppState::connectHotKeyCallbacks()
     // Each callback reaches the state on a later turn of the main loop, and only while
     // the state still exists.
     const QPointer<AppState> state(this);
-    auto later = [state](void (AppState::*operation)()) {
+    auto later = [state](std::function<void(AppState &)> operation) {
         return [state, operation] {
             if (!state)
                 return;
             QMetaObject::invokeMethod(
                 state.data(), [state, operation] {
                     if (state)
-                        (state.data()->*operation)();
+                        operation(*state);
                 },
                 Qt::QueuedConnection);
         };
     };
     HotKeyManager &hotKeys = m_services.hotKeys;
-    hotKeys.onToggle = later(&AppState::toggleRecording);
-    hotKeys.onPushToTalkBegan = later(&AppState::beginPushToTalk);
-    hotKeys.onPushToTalkEnded = later(&AppState::endPushToTalk);
-    hotKeys.onCancel = later(&AppState::cancelRecording);
-    hotKeys.onAgentToggle = [state] {
-        if (state)
-            QMetaObject::invokeMethod(
-                state.data(), [state] {
-                    if (state)
-                        state->toggleAgentRecording(false, std::nullopt);
-                },
-                Qt::QueuedConnection);
-    };
-    hotKeys.onAgentScreenshotToggle = [state] {
-        if (state)
-            QMetaObject::invokeMethod(
-                state.data(), [state] {
-                    if (state)
-                        state->toggleAgentRecording(true, std::nullopt);
-                },
-                Qt::QueuedConnection);
-    };
-    hotKeys.onAgentProfileToggle = [state](int index) {
-        if (state)
-            QMetaObject::invokeMethod(
-                state.data(), [state, index] {
-                    if (state)
-                        state->toggleAgentRecordingForProfile(index);
-                },
-                Qt::QueuedConnection);
+    hotKeys.onToggle = later([](AppState &s) { s.toggleRecording(); });
+    hotKeys.onPushToTalkBegan = later([](AppState &s) { s.beginPushToTalk(); });
+    hotKeys.onPushToTalkEnded = later([](AppState &s) { s.endPushToTalk(); });
+    hotKeys.onCancel = later([](AppState &s) { s.cancelRecording(); });
+    hotKeys.onAgentToggle = later([](AppState &s) { s.toggleAgentRecording(false, std::nullopt); });
+    hotKeys.onAgentScreenshotToggle = later([](AppState &s) { s.toggleAgentRecording(true, std::nullopt); });
+    hotKeys.onAgentProfileToggle = [later](int index) {
+        later([index](AppState &s) { s.toggleAgentRecordingForProfile(index); })();
     };
     connect(&hotKeys, &HotKeyManager::refusedShortcutsChanged, this, &AppState::refusedShortcutsChanged);
 
