@@ -296,6 +296,22 @@ private Q_SLOTS:
         QVERIFY(!state.isClipboardRestorePending());
     }
 
+    void twoDictationsPutBackTheClipboardFromBeforeTheFirst()
+    {
+        TestAppState &f = fixture();
+        AppState &state = f.build();
+        dictate(state);
+        QVERIFY(state.isClipboardRestorePending());
+        f.timers.advance(std::chrono::milliseconds(1000));
+        dictate(state);
+        QCOMPARE(f.fakes.clipboard->text(), spokenText);
+        // The first restore was replaced; the second puts back what was there before both.
+        f.timers.advance(std::chrono::milliseconds(3000));
+        QCOMPARE(f.fakes.clipboard->text(), QString::fromUtf8(earlierClipboard));
+        f.historyStore->waitForWrites();
+        QCOMPARE(f.historyStore->items().size(), 2);
+    }
+
     void automaticPasteOffKeepsTheTextOnTheClipboard()
     {
         TestAppState &f = fixture();
