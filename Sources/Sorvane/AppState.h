@@ -19,8 +19,8 @@
 //   changes a copy and assigns the copy back (`var s = appState.agentSettings;
 //   s.copyResult = false; appState.agentSettings = s`).
 // - Values that may be absent (an optional id, an optional model, the error banner) are
-//   QVariant properties that read as null when absent; conversation ids are the
-//   upper-case UUID text.
+//   QVariant properties that read as null when absent (assign null to clear one);
+//   conversation ids are the upper-case UUID text.
 // - Sets shown as lists (`configuredCloudProviders`, `agentShortcutConflicts`) are
 //   QVariantLists; `isAPIKeyConfigured()` and `isShortcutConflicting()` answer for one
 //   value (bind them together with the list property so they re-evaluate).
