@@ -624,8 +624,13 @@ private Q_SLOTS:
 
         // The toggle shortcut, delivered through the hot-key callbacks.
         QVERIFY(f.fakes.hotKeys->key(49, HotKeyModifier::Option));
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents();
+        // The press goes through two queued turns (the manager's, then the state's); a
+        // marker queued the same way behind it arrives after the call was made.
+        bool delivered = false;
+        QMetaObject::invokeMethod(
+            this, [&] { QMetaObject::invokeMethod(this, [&] { delivered = true; }, Qt::QueuedConnection); },
+            Qt::QueuedConnection);
+        QTRY_VERIFY(delivered);
         QCOMPARE(f.fakes.audioInput->starts, starts);
         QCOMPARE(f.overlay ? int(f.overlay->calls.count(QStringLiteral("show"))) : 0, shows);
         if (situation == QLatin1String("processing")) {
