@@ -439,8 +439,8 @@ public:
     void beginTranscriptionProgress(const SpeechModel &model);
     void stopTranscriptionProgress();
     // The one pending overlay hide, of either flow: scheduling cancels the pending one.
-    // A Dictation hide ends with the status idle and no progress. Neither takes the
-    // overlay down while Dictation records or transcribes or a Command is under way.
+    // Neither takes the overlay down while Dictation records or transcribes or a Command
+    // is under way. A Dictation hide that runs ends with the status idle and no progress.
     void scheduleOverlayHide(double seconds);
     void scheduleAgentOverlayHide(double seconds);
     void cancelOverlayHide();
