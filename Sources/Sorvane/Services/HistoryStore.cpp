@@ -20,7 +20,7 @@ HistoryStore::Options HistoryStore::defaultOptions()
 
 HistoryStore::HistoryStore(Options options, QObject *parent)
     : QObject(parent), m_path(std::move(options.path)), m_recordingsFolder(std::move(options.recordingsFolder)),
-      m_clock(std::move(options.clock)), m_writer(m_path)
+      m_clock(std::move(options.clock))
 {
     (void)AppPaths::prepare();
     load();
@@ -83,7 +83,9 @@ void HistoryStore::save(Write write)
         m_unreadableFileOnDisk = false;
     }
     // A copy that the writing thread reads while this list changes on.
-    m_writer.write([records = m_encoded] { return storedjson::encode(records); });
+    m_writer.write([path = m_path, records = m_encoded] {
+        (void)storedjson::writeFileAtomically(path, storedjson::encode(records));
+    });
     if (write == Write::Now)
         m_writer.waitForWrites();
 }

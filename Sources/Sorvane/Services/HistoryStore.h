@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Support/BackgroundFileWriter.h"
+#include "Support/BackgroundWriter.h"
 #include "HistoryItem.h"
 
 #include <QDateTime>
@@ -70,7 +70,7 @@ private:
     QJsonArray m_encoded;
     // The file on disk could not be read: it is moved aside before the first save.
     bool m_unreadableFileOnDisk = false;
-    BackgroundFileWriter m_writer;
+    BackgroundWriter m_writer;
 };
 
 } // namespace sorvane

@@ -1,41 +1,39 @@
-#include "Support/BackgroundFileWriter.h"
-
-#include "Support/StoredJson.h"
+#include "Support/BackgroundWriter.h"
 
 namespace sorvane {
 
-BackgroundFileWriter::BackgroundFileWriter(QString path) : m_path(std::move(path))
+BackgroundWriter::BackgroundWriter()
 {
     // One thread: writes never overtake each other.
     m_pool.setMaxThreadCount(1);
 }
 
-BackgroundFileWriter::~BackgroundFileWriter()
+BackgroundWriter::~BackgroundWriter()
 {
     waitForWrites();
 }
 
-void BackgroundFileWriter::write(Content content)
+void BackgroundWriter::write(Write write)
 {
     QMutexLocker lock(&m_mutex);
-    m_pending = std::move(content);
+    m_pending = std::move(write);
     if (m_busy)
         return; // the running drain picks it up
     m_busy = true;
     m_pool.start([this] { drain(); });
 }
 
-void BackgroundFileWriter::waitForWrites()
+void BackgroundWriter::waitForWrites()
 {
     QMutexLocker lock(&m_mutex);
     while (m_busy)
         m_idle.wait(&m_mutex);
 }
 
-void BackgroundFileWriter::drain()
+void BackgroundWriter::drain()
 {
     for (;;) {
-        Content content;
+        Write write;
         {
             QMutexLocker lock(&m_mutex);
             if (!m_pending) {
@@ -43,10 +41,10 @@ void BackgroundFileWriter::drain()
                 m_idle.wakeAll();
                 return;
             }
-            content = std::move(*m_pending);
+            write = std::move(*m_pending);
             m_pending.reset();
         }
-        (void)storedjson::writeFileAtomically(m_path, content());
+        write();
     }
 }
 
