@@ -404,6 +404,29 @@ private Q_SLOTS:
         QCOMPARE(f.fakes.keystrokes->sent.size(), 0);
     }
 
+    void cancelDuringTheSpokenCommandInstruction()
+    {
+        TestAppState &f = fixture();
+        AppState &state = f.build();
+        // The Command flow records its instruction with the same recorder.
+        QVERIFY(f.recorder->start());
+        state.setAgentPhase(AgentPhase::Listening);
+        state.setAgentProgress(0.4);
+        state.refreshHotKeys();
+        QVERIFY(cancelRegistered());
+
+        QVERIFY(f.fakes.hotKeys->key(53, {}));
+        QTRY_COMPARE(state.agentPhase(), AgentPhase::Cancelled);
+        QCOMPARE(state.agentPhaseDetail(), QStringLiteral("Cancelled"));
+        QCOMPARE(state.agentProgress(), 0.0);
+        QVERIFY(!f.recorder->isRecording());
+        QVERIFY(!cancelRegistered());
+        QCOMPARE(temporaryRecordings(), QStringList());
+        QCOMPARE(f.timers.pendingDelays(), QList<qint64>{500});
+        // The Dictation status was never touched.
+        QCOMPARE(state.status().kind(), CaptureStatus::Kind::Idle);
+    }
+
     // --- cleanup ------------------------------------------------------------------
 
     void smartCleanup_data()
