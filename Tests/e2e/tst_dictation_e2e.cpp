@@ -120,6 +120,7 @@ class DictationEndToEndTest : public QObject {
     std::unique_ptr<QProcess> sorvane;
     QString audioCopy;
     QString enginePidFile;
+    int starts = 0;
 
     QString dataHome() const { return home->filePath(QStringLiteral("data")); }
     QString configHome() const { return home->filePath(QStringLiteral("config")); }
@@ -176,13 +177,18 @@ class DictationEndToEndTest : public QObject {
         environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_AUDIO_COPY"), audioCopy);
         environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_PID_FILE"), enginePidFile);
         environment.insert(QStringLiteral("SORVANE_SORVANE_AGENT_PATH"), testProgram(QStringLiteral("fake-sorvane-agent")));
+        // The program starts its runtime right after it registered its shortcuts.
+        const QString agentLog = home->filePath(QStringLiteral("agent-%1.log").arg(++starts));
+        environment.insert(QStringLiteral("SORVANE_FAKE_AGENT_LOG"), agentLog);
         environment.insert(extra);
         sorvane->setProcessEnvironment(environment);
         sorvane->setProcessChannelMode(QProcess::ForwardedChannels);
         sorvane->start(buildDirectory() + QStringLiteral("/bin/sorvane"), {});
         QVERIFY(sorvane->waitForStarted(10000));
-        // Ready for the toggle once its shortcut is grabbed.
-        QTRY_VERIFY_WITH_TIMEOUT(toggleIsGrabbed(), 20000);
+        // Ready for the toggle once the runtime has started. Only then is the grab
+        // checked: a check while the program registers could take the keys from it.
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(agentLog).contains("\"start\""), 20000);
+        QVERIFY(toggleIsGrabbed());
     }
 
     void stopSorvane()
