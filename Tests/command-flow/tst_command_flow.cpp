@@ -87,15 +87,15 @@ class CommandFlowTest : public QObject {
     std::unique_ptr<QTemporaryDir> m_logFolder;
     QString m_agentLog;
 
-    // A Command from the first press to the second, with what the engine hears. The
-    // presses go to the operations the Command shortcut calls.
+    // A Command from the first press of its shortcut to the second, with what the
+    // engine hears.
     static void runCommand(CommandHarness &h, const QByteArray &transcript, bool screenshot = false)
     {
         AppState &state = h.t.state();
-        state.startAgentRecording(screenshot, std::nullopt, std::nullopt);
+        state.toggleAgentRecording(screenshot, std::nullopt);
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Listening, runWait);
         CommandHarness::willHear(transcript);
-        state.stopAgentAndRun();
+        state.toggleAgentRecording(screenshot, std::nullopt);
     }
 
 private Q_SLOTS:
@@ -467,6 +467,35 @@ private Q_SLOTS:
         QCOMPARE(h.recorderStarts(), 0);
     }
 
+    void cancelWhileGeneratingShowsNoLateError()
+    {
+        CommandHarness h;
+        AppState &state = h.start();
+        // The runtime answers only once its input closes, late: a delta, an answer
+        // and an error that belongs to no request.
+        runCommand(h, "linger");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Generating, runWait);
+        QVERIFY(h.cancelRegistered());
+        const qint64 runtime = h.t.runtime->processId();
+        QVERIFY(runtime > 0);
+
+        state.cancelRecording();
+        QCOMPARE(state.agentPhase(), AgentPhase::Cancelled);
+        QCOMPARE(state.agentPhaseDetail(), QStringLiteral("Cancelled"));
+        QVERIFY(!h.cancelRegistered());
+        // The retired runtime says its late piece and goes.
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(runtime), runWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!h.t.runtime->isBusy(), runWait);
+        QCoreApplication::processEvents();
+        QCOMPARE(state.agentPhase(), AgentPhase::Cancelled);
+        QCOMPARE(state.agentPhaseDetail(), QStringLiteral("Cancelled"));
+        QVERIFY(!state.errorResolution());
+        QVERIFY(!state.agentStreamedText().contains(QStringLiteral("late")));
+        QVERIFY(state.agentResultText().isEmpty());
+        QCOMPARE(h.t.agentConversationStore->conversations().first().messages.size(), 1);
+        QVERIFY(h.t.timers.pendingDelays().contains(500));
+    }
+
     // ---- Mends ----
 
     void pressDuringCaptureIsIgnored()
@@ -478,11 +507,12 @@ private Q_SLOTS:
         h.desktop.targetAnswersCopy = false;
         AppState &state = h.start();
 
-        state.startAgentRecording(false, std::nullopt, std::nullopt);
+        state.toggleAgentRecording(false, std::nullopt);
         QVERIFY(state.isCommandBusy());
         QCOMPARE(state.agentPhase(), AgentPhase::Idle);
         // Presses while the capture waits: none starts a second capture.
-        state.startAgentRecording(false, std::nullopt, std::nullopt);
+        state.toggleAgentRecording(false, std::nullopt);
+        state.toggleAgentRecording(true, std::nullopt);
         state.startAgentRecording(false, std::nullopt, QUuid::createUuid());
         state.startAgentFollowUpRecording();
         QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Listening, runWait);
