@@ -6,6 +6,7 @@
 #include "Platform/SettingsStore.h"
 #include "SpeechModel.h"
 #include "TestPaths.h"
+#include "E2eTools.h"
 #include "../dictation/WavFile.h"
 
 #include <QDeadlineTimer>
@@ -41,73 +42,6 @@ int recordError(Display *, XErrorEvent *event)
     s_lastError = event->error_code;
     return 0;
 }
-
-// Runs a tool of the test session to its end; its standard output.
-std::optional<QByteArray> runTool(const QString &program, const QStringList &arguments, const QByteArray &input = {})
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000))
-        return std::nullopt;
-    if (!input.isNull()) {
-        process.write(input);
-        process.closeWriteChannel();
-    }
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput();
-}
-
-bool isRunning(qint64 pid)
-{
-    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype afterName = line.lastIndexOf(')');
-    return afterName < 0 || line.mid(afterName + 2, 1) != "Z";
-}
-
-// The window that receives the dictation: one empty text field, which reports its
-// text on every change.
-class TargetWindow {
-public:
-    bool start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
-            while (process.canReadLine()) {
-                const QString line = QString::fromUtf8(process.readLine()).trimmed();
-                if (line.startsWith(QLatin1String("ready ")))
-                    window = line.section(QLatin1Char(' '), 1, 1).toULongLong();
-                else if (line.startsWith(QLatin1String("text ")))
-                    text = QJsonDocument::fromJson("[" + line.mid(5).toUtf8() + "]").array().at(0).toString();
-            }
-        });
-        process.start(testProgram(QStringLiteral("capture-fixture")), {QString(), QStringLiteral("0"), QStringLiteral("0")});
-        if (!process.waitForStarted(10000))
-            return false;
-        QDeadlineTimer deadline(20000);
-        while (window == 0 && !deadline.hasExpired())
-            QTest::qWait(20);
-        return window != 0;
-    }
-
-    ~TargetWindow()
-    {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-
-    QProcess process;
-    quint64 window = 0;
-    QString text;
-};
 
 } // namespace
 
