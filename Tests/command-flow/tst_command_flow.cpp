@@ -309,6 +309,84 @@ private Q_SLOTS:
             QVERIFY(!shown.contains(openAIKey));
     }
 
+    void legacyKeyIsCarriedOverAndUsed()
+    {
+        CommandHarness h;
+        const QString legacyService = QStringLiteral("com.brivel.plus.openai-api");
+        h.storeKey(legacyService, openAIAccount, openAIKey);
+        AgentSettings settings;
+        settings.writingProvider = AgentWritingProvider::OpenAI;
+        h.setAgentSettings(settings);
+        AppState &state = h.start();
+
+        runCommand(h, "stream");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
+        QCOMPARE(requestLines(m_agentLog).first().value(QStringLiteral("cloudAPIKey")).toString(), openAIKey);
+        const auto &items = h.t.fakes.secretStore->items;
+        QCOMPARE(items.value({openAIService, openAIAccount}), openAIKey.toUtf8());
+        QVERIFY(items.contains({legacyService, openAIAccount}));
+    }
+
+    void keyringFailureLeadsToTheKeyRow()
+    {
+        CommandHarness h;
+        h.storeKey(openAIService, openAIAccount, openAIKey);
+        AgentSettings settings;
+        settings.writingProvider = AgentWritingProvider::OpenAI;
+        h.setAgentSettings(settings);
+        AppState &state = h.start();
+        QVERIFY(state.isAPIKeyConfigured(AgentWritingProvider::OpenAI));
+        // The keyring fails between the start and the run.
+        h.t.fakes.secretStore->failures.insert(QStringLiteral("read ") + openAIService,
+                                               SecretStore::Status::failed(-5, QStringLiteral("The keyring is locked.")));
+
+        runCommand(h, "stream");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Error, runWait);
+        QVERIFY(state.errorResolution()->destination == ErrorResolutionDestination::apiKeys(AgentWritingProvider::OpenAI));
+        QCOMPARE(state.agentPhaseDetail(), state.errorResolution()->message);
+        QVERIFY(!state.agentPhaseDetail().isEmpty());
+        QVERIFY(requestLines(m_agentLog).isEmpty());
+        QVERIFY(!h.cancelRegistered());
+    }
+
+    void instructionFailures_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<ErrorResolutionDestination>("destination");
+        QTest::newRow("no speech engine") << "engine" << ErrorResolutionDestination::commandModels();
+        QTest::newRow("engine fails") << "engine fails" << ErrorResolutionDestination::commandModels();
+        QTest::newRow("microphone refuses to start") << "recorder" << ErrorResolutionDestination::commandSettings();
+    }
+    void instructionFailures()
+    {
+        QFETCH(QString, failure);
+        QFETCH(ErrorResolutionDestination, destination);
+        CommandHarness h;
+        if (failure == QLatin1String("engine"))
+            h.t.engineLocator = [](SpeechEngine) { return std::optional<QString>(); };
+        if (failure == QLatin1String("engine fails"))
+            qputenv("FAKE_SPEECH_ENGINE_EXIT_STATUS", "3");
+        if (failure == QLatin1String("recorder"))
+            h.t.fakes.audioInput->startFailure = QStringLiteral("the device is busy");
+        AppState &state = h.start();
+
+        state.toggleAgentRecording(false, std::nullopt);
+        if (failure != QLatin1String("recorder")) {
+            QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Listening, runWait);
+            CommandHarness::willHear("stream");
+            state.toggleAgentRecording(false, std::nullopt);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Error, runWait);
+        qunsetenv("FAKE_SPEECH_ENGINE_EXIT_STATUS");
+        QVERIFY(state.errorResolution());
+        QVERIFY(state.errorResolution()->destination == destination);
+        QCOMPARE(state.agentPhaseDetail(), state.errorResolution()->message);
+        QVERIFY(!h.cancelRegistered());
+        QVERIFY(h.t.agentConversationStore->conversations().isEmpty());
+        QVERIFY(requestLines(m_agentLog).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(AppPaths::temporaryRecordings()).entryList(QDir::Files).isEmpty(), runWait);
+    }
+
     void events()
     {
         CommandHarness h;
