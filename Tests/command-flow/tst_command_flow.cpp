@@ -574,7 +574,7 @@ private Q_SLOTS:
         QVERIFY(h.t.timers.pendingDelays().contains(500));
     }
 
-    // ---- Mends ----
+    // ---- Races and guards ----
 
     void pressDuringCaptureIsIgnored()
     {
