@@ -605,15 +605,23 @@ private Q_SLOTS:
         CommandHarness h;
         h.desktop.accessibility->hasText = false;
         h.desktop.targetAnswersCopy = false;
+        AgentSettings settings;
+        settings.selectedModelID = imageModel().id;
+        h.setAgentSettings(settings);
         AppState &state = h.start();
+        QVERIFY(installModelFiles(*h.t.agentModelStore, imageModel()));
+        const QDir pending(AppPaths::agentAttachments() + QStringLiteral("/pending"));
 
-        state.startAgentRecording(false, std::nullopt, std::nullopt);
+        state.toggleAgentRecording(true, std::nullopt);
         // A Dictation takes the recorder while the Command's capture waits.
         state.setStatus(CaptureStatus::recording());
         QTRY_VERIFY_WITH_TIMEOUT(!state.isCommandBusy(), runWait);
         QCOMPARE(state.agentPhase(), AgentPhase::Idle);
         QCOMPARE(h.recorderStarts(), 0);
         QVERIFY(!state.errorResolution());
+        // The window was grabbed for a Command that never started: its file is gone.
+        QVERIFY(h.desktop.capture->grabbedWindow != 0);
+        QVERIFY(pending.entryList(QDir::Files).isEmpty());
     }
 
     void commandAfterDictationResultShowsCommandLayout_data()
