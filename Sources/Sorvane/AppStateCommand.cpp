@@ -31,7 +31,8 @@ bool dictationRunning(const CaptureStatus &status)
 void discardAttachmentFiles(const QList<AgentContextAttachment> &attachments)
 {
     for (const AgentContextAttachment &attachment : attachments)
-        if (attachment.filePath)
+        if (attachment.filePath
+            && AgentCommandRules::isPendingFile(*attachment.filePath, AgentContextCaptureService::pendingAttachmentsFolder()))
             QFile::remove(*attachment.filePath);
 }
 
@@ -225,7 +226,8 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
 QList<AgentContextAttachment> AppState::persist(const QList<AgentContextAttachment> &attachments,
                                                 const QUuid &conversationID)
 {
-    return AgentCommandRules::moveAttachments(attachments, agentConversationStore().attachmentFolder(conversationID));
+    return AgentCommandRules::moveAttachments(attachments, agentConversationStore().attachmentFolder(conversationID),
+                                              AgentContextCaptureService::pendingAttachmentsFolder());
 }
 
 // ---- Follow-ups and result actions ---------------------------------------------------

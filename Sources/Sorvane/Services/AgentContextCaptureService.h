@@ -65,6 +65,9 @@ public:
     bool selectStoredRange(const AgentTargetSnapshot &target);
 
     // Activation checks the front application this often, this many times.
+    // Where window screenshots wait until their instruction is stored.
+    static QString pendingAttachmentsFolder();
+
     static constexpr int activationChecks = 20;
     static constexpr std::chrono::milliseconds activationCheckInterval{25};
     // A synthetic copy has this long to reach the clipboard.
