@@ -76,7 +76,7 @@ DesktopAppState::DesktopAppState(DesktopPlatform &platform, Windows windows)
         .runtime = p.runtime,
         .notifications = p.notifications,
         .sounds = p.sounds,
-        .windows = p.windows,
+        .windows = windows.activation ? *windows.activation : static_cast<WindowActivation &>(p.windows),
         .links = p.links,
         .makeOverlay = std::move(windows.makeOverlay),
         .makeResultPanel = std::move(windows.makeResultPanel),

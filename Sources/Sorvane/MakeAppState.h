@@ -8,6 +8,7 @@
 namespace sorvane {
 
 class DesktopPlatform;
+class WindowActivation;
 struct DesktopAppStateParts;
 
 // The program's application state with everything it works through, made in start-up
@@ -18,6 +19,8 @@ public:
     struct Windows {
         // The desktop's bell (QApplication::beep), for a sound that cannot be loaded.
         std::function<void()> bell;
+        // The screens side's main-window raising; none: the first ordinary Qt window.
+        WindowActivation *activation = nullptr;
         // The screens side's overlay and Command panels, made on first use.
         std::function<std::unique_ptr<OverlayPresenter>(AppState &)> makeOverlay;
         std::function<std::unique_ptr<AgentResultPresenter>(AppState &)> makeResultPanel;

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace sorvane;
 
@@ -27,15 +28,24 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "sorvane: %s\n", qPrintable(prepared.error()));
 
     // The application state over the desktop's services; it lives until the program ends.
-    const std::unique_ptr<DesktopPlatform> platform = DesktopPlatform::forDesktop();
+    std::unique_ptr<DesktopPlatform> platform = DesktopPlatform::forDesktop();
     DesktopAppState::Windows windows;
     windows.bell = [] { QApplication::beep(); };
-    const std::unique_ptr<DesktopAppState> appState = makeAppState(*platform, std::move(windows));
+    std::unique_ptr<DesktopAppState> appState = makeAppState(*platform, std::move(windows));
     // Each time the program becomes active it re-reads its permission grants.
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &appState->state(), [&](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive)
             appState->state().refreshPermissions();
     });
 
-    return app.exec();
+    const int status = app.exec();
+
+    // Ours ends in order: the state (its stores write as they go), then the platform.
+    // Qt Multimedia's PulseAudio engine, torn down after main, can abort inside libpulse
+    // when its connection is freed before its loop has run again; nothing is left to
+    // save by then, so the process ends here.
+    appState.reset();
+    platform.reset();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

@@ -1,4 +1,6 @@
-// The completion sounds play through Qt Multimedia on the test session's PulseAudio.
+// The completion sounds play through Qt Multimedia on the test session's PulseAudio,
+// into a sink of their own: the session's default sink feeds its microphone, which the
+// recording tests listen to meanwhile.
 
 #include "Platform/Multimedia/QtSoundPlayer.h"
 #include "TestPaths.h"
@@ -6,6 +8,7 @@
 #include <QAudioDevice>
 #include <QFile>
 #include <QMediaDevices>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSoundEffect>
 #include <QTest>
@@ -16,6 +19,23 @@ using namespace sorvane::testing;
 class SoundPlayerTest : public QObject {
     Q_OBJECT
 
+    QString m_module;
+
+    static std::optional<QAudioDevice> soundTestSink()
+    {
+        for (const QAudioDevice &device : QMediaDevices::audioOutputs())
+            if (device.description() == QLatin1String("Sorvane-sound-test"))
+                return device;
+        return std::nullopt;
+    }
+
+    static void playIntoTheTestSink(QtSoundPlayer &player)
+    {
+        for (const auto sound : allCases<CompletionSound>())
+            if (QSoundEffect *effect = player.effect(sound))
+                effect->setAudioDevice(*soundTestSink());
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -24,7 +44,20 @@ private Q_SLOTS:
                 QFAIL("The test session started no PulseAudio daemon (see scripts/test-session.d/pulseaudio.sh).");
             exitSkipped(QStringLiteral("no PulseAudio test sink; run through scripts/test.sh"));
         }
-        QVERIFY(!QMediaDevices::audioOutputs().isEmpty());
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                                              QStringLiteral("sink_name=sorvane_sound_player_test"),
+                                              QStringLiteral("sink_properties=device.description=Sorvane-sound-test")});
+        QVERIFY(pactl.waitForFinished(20000));
+        QCOMPARE(pactl.exitCode(), 0);
+        m_module = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+        QTRY_VERIFY_WITH_TIMEOUT(soundTestSink().has_value(), 20000);
+    }
+
+    void cleanupTestCase()
+    {
+        if (!m_module.isEmpty())
+            QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("unload-module"), m_module});
     }
 
     void theSoundsShipAsResources_data()
@@ -61,6 +94,7 @@ private Q_SLOTS:
         QFETCH(int, sound);
         int bells = 0;
         QtSoundPlayer player([&] { ++bells; });
+        playIntoTheTestSink(player);
         QSoundEffect *effect = player.effect(CompletionSound(sound));
         QVERIFY(effect);
         QTRY_COMPARE_WITH_TIMEOUT(effect->status(), QSoundEffect::Ready, 20000);
@@ -79,6 +113,7 @@ private Q_SLOTS:
     void anotherSoundStopsThePlayingOne()
     {
         QtSoundPlayer player({});
+        playIntoTheTestSink(player);
         QSoundEffect *glass = player.effect(CompletionSound::GlassChime);
         QSoundEffect *tink = player.effect(CompletionSound::GentleTap);
         QTRY_COMPARE_WITH_TIMEOUT(glass->status(), QSoundEffect::Ready, 20000);

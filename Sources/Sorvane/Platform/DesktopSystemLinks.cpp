@@ -5,24 +5,29 @@
 
 namespace sorvane {
 
-bool DesktopSystemLinks::open(Page page)
+std::optional<DesktopSystemLinks::Command> DesktopSystemLinks::commandFor(Page page)
 {
     if (page != Page::Microphone)
-        return false;
-    const struct {
-        const char *program;
-        QStringList arguments;
-    } candidates[] = {
-        {"gnome-control-center", {QStringLiteral("sound")}},
-        {"pavucontrol", {QStringLiteral("--tab=4")}},
-        {"pavucontrol-qt", {}},
+        return std::nullopt;
+    // In the order a user of each desktop would expect.
+    const Command candidates[] = {
+        {QStringLiteral("gnome-control-center"), {QStringLiteral("sound")}},
+        {QStringLiteral("systemsettings"), {QStringLiteral("kcm_pulseaudio")}},
+        {QStringLiteral("pavucontrol-qt"), {QStringLiteral("--tab=4")}},
+        {QStringLiteral("pavucontrol"), {QStringLiteral("--tab=4")}},
     };
-    for (const auto &candidate : candidates) {
-        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(candidate.program));
-        if (!program.isEmpty() && QProcess::startDetached(program, candidate.arguments))
-            return true;
+    for (const Command &candidate : candidates) {
+        const QString path = QStandardPaths::findExecutable(candidate.program);
+        if (!path.isEmpty())
+            return Command{path, candidate.arguments};
     }
-    return false;
+    return std::nullopt;
+}
+
+bool DesktopSystemLinks::open(Page page)
+{
+    const auto command = commandFor(page);
+    return command && QProcess::startDetached(command->program, command->arguments);
 }
 
 } // namespace sorvane
