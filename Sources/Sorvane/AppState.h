@@ -47,6 +47,7 @@
 #include "Services/AudioRecorder.h"
 #include "Services/CloudAPIKeychainStore.h"
 #include "Services/HistoryStore.h"
+#include "Services/HotKeyManager.h"
 #include "Services/ModelStore.h"
 #include "Services/PasteboardSnapshot.h"
 #include "SpeechModel.h"
@@ -190,6 +191,7 @@ class AppState : public QObject {
     Q_PROPERTY(sorvane::HistoryStore *historyStore READ historyStoreObject CONSTANT)
     Q_PROPERTY(sorvane::AgentModelStore *agentModelStore READ agentModelStoreObject CONSTANT)
     Q_PROPERTY(sorvane::AgentConversationStore *agentConversationStore READ agentConversationStoreObject CONSTANT)
+    Q_PROPERTY(sorvane::HotKeyManager *hotKey READ hotKeyObject CONSTANT)
 
 public:
     // Runs the whole start-up: settings migrated and read, callbacks connected, leftover
@@ -665,6 +667,7 @@ private:
     HistoryStore *historyStoreObject() const { return &m_services.historyStore; }
     AgentModelStore *agentModelStoreObject() const { return &m_services.agentModelStore; }
     AgentConversationStore *agentConversationStoreObject() const { return &m_services.agentConversationStore; }
+    HotKeyManager *hotKeyObject() const { return &m_services.hotKeys; }
 };
 
 } // namespace sorvane
