@@ -248,7 +248,7 @@ private Q_SLOTS:
                 recording = AppPaths::temporaryRecordings() + QLatin1Char('/') + temporaryRecordings().value(0);
                 // The user moves to another window while speaking; the text still goes
                 // to the one that was in front at the start.
-                f.fakes.windowSystem->frontmost = RunningApplication{5151, QStringLiteral("Other"), 88};
+                f.fakes.windowSystem->frontmost = RunningApplication{5151, QStringLiteral("Other"), 88, QStringLiteral("other"), QStringLiteral("other")};
             }
         });
 
