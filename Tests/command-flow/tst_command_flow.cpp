@@ -411,6 +411,9 @@ private Q_SLOTS:
                       " || "
                       R"({"version":1,"requestID":"{id}","kind":"delta","text":"0123456789"})"
                       " || "
+                      // Of another request: never shown.
+                      R"({"version":1,"requestID":"0E3E6C4C-5E4B-4F43-9C55-3D0C8F0B1A11","kind":"delta","text":"WRONG"})"
+                      " || "
                       R"({"version":1,"requestID":"{id}","kind":"warning","text":"ignored"})"
                       " || "
                       R"({"version":1,"requestID":"{id}","kind":"completed","text":"0123456789"})");
@@ -430,6 +433,8 @@ private Q_SLOTS:
         QVERIFY(streamed != seen.end());
         QVERIFY(streamed->progress >= thinking->progress + 0.002);
         QCOMPARE(state.agentPhaseDetail(), QStringLiteral("Ready"));
+        QVERIFY(std::none_of(seen.begin(), seen.end(), [](const Seen &s) { return s.streamed.contains(QLatin1String("WRONG")); }));
+        QCOMPARE(state.agentResultText(), QStringLiteral("0123456789"));
     }
 
     void progressTicksWhileLoading()
