@@ -9,6 +9,7 @@
 #include "StoredJson.h"
 #include "Services/HotKeyManager.h"
 #include "Services/WhisperRunner.h"
+#include "Platform/PermissionProbe.h"
 #include "Platform/WindowActivation.h"
 
 #include <QDir>
@@ -27,10 +28,10 @@ bool dictationRunning(const CaptureStatus &status)
 }
 
 // A screenshot taken for a Command that never started has no conversation to go to.
-void discardAttachmentFiles(const QList<AgentContextAttachment> &attachments)
+void discardAttachmentFiles(const QList<AgentContextAttachment> &attachments, const QString &pendingFolder)
 {
     for (const AgentContextAttachment &attachment : attachments)
-        if (attachment.filePath)
+        if (attachment.filePath && AgentCommandRules::isPendingFile(*attachment.filePath, pendingFolder))
             QFile::remove(*attachment.filePath);
 }
 
@@ -94,7 +95,10 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
                                              std::optional<QUuid> profileID)
 {
     const QPointer<AppState> self(this);
-    auto captured = co_await agentContextCapture().capture(m_agentSettings.includeSelectedText, includeScreenshot);
+    // Each task is made in a statement of its own and then awaited: GCC 12 destroys some
+    // temporaries of an awaited call twice.
+    auto capturing = agentContextCapture().capture(m_agentSettings.includeSelectedText, includeScreenshot);
+    auto captured = co_await std::move(capturing);
     if (!self)
         co_return;
     m_agentStarting = false;
@@ -103,7 +107,7 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
     // the recorder and the target.
     if (dictationRunning(m_status) || isRunInFlight(m_agentPhase) || m_activeAgentRequestID) {
         if (captured)
-            discardAttachmentFiles(captured.value().attachments);
+            discardAttachmentFiles(captured.value().attachments, agentContextCapture().pendingAttachmentsFolder());
         co_return;
     }
     if (!captured) {
@@ -114,7 +118,7 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
 
     const auto started = recorder().start();
     if (!started) {
-        discardAttachmentFiles(context.attachments);
+        discardAttachmentFiles(context.attachments, agentContextCapture().pendingAttachmentsFolder());
         showAgentError(started.error().message(), includeScreenshot ? ErrorResolutionDestination::permissions()
                                                                     : ErrorResolutionDestination::commandSettings());
         co_return;
@@ -156,7 +160,7 @@ void AppState::stopAgentAndRun()
     if (!recording || !speechModel) {
         if (recording)
             QFile::remove(recording->path);
-        discardAttachmentFiles(attachments);
+        discardAttachmentFiles(attachments, agentContextCapture().pendingAttachmentsFolder());
         if (!recording)
             showAgentError(RecorderError::unavailable().message(), ErrorResolutionDestination::commandSettings());
         else
@@ -180,17 +184,17 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
 {
     const QPointer<AppState> self(this);
     const QString modelPath = QDir(modelStore().modelsDirectory()).filePath(speechModel.fileName);
-    // Named, not a temporary of the co_await: GCC 12 destroys such temporaries twice.
-    const auto onProgress = [self](double value) {
+    const WhisperRunner::ProgressCallback progress = [self](double value) {
         if (self && self->m_agentPhase == AgentPhase::Transcribing)
             self->setTranscriptionProgress(std::min(value, 0.98));
     };
-    const auto transcript = co_await whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, onProgress);
+    auto transcribing = whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, progress);
+    const auto transcript = co_await std::move(transcribing);
     QFile::remove(audioPath);
     if (!self)
         co_return;
     if (m_agentPhase != AgentPhase::Transcribing) {
-        discardAttachmentFiles(attachments);
+        discardAttachmentFiles(attachments, agentContextCapture().pendingAttachmentsFolder());
         co_return;
     }
 
@@ -198,12 +202,12 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
     if (transcript)
         instruction = transcript.value().trimmed();
     else if (transcript.error().kind() != SorvaneError::Kind::EmptyTranscript) {
-        discardAttachmentFiles(attachments);
+        discardAttachmentFiles(attachments, agentContextCapture().pendingAttachmentsFolder());
         showAgentError(transcript.error().message(), ErrorResolutionDestination::commandModels());
         co_return;
     }
     if (instruction.isEmpty()) {
-        discardAttachmentFiles(attachments);
+        discardAttachmentFiles(attachments, agentContextCapture().pendingAttachmentsFolder());
         showAgentError(AgentRuntimeError::noInstruction().message(), ErrorResolutionDestination::commandModels());
         co_return;
     }
@@ -216,13 +220,15 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
         agentConversationStore().createConversation(id, instruction, stored, m_targetApplicationName);
     m_agentWorkingConversationID = id;
     setActiveAgentConversationID(id);
-    co_await runAgent(instruction, id, stored, conversationID.has_value(), profileID);
+    auto running = runAgent(instruction, id, stored, conversationID.has_value(), profileID);
+    co_await std::move(running);
 }
 
 QList<AgentContextAttachment> AppState::persist(const QList<AgentContextAttachment> &attachments,
                                                 const QUuid &conversationID)
 {
-    return AgentCommandRules::moveAttachments(attachments, agentConversationStore().attachmentFolder(conversationID));
+    return AgentCommandRules::moveAttachments(attachments, agentConversationStore().attachmentFolder(conversationID),
+                                              agentContextCapture().pendingAttachmentsFolder());
 }
 
 // ---- Follow-ups and result actions ---------------------------------------------------
@@ -256,7 +262,8 @@ QCoro::Task<Result<AgentContextAttachment, QString>> AppState::captureAgentScree
     const auto model = selectedAgentModel();
     if (!model || !model->capabilities.images)
         co_return AgentRuntimeError::screenshotsUnsupported().message();
-    const auto context = co_await agentContextCapture().capture(false, true);
+    auto capturing = agentContextCapture().capture(false, true);
+    const auto context = co_await std::move(capturing);
     if (!context)
         co_return context.error().message();
     for (const AgentContextAttachment &attachment : context.value().attachments)
@@ -299,7 +306,8 @@ void AppState::pasteAgentResult()
 QCoro::Task<void> AppState::pasteResultInto(std::optional<RunningApplication> application)
 {
     const QPointer<AppState> self(this);
-    const bool pasted = co_await agentContextCapture().paste(application);
+    auto pasting = agentContextCapture().paste(application);
+    const bool pasted = co_await std::move(pasting);
     if (self)
         setAgentResultNeedsPaste(!pasted);
 }

@@ -75,7 +75,11 @@ public:
     // Selects the stored range in the target element again.
     bool selectStoredRange(const AgentTargetSnapshot &target);
 
+    // Where window screenshots wait until their instruction is stored.
+    const QString &pendingAttachmentsFolder() const { return m_options.pendingAttachmentsFolder; }
+
     // Activation checks the front application this often, this many times.
+
     static constexpr int activationChecks = 20;
     static constexpr std::chrono::milliseconds activationCheckInterval{25};
     // Around the paste keystroke: after activation, and after the keystroke.

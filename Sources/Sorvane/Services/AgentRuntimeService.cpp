@@ -1,5 +1,6 @@
 #include "Services/AgentRuntimeService.h"
 
+#include "Platform/ChildProcess.h"
 #include "Platform/ResourceLocator.h"
 
 #include <QCoreApplication>
@@ -165,8 +166,9 @@ Result<Done, AgentRuntimeError> AgentRuntimeService::ensureProcess()
         environment.remove(QString::fromLatin1(name));
     process->setProcessEnvironment(environment);
     // Its own process group, so that a retired runtime can be stopped with every
-    // program it started (the local inference server, the bridge).
-    process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    // program it started (the local inference server, the bridge). Should this
+    // program die, the runtime gets SIGTERM, so it can still end what it started.
+    endWithThisProgram(*process, SIGTERM, [] { ::setpgid(0, 0); });
 
     connect(process, &QProcess::readyReadStandardOutput, this,
             [this, process, generation] { consume(process->readAllStandardOutput(), generation); });

@@ -57,17 +57,28 @@ void HistoryStore::load()
     }
 }
 
-void HistoryStore::insert(const HistoryItem &item)
+HistoryStore::~HistoryStore() = default;
+
+void HistoryStore::insert(const HistoryItem &item, Write write)
 {
     m_items.prepend(item);
     m_encoded.prepend(item.toJson());
     Q_EMIT itemsChanged();
-    save();
+    save(write);
 }
 
-void HistoryStore::save()
+void HistoryStore::waitForWrites()
 {
-    (void)m_file.write(storedjson::encode(m_encoded));
+    m_writer.waitForWrites();
+}
+
+void HistoryStore::save(Write write)
+{
+    // The writing thread encodes a copy while this list changes on. Writes run one at
+    // a time, so the stored file is only ever touched by one of them.
+    m_writer.write([file = &m_file, records = m_encoded] { (void)file->write(storedjson::encode(records)); });
+    if (write == Write::Now)
+        m_writer.waitForWrites();
 }
 
 void HistoryStore::deleteItem(const HistoryItem &item)
