@@ -33,3 +33,14 @@ function(sorvane_add_test)
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;HOME=${home};XDG_DATA_HOME=${home}/data;XDG_CONFIG_HOME=${home}/config;XDG_CACHE_HOME=${home}/cache;SORVANE_BUILD_DIR=${CMAKE_BINARY_DIR};SORVANE_TEST_DATA_DIR=${CMAKE_SOURCE_DIR}/Tests;${T_ENV}")
 endfunction()
+
+# The files matching the patterns, found again whenever the tree gains or loses one.
+# Automoc looks at a target's headers again only when a file CMake read has changed, and
+# a new header alone changes none: so the list is also written to a file CMake reads.
+function(sorvane_glob_sources out)
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS ${ARGN})
+  set(list_file "${CMAKE_CURRENT_BINARY_DIR}/${out}.cmake")
+  file(CONFIGURE OUTPUT "${list_file}" CONTENT "# ${found}\n")
+  include("${list_file}")
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()

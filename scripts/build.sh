@@ -7,7 +7,4 @@ launcher=()
 # Rebuilds of several checkouts share compiled objects where ccache is installed.
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" "$@"
-# Files are globbed: when a new QObject header appears, CMake's automoc does not notice it
-# in an existing tree until its timestamps go (moc still reruns only for changed files).
-find "$build" -path '*_autogen/timestamp' -delete 2>/dev/null || true
 cmake --build "$build" -j"${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"

@@ -17,25 +17,8 @@ constexpr TextTable<AgentAttachmentKind, 2> attachmentKinds{{
 
 } // namespace
 
-QString toText(AgentMessageRole role) { return toTextTable(roles, role); }
-QString toText(AgentAttachmentKind kind) { return toTextTable(attachmentKinds, kind); }
-
-template <> std::optional<AgentMessageRole> fromText<AgentMessageRole>(const QString &text)
-{
-    return fromTextTable<AgentMessageRole>(roles, text);
-}
-
-template <> std::optional<AgentAttachmentKind> fromText<AgentAttachmentKind>(const QString &text)
-{
-    return fromTextTable<AgentAttachmentKind>(attachmentKinds, text);
-}
-
-template <> QList<AgentMessageRole> allCases<AgentMessageRole>() { return casesOfTable<AgentMessageRole>(roles); }
-
-template <> QList<AgentAttachmentKind> allCases<AgentAttachmentKind>()
-{
-    return casesOfTable<AgentAttachmentKind>(attachmentKinds);
-}
+TextEntries<AgentMessageRole> EnumText<AgentMessageRole>::table() { return roles; }
+TextEntries<AgentAttachmentKind> EnumText<AgentAttachmentKind>::table() { return attachmentKinds; }
 
 QJsonObject AgentContextAttachment::toJson() const
 {
@@ -55,7 +38,7 @@ std::optional<AgentContextAttachment> AgentContextAttachment::fromJson(const QJs
     ObjectReader reader(value);
     AgentContextAttachment attachment;
     attachment.id = reader.uuid(QStringLiteral("id"));
-    attachment.kind = reader.enumeration<AgentAttachmentKind>(QStringLiteral("kind"), fromText<AgentAttachmentKind>);
+    attachment.kind = reader.enumeration<AgentAttachmentKind>(QStringLiteral("kind"));
     attachment.displayName = reader.string(QStringLiteral("displayName"));
     attachment.text = reader.optionalString(QStringLiteral("text"));
     attachment.filePath = reader.optionalString(QStringLiteral("filePath"));
@@ -79,7 +62,7 @@ std::optional<AgentMessage> AgentMessage::fromJson(const QJsonValue &value)
     ObjectReader reader(value);
     AgentMessage message;
     message.id = reader.uuid(QStringLiteral("id"));
-    message.role = reader.enumeration<AgentMessageRole>(QStringLiteral("role"), fromText<AgentMessageRole>);
+    message.role = reader.enumeration<AgentMessageRole>(QStringLiteral("role"));
     message.text = reader.string(QStringLiteral("text"));
     message.createdAt = reader.date(QStringLiteral("createdAt"));
     message.attachments = reader.records<AgentContextAttachment>(QStringLiteral("attachments"));

@@ -18,12 +18,8 @@ enum class AgentMessageRole { User, Assistant };
 // Text values "selectedText" and "screenshot".
 enum class AgentAttachmentKind { SelectedText, Screenshot };
 
-QString toText(AgentMessageRole role);
-QString toText(AgentAttachmentKind kind);
-template <> std::optional<AgentMessageRole> fromText<AgentMessageRole>(const QString &text);
-template <> std::optional<AgentAttachmentKind> fromText<AgentAttachmentKind>(const QString &text);
-template <> QList<AgentMessageRole> allCases<AgentMessageRole>();
-template <> QList<AgentAttachmentKind> allCases<AgentAttachmentKind>();
+template <> struct EnumText<AgentMessageRole> { static TextEntries<AgentMessageRole> table(); };
+template <> struct EnumText<AgentAttachmentKind> { static TextEntries<AgentAttachmentKind> table(); };
 
 // The JSON forms below are shared by the conversations file and the runtime protocol:
 // keys are the field names, absent optionals are left out, ids are upper-case UUIDs and

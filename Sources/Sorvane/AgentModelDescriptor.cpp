@@ -42,29 +42,9 @@ std::optional<int> optionalGigabytes(storedjson::ObjectReader &reader, const QSt
 
 } // namespace
 
-QString toText(AgentModelProvider provider) { return toTextTable(modelProviders, provider); }
+TextEntries<AgentModelProvider> EnumText<AgentModelProvider>::table() { return modelProviders; }
 
-template <> std::optional<AgentModelProvider> fromText<AgentModelProvider>(const QString &text)
-{
-    return fromTextTable<AgentModelProvider>(modelProviders, text);
-}
-
-template <> QList<AgentModelProvider> allCases<AgentModelProvider>()
-{
-    return casesOfTable<AgentModelProvider>(modelProviders);
-}
-
-QString toText(AgentModelArtifact::Role role) { return toTextTable(artifactRoles, role); }
-
-template <> std::optional<AgentModelArtifact::Role> fromText<AgentModelArtifact::Role>(const QString &text)
-{
-    return fromTextTable<AgentModelArtifact::Role>(artifactRoles, text);
-}
-
-template <> QList<AgentModelArtifact::Role> allCases<AgentModelArtifact::Role>()
-{
-    return casesOfTable<AgentModelArtifact::Role>(artifactRoles);
-}
+TextEntries<AgentModelArtifact::Role> EnumText<AgentModelArtifact::Role>::table() { return artifactRoles; }
 
 QJsonObject AgentModelCapabilities::toJson() const
 {
@@ -104,7 +84,7 @@ std::optional<AgentModelArtifact> AgentModelArtifact::fromJson(const QJsonValue 
         reader.fail(QStringLiteral("url"));
     artifact.byteSize = reader.integer(QStringLiteral("byteSize"));
     artifact.sha256 = reader.string(QStringLiteral("sha256"));
-    artifact.role = reader.enumeration<Role>(QStringLiteral("role"), fromText<Role>);
+    artifact.role = reader.enumeration<Role>(QStringLiteral("role"));
     if (!reader.ok())
         return std::nullopt;
     return artifact;
@@ -156,8 +136,7 @@ std::optional<AgentModelDescriptor> AgentModelDescriptor::fromJson(const QJsonVa
     model.sizeLabel = reader.string(QStringLiteral("sizeLabel"));
     model.license = reader.string(QStringLiteral("license"));
     model.sourceRevision = reader.string(QStringLiteral("sourceRevision"));
-    model.provider = reader.enumeration<AgentModelProvider>(QStringLiteral("provider"),
-                                                            fromText<AgentModelProvider>);
+    model.provider = reader.enumeration<AgentModelProvider>(QStringLiteral("provider"));
     if (auto capabilities = AgentModelCapabilities::fromJson(reader.object(QStringLiteral("capabilities"))))
         model.capabilities = *capabilities;
     else

@@ -16,9 +16,7 @@ namespace sorvane {
 // "llamaCPP" (a local model file run by the inference server), "openAI", "gemini", "mistral".
 enum class AgentModelProvider { AppleSystem, LlamaCPP, OpenAI, Gemini, Mistral };
 
-QString toText(AgentModelProvider provider);
-template <> std::optional<AgentModelProvider> fromText<AgentModelProvider>(const QString &text);
-template <> QList<AgentModelProvider> allCases<AgentModelProvider>();
+template <> struct EnumText<AgentModelProvider> { static TextEntries<AgentModelProvider> table(); };
 
 struct AgentModelCapabilities {
     bool text = true;
@@ -48,9 +46,7 @@ struct AgentModelArtifact {
     static std::optional<AgentModelArtifact> fromJson(const QJsonValue &value);
 };
 
-QString toText(AgentModelArtifact::Role role);
-template <> std::optional<AgentModelArtifact::Role> fromText<AgentModelArtifact::Role>(const QString &text);
-template <> QList<AgentModelArtifact::Role> allCases<AgentModelArtifact::Role>();
+template <> struct EnumText<AgentModelArtifact::Role> { static TextEntries<AgentModelArtifact::Role> table(); };
 
 // One writing model: a catalogue entry or a model the user added.
 // A value type for QML: the text fields, `isCustom` and `takesImages`.

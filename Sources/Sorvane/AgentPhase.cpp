@@ -10,14 +10,7 @@ constexpr TextTable<AgentPhase, 8> phases{{
     {AgentPhase::Cancelled, "cancelled"}, {AgentPhase::Error, "error"}}};
 } // namespace
 
-QString toText(AgentPhase phase) { return toTextTable(phases, phase); }
-
-template <> std::optional<AgentPhase> fromText<AgentPhase>(const QString &text)
-{
-    return fromTextTable<AgentPhase>(phases, text);
-}
-
-template <> QList<AgentPhase> allCases<AgentPhase>() { return casesOfTable<AgentPhase>(phases); }
+TextEntries<AgentPhase> EnumText<AgentPhase>::table() { return phases; }
 
 bool isRunInFlight(AgentPhase phase)
 {

@@ -9,9 +9,7 @@ namespace sorvane {
 
 // AgentPhase is declared in Enumerations.h.
 
-QString toText(AgentPhase phase);
-template <> std::optional<AgentPhase> fromText<AgentPhase>(const QString &text);
-template <> QList<AgentPhase> allCases<AgentPhase>();
+template <> struct EnumText<AgentPhase> { static TextEntries<AgentPhase> table(); };
 
 // Listening, transcribing, loading the model and generating: a run is under way
 // (and can be cancelled).

@@ -10,17 +10,7 @@ constexpr TextTable<AgentReasoningEffort, 8> efforts{{
     {AgentReasoningEffort::XHigh, "xhigh"},         {AgentReasoningEffort::Max, "max"}}};
 } // namespace
 
-QString toText(AgentReasoningEffort effort) { return toTextTable(efforts, effort); }
-
-template <> std::optional<AgentReasoningEffort> fromText<AgentReasoningEffort>(const QString &text)
-{
-    return fromTextTable<AgentReasoningEffort>(efforts, text);
-}
-
-template <> QList<AgentReasoningEffort> allCases<AgentReasoningEffort>()
-{
-    return casesOfTable<AgentReasoningEffort>(efforts);
-}
+TextEntries<AgentReasoningEffort> EnumText<AgentReasoningEffort>::table() { return efforts; }
 
 QString detail(AgentReasoningEffort effort, AgentWritingProvider provider)
 {

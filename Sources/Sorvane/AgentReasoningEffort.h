@@ -8,9 +8,7 @@ namespace sorvane {
 
 // AgentReasoningEffort is declared in Enumerations.h.
 
-QString toText(AgentReasoningEffort effort);
-template <> std::optional<AgentReasoningEffort> fromText<AgentReasoningEffort>(const QString &text);
-template <> QList<AgentReasoningEffort> allCases<AgentReasoningEffort>();
+template <> struct EnumText<AgentReasoningEffort> { static TextEntries<AgentReasoningEffort> table(); };
 
 // The help text of an effort; only "automatic" depends on the provider.
 QString detail(AgentReasoningEffort effort, AgentWritingProvider provider);

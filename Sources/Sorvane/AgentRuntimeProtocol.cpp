@@ -39,28 +39,8 @@ QByteArray jsonText(const QJsonValue &value)
 
 } // namespace
 
-QString toText(AgentProtocolCommand command) { return toTextTable(commands, command); }
-QString toText(AgentProtocolEventKind kind) { return toTextTable(eventKinds, kind); }
-
-template <> std::optional<AgentProtocolCommand> fromText<AgentProtocolCommand>(const QString &text)
-{
-    return fromTextTable<AgentProtocolCommand>(commands, text);
-}
-
-template <> std::optional<AgentProtocolEventKind> fromText<AgentProtocolEventKind>(const QString &text)
-{
-    return fromTextTable<AgentProtocolEventKind>(eventKinds, text);
-}
-
-template <> QList<AgentProtocolCommand> allCases<AgentProtocolCommand>()
-{
-    return casesOfTable<AgentProtocolCommand>(commands);
-}
-
-template <> QList<AgentProtocolEventKind> allCases<AgentProtocolEventKind>()
-{
-    return casesOfTable<AgentProtocolEventKind>(eventKinds);
-}
+TextEntries<AgentProtocolCommand> EnumText<AgentProtocolCommand>::table() { return commands; }
+TextEntries<AgentProtocolEventKind> EnumText<AgentProtocolEventKind>::table() { return eventKinds; }
 
 namespace {
 
@@ -128,7 +108,7 @@ std::optional<AgentRuntimeRequest> AgentRuntimeRequest::fromJson(const QJsonValu
     AgentRuntimeRequest r;
     r.version = int(reader.integer(QStringLiteral("version")));
     r.requestID = reader.uuid(QStringLiteral("requestID"));
-    r.command = reader.enumeration<AgentProtocolCommand>(QStringLiteral("command"), fromText<AgentProtocolCommand>);
+    r.command = reader.enumeration<AgentProtocolCommand>(QStringLiteral("command"));
     r.conversationID = reader.optionalUuid(QStringLiteral("conversationID"));
     if (const auto model = reader.optionalObject(QStringLiteral("model"))) {
         r.model = AgentModelDescriptor::fromJson(*model);
@@ -146,7 +126,7 @@ std::optional<AgentRuntimeRequest> AgentRuntimeRequest::fromJson(const QJsonValu
     r.cloudAPIKey = reader.optionalString(QStringLiteral("cloudAPIKey"));
     r.personalContext = reader.optionalString(QStringLiteral("personalContext"));
     r.reasoningEffort =
-        reader.optionalEnumeration<AgentReasoningEffort>(QStringLiteral("reasoningEffort"), fromText<AgentReasoningEffort>);
+        reader.optionalEnumeration<AgentReasoningEffort>(QStringLiteral("reasoningEffort"));
     r.ephemeralSession = reader.optionalBoolean(QStringLiteral("ephemeralSession"));
     if (!reader.ok())
         return std::nullopt;
@@ -175,8 +155,8 @@ std::optional<AgentRuntimeEvent> AgentRuntimeEvent::fromJson(const QJsonValue &v
     AgentRuntimeEvent event;
     event.version = int(reader.integer(QStringLiteral("version")));
     event.requestID = reader.optionalUuid(QStringLiteral("requestID"));
-    event.kind = reader.enumeration<AgentProtocolEventKind>(QStringLiteral("kind"), fromText<AgentProtocolEventKind>);
-    event.phase = reader.optionalEnumeration<AgentPhase>(QStringLiteral("phase"), fromText<AgentPhase>);
+    event.kind = reader.enumeration<AgentProtocolEventKind>(QStringLiteral("kind"));
+    event.phase = reader.optionalEnumeration<AgentPhase>(QStringLiteral("phase"));
     event.text = reader.optionalString(QStringLiteral("text"));
     event.code = reader.optionalString(QStringLiteral("code"));
     event.conversations = reader.optionalRecords<AgentConversation>(QStringLiteral("conversations"));

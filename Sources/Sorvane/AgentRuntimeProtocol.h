@@ -26,12 +26,8 @@ enum class AgentProtocolCommand { Run, Continue, Cancel, List, Load, Delete, Shu
 // "warning", "error", "conversations".
 enum class AgentProtocolEventKind { Phase, Delta, Completed, Warning, Error, Conversations };
 
-QString toText(AgentProtocolCommand command);
-QString toText(AgentProtocolEventKind kind);
-template <> std::optional<AgentProtocolCommand> fromText<AgentProtocolCommand>(const QString &text);
-template <> std::optional<AgentProtocolEventKind> fromText<AgentProtocolEventKind>(const QString &text);
-template <> QList<AgentProtocolCommand> allCases<AgentProtocolCommand>();
-template <> QList<AgentProtocolEventKind> allCases<AgentProtocolEventKind>();
+template <> struct EnumText<AgentProtocolCommand> { static TextEntries<AgentProtocolCommand> table(); };
+template <> struct EnumText<AgentProtocolEventKind> { static TextEntries<AgentProtocolEventKind> table(); };
 
 // One request line. Absent optionals are left out of the object, never written as null.
 struct AgentRuntimeRequest {

@@ -33,8 +33,7 @@ void readBoolean(ObjectReader &reader, const char *key, bool &field)
 
 void readEffort(ObjectReader &reader, const char *key, AgentReasoningEffort &field)
 {
-    if (auto value = reader.optionalEnumeration<AgentReasoningEffort>(QLatin1String(key),
-                                                                       fromText<AgentReasoningEffort>))
+    if (auto value = reader.optionalEnumeration<AgentReasoningEffort>(QLatin1String(key)))
         field = *value;
 }
 
@@ -102,8 +101,7 @@ std::optional<AgentSettings> AgentSettings::fromJson(const QJsonValue &value)
 {
     ObjectReader reader(value);
     AgentSettings settings;
-    if (auto provider = reader.optionalEnumeration<AgentWritingProvider>(QStringLiteral("writingProvider"),
-                                                                         fromText<AgentWritingProvider>))
+    if (auto provider = reader.optionalEnumeration<AgentWritingProvider>(QStringLiteral("writingProvider")))
         settings.writingProvider = *provider;
     readString(reader, "selectedModelID", settings.selectedModelID);
     readString(reader, "selectedOpenAIModelID", settings.selectedOpenAIModelID);

@@ -8,16 +8,6 @@ constexpr TextTable<AgentWritingProvider, 4> providers{{
     {AgentWritingProvider::Gemini, "gemini"}, {AgentWritingProvider::Mistral, "mistral"}}};
 } // namespace
 
-QString toText(AgentWritingProvider provider) { return toTextTable(providers, provider); }
-
-template <> std::optional<AgentWritingProvider> fromText<AgentWritingProvider>(const QString &text)
-{
-    return fromTextTable<AgentWritingProvider>(providers, text);
-}
-
-template <> QList<AgentWritingProvider> allCases<AgentWritingProvider>()
-{
-    return casesOfTable<AgentWritingProvider>(providers);
-}
+TextEntries<AgentWritingProvider> EnumText<AgentWritingProvider>::table() { return providers; }
 
 } // namespace sorvane

@@ -7,8 +7,6 @@ namespace sorvane {
 
 // AgentWritingProvider is declared in Enumerations.h.
 
-QString toText(AgentWritingProvider provider);
-template <> std::optional<AgentWritingProvider> fromText<AgentWritingProvider>(const QString &text);
-template <> QList<AgentWritingProvider> allCases<AgentWritingProvider>();
+template <> struct EnumText<AgentWritingProvider> { static TextEntries<AgentWritingProvider> table(); };
 
 } // namespace sorvane

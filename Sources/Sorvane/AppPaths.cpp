@@ -15,12 +15,6 @@ namespace sorvane {
 
 namespace {
 
-QString &dataHomeOverride()
-{
-    static QString folder;
-    return folder;
-}
-
 QString join(const QString &a, const QString &b)
 {
     return a + QLatin1Char('/') + b;
@@ -94,14 +88,7 @@ Result<Done, QString> mergeContents(const QString &source, const QString &destin
 
 QString AppPaths::dataHome()
 {
-    if (!dataHomeOverride().isEmpty())
-        return dataHomeOverride();
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
-
-void AppPaths::setDataHome(const QString &folder)
-{
-    dataHomeOverride() = folder;
 }
 
 QString AppPaths::root() { return join(dataHome(), QStringLiteral("Sorvane")); }

@@ -7,8 +7,8 @@
 namespace sorvane {
 
 // Every on-disk location of the program, under $XDG_DATA_HOME/Sorvane.
-// Each is derived from dataHome() when asked for, so tests can point the whole tree
-// at a temporary folder with setDataHome().
+// Each is derived from dataHome() when asked for, so a test that points
+// $XDG_DATA_HOME at a temporary folder moves the whole tree.
 class AppPaths {
 public:
     static QString root();
@@ -29,7 +29,6 @@ public:
 
     // The folder that holds "Sorvane" and the earlier "Brivel Plus".
     static QString dataHome();
-    static void setDataHome(const QString &folder);
 
     // The migration on its own, from any earlier root into any root: a merge that
     // never overwrites what the destination has and treats symbolic links as leaves.

@@ -21,23 +21,11 @@ constexpr TextTable<CompletionSound, 3> completionSounds{{
 
 } // namespace
 
-QString toText(AppSection value) { return toTextTable(appSections, value); }
-QString toText(SettingsArea value) { return toTextTable(settingsAreas, value); }
-QString toText(OverlayAppearance value) { return toTextTable(overlayAppearances, value); }
-QString toText(OverlaySize value) { return toTextTable(overlaySizes, value); }
-QString toText(CompletionSound value) { return toTextTable(completionSounds, value); }
-
-template <> std::optional<AppSection> fromText<AppSection>(const QString &t) { return fromTextTable<AppSection>(appSections, t); }
-template <> std::optional<SettingsArea> fromText<SettingsArea>(const QString &t) { return fromTextTable<SettingsArea>(settingsAreas, t); }
-template <> std::optional<OverlayAppearance> fromText<OverlayAppearance>(const QString &t) { return fromTextTable<OverlayAppearance>(overlayAppearances, t); }
-template <> std::optional<OverlaySize> fromText<OverlaySize>(const QString &t) { return fromTextTable<OverlaySize>(overlaySizes, t); }
-template <> std::optional<CompletionSound> fromText<CompletionSound>(const QString &t) { return fromTextTable<CompletionSound>(completionSounds, t); }
-
-template <> QList<AppSection> allCases<AppSection>() { return casesOfTable<AppSection>(appSections); }
-template <> QList<SettingsArea> allCases<SettingsArea>() { return casesOfTable<SettingsArea>(settingsAreas); }
-template <> QList<OverlayAppearance> allCases<OverlayAppearance>() { return casesOfTable<OverlayAppearance>(overlayAppearances); }
-template <> QList<OverlaySize> allCases<OverlaySize>() { return casesOfTable<OverlaySize>(overlaySizes); }
-template <> QList<CompletionSound> allCases<CompletionSound>() { return casesOfTable<CompletionSound>(completionSounds); }
+TextEntries<AppSection> EnumText<AppSection>::table() { return appSections; }
+TextEntries<SettingsArea> EnumText<SettingsArea>::table() { return settingsAreas; }
+TextEntries<OverlayAppearance> EnumText<OverlayAppearance>::table() { return overlayAppearances; }
+TextEntries<OverlaySize> EnumText<OverlaySize>::table() { return overlaySizes; }
+TextEntries<CompletionSound> EnumText<CompletionSound>::table() { return completionSounds; }
 
 QString SorvaneError::message() const
 {

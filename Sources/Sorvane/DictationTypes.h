@@ -41,24 +41,14 @@ private:
 // PermissionAttention are declared in Enumerations.h.
 
 // Text values: exact, case-sensitive; any other text is no value.
-QString toText(AppSection value);
-QString toText(SettingsArea value);
-QString toText(OverlayAppearance value);
-QString toText(OverlaySize value);
-QString toText(CompletionSound value);
+template <> struct EnumText<AppSection> { static TextEntries<AppSection> table(); };
+template <> struct EnumText<SettingsArea> { static TextEntries<SettingsArea> table(); };
+template <> struct EnumText<OverlayAppearance> { static TextEntries<OverlayAppearance> table(); };
+template <> struct EnumText<OverlaySize> { static TextEntries<OverlaySize> table(); };
+template <> struct EnumText<CompletionSound> { static TextEntries<CompletionSound> table(); };
 
-template <> std::optional<AppSection> fromText<AppSection>(const QString &text);
-template <> std::optional<SettingsArea> fromText<SettingsArea>(const QString &text);
-template <> std::optional<OverlayAppearance> fromText<OverlayAppearance>(const QString &text);
-template <> std::optional<OverlaySize> fromText<OverlaySize>(const QString &text);
-template <> std::optional<CompletionSound> fromText<CompletionSound>(const QString &text);
 
 // Every case, in declaration order.
-template <> QList<AppSection> allCases<AppSection>();
-template <> QList<SettingsArea> allCases<SettingsArea>();
-template <> QList<OverlayAppearance> allCases<OverlayAppearance>();
-template <> QList<OverlaySize> allCases<OverlaySize>();
-template <> QList<CompletionSound> allCases<CompletionSound>();
 
 // The Dictation errors and their fixed messages.
 class SorvaneError {

@@ -29,7 +29,7 @@ struct DesktopAppStateParts {
           historyStore(HistoryStore::defaultOptions()),
           agentModelStore(AgentModelStore::defaultOptions()),
           agentConversationStore(AgentConversationStore::defaultOptions()),
-          recorder(&platform.audioInput()),
+          recorder(platform.audioInput()),
           hotKeys(platform.hotKeys()),
           capture(platform.capture()),
           notifications(platform.notifications())

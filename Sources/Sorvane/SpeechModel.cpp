@@ -79,14 +79,7 @@ QList<SpeechModel> buildCatalog()
 
 } // namespace
 
-QString toText(SpeechEngine engine) { return toTextTable(engines, engine); }
-
-template <> std::optional<SpeechEngine> fromText<SpeechEngine>(const QString &text)
-{
-    return fromTextTable<SpeechEngine>(engines, text);
-}
-
-template <> QList<SpeechEngine> allCases<SpeechEngine>() { return casesOfTable<SpeechEngine>(engines); }
+TextEntries<SpeechEngine> EnumText<SpeechEngine>::table() { return engines; }
 
 const QList<SpeechModel> &SpeechModel::catalog()
 {

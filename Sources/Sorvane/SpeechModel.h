@@ -14,9 +14,7 @@ namespace sorvane {
 // The local program that runs a speech model. Text values "whisper", "parakeet".
 enum class SpeechEngine { Whisper, Parakeet };
 
-QString toText(SpeechEngine engine);
-template <> std::optional<SpeechEngine> fromText<SpeechEngine>(const QString &text);
-template <> QList<SpeechEngine> allCases<SpeechEngine>();
+template <> struct EnumText<SpeechEngine> { static TextEntries<SpeechEngine> table(); };
 
 // One downloadable speech model of the fixed catalogue.
 // A value type for QML: the text fields as properties.

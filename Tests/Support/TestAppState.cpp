@@ -160,12 +160,13 @@ AppState &TestAppState::build()
     agentModelStore = std::make_unique<AgentModelStore>(agentModels);
     agentConversationStore = std::make_unique<AgentConversationStore>(conversations);
 
-    recorder = std::make_unique<AudioRecorder>(fakes.audioInput);
+    recorder = std::make_unique<AudioRecorder>(*fakes.audioInput);
     whisper = std::make_unique<WhisperRunner>(engineLocator);
     hotKeys = std::make_unique<HotKeyManager>(*m_hotKeyBackend);
     capture = std::make_unique<AgentContextCaptureService>(fakes.platform->capture());
-    runtime = std::make_unique<AgentRuntimeService>();
-    runtime->setExecutableOverride(runtimeExecutable);
+    AgentRuntimeService::Options runtimeOptions;
+    runtimeOptions.executableOverride = runtimeExecutable;
+    runtime = std::make_unique<AgentRuntimeService>(runtimeOptions);
     notifications = std::make_unique<AgentNotificationService>(*fakes.notifications);
 
     AppStateServices services{

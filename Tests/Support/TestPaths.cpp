@@ -71,6 +71,18 @@ QStringList treeOf(const QString &root)
 #include <cstdlib>
 
 namespace sorvane::testing {
+void useDataHome(const QString &folder)
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder));
+}
+
+std::unique_ptr<QTemporaryDir> temporaryDataHome()
+{
+    auto folder = std::make_unique<QTemporaryDir>();
+    useDataHome(folder->path());
+    return folder;
+}
+
 void exitSkipped(const QString &reason)
 {
     std::fprintf(stdout, "skipped: %s\n", qPrintable(reason));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QTemporaryDir>
+#include <memory>
 #include <QString>
 
 namespace sorvane::testing {
@@ -14,6 +16,11 @@ QString testDataFile(const QString &relativePath);
 
 // The object that test JSON holds; ends the test program when it is not one.
 QJsonObject objectFrom(const QByteArray &json);
+
+// Points $XDG_DATA_HOME, and with it every AppPaths location, at the folder.
+void useDataHome(const QString &folder);
+// A new empty folder that is the data home until the next one.
+std::unique_ptr<QTemporaryDir> temporaryDataHome();
 
 // Writes bytes to a file, creating its folder. Returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);

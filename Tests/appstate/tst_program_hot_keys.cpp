@@ -2,6 +2,7 @@
 
 #include "Platform/HotKeyBackend.h"
 #include "Platform/SettingsStore.h"
+#include "Platform/X11/X11Connection.h"
 #include "TestPaths.h"
 
 #include <QFileInfo>
@@ -42,7 +43,7 @@ private Q_SLOTS:
 
     void holdsTheShortcutsWhileItRuns()
     {
-        const auto backend = createSystemHotKeyBackend();
+        const auto backend = createSystemHotKeyBackend(X11Connection::open());
         QVERIFY(!altSpaceTakenElsewhere(*backend));
 
         QProcess program;

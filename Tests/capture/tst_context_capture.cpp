@@ -30,11 +30,10 @@ private:
 private Q_SLOTS:
     void init()
     {
+        home = temporaryDataHome();
         desktop = FakeDesktop();
         service = std::make_unique<AgentContextCaptureService>(desktop.makePlatform());
         desktop.clipboard->writeByOtherProgram(userClipboard);
-        home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(home->path());
     }
     void cleanup() { service.reset(); }
 

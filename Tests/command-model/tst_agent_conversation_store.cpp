@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace sorvane;
+using namespace sorvane::testing;
 using sorvane::testing::readFile;
 using sorvane::testing::writeFile;
 
@@ -78,7 +79,7 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        AppPaths::setDataHome(m_dir->filePath(QStringLiteral("data")));
+        useDataHome(m_dir->filePath(QStringLiteral("data")));
         m_file = m_dir->filePath(QStringLiteral("Agent/conversations.json"));
         m_root = m_dir->filePath(QStringLiteral("Agent/Attachments"));
         m_clock = QDateTime(QDate(2026, 3, 1), QTime(9, 0, 0), Qt::UTC);
@@ -254,32 +255,46 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("relativePath");
         QTest::addColumn<bool>("usable");
-        QTest::newRow("in a conversation folder") << "Agent/Attachments/C/shot.png" << true;
-        QTest::newRow("pending") << "Agent/Attachments/pending/shot.png" << true;
-        QTest::newRow("beside the folder") << "Agent/conversations.json" << false;
-        QTest::newRow("climbing out") << "Agent/Attachments/C/../../conversations.json" << false;
-        QTest::newRow("the folder itself") << "Agent/Attachments" << false;
-        QTest::newRow("a look-alike folder") << "Agent/Attachments-old/shot.png" << false;
-        QTest::newRow("a link pointing out") << "Agent/Attachments/C/link.png" << false;
-        QTest::newRow("no path") << "" << false;
+        QTest::addColumn<QString>("resolvedPath"); // what is read, when not the path itself
+        QTest::newRow("in a conversation folder") << "Agent/Attachments/C/shot.png" << true << "";
+        QTest::newRow("pending") << "Agent/Attachments/pending/shot.png" << true << "";
+        QTest::newRow("beside the folder") << "Agent/conversations.json" << false << "";
+        QTest::newRow("climbing out") << "Agent/Attachments/C/../../conversations.json" << false << "";
+        QTest::newRow("the folder itself") << "Agent/Attachments" << false << "";
+        QTest::newRow("a look-alike folder") << "Agent/Attachments-old/shot.png" << false << "";
+        QTest::newRow("a link pointing out") << "Agent/Attachments/C/link.png" << false << "";
+        QTest::newRow("climbing out through a link") << "Agent/Attachments/out/../secret.txt" << false << "";
+        QTest::newRow("a link leading nowhere") << "Agent/Attachments/C/dangling.png" << false << "";
+        QTest::newRow("a link that stays inside") << "Agent/Attachments/again/shot.png" << true
+                                                  << "Agent/Attachments/C/shot.png";
+        QTest::newRow("no path") << "" << false << "";
     }
 
     void attachmentFilesOnlyUnderTheAttachmentsFolder()
     {
         QFETCH(QString, relativePath);
         QFETCH(bool, usable);
+        QFETCH(QString, resolvedPath);
         auto store = makeStore();
         QVERIFY(writeFile(m_root + QStringLiteral("/C/shot.png"), "png"));
         QVERIFY(writeFile(m_dir->filePath(QStringLiteral("secret.txt")), "secret"));
-        QFile::link(m_dir->filePath(QStringLiteral("secret.txt")), m_root + QStringLiteral("/C/link.png"));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("secret.txt")), m_root + QStringLiteral("/C/link.png")));
+        // "out" leads to a folder outside whose parent holds a file of the same name as one inside.
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("Outside/secret.txt")), "outside"));
+        QVERIFY(writeFile(m_root + QStringLiteral("/secret.txt"), "inside"));
+        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("Outside/inner"))));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("Outside/inner")), m_root + QStringLiteral("/out")));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nowhere.png")), m_root + QStringLiteral("/C/dangling.png")));
+        QVERIFY(QFile::link(m_root + QStringLiteral("/C"), m_root + QStringLiteral("/again")));
         AgentContextAttachment attachment{QUuid::createUuid(), AgentAttachmentKind::Screenshot,
                                           QStringLiteral("Application window"), std::nullopt, std::nullopt, m_clock};
         if (!relativePath.isEmpty())
             attachment.filePath = m_dir->filePath(relativePath);
         const auto file = store->attachmentFile(attachment);
         QCOMPARE(file.has_value(), usable);
-        if (usable)
-            QCOMPARE(*file, *attachment.filePath);
+        if (usable) {
+            QCOMPARE(*file, m_dir->filePath(resolvedPath.isEmpty() ? relativePath : resolvedPath));
+        }
         attachment.filePath = QStringLiteral("/etc/passwd");
         QVERIFY(!store->attachmentFile(attachment));
     }
@@ -307,6 +322,10 @@ private Q_SLOTS:
                                                            .replace("\"messages\": []", R"("messages": [{"id": "00000000-0000-4000-8000-000000000009",
             "role": "system", "text": "x", "createdAt": "2026-01-02T00:00:00Z", "attachments": []}])")
                                                        + "]");
+        // Read, this date could not be written back: the next save would lose the file.
+        QTest::newRow("a date past the year 9999 in UTC")
+            << QByteArray("[" + storedConversation(1, "2026-01-02T00:00:00Z") + ","
+                          + storedConversation(2, "9999-12-31T23:59:59-14:00") + "]");
     }
 
     void unreadableFileIsSetAsideBeforeTheFirstSave()

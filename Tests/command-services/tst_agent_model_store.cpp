@@ -89,8 +89,7 @@ class AgentModelStoreTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(m_home->path());
+        m_home = temporaryDataHome();
         m_server = std::make_unique<LoopbackHttpServer>();
         QVERIFY(m_server->listen());
     }
@@ -420,6 +419,19 @@ private Q_SLOTS:
         const QStringList aside = QDir(AppPaths::agentData()).entryList({"custom-models.json.unreadable-*"});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(readFile(AppPaths::agentData() + "/" + aside.first()), QByteArray("[{ not json"));
+    }
+
+    void anUnreadableCustomFileThatCannotBeMovedIsNotOverwritten()
+    {
+        // A name so long that no "<name>.unreadable-<time>" can stand beside it: the move
+        // fails whoever runs the test.
+        auto options = AgentModelStore::defaultOptions();
+        options.customModelsFile = AppPaths::agentData() + QLatin1Char('/') + QString(240, QLatin1Char('c'));
+        QVERIFY(writeFile(options.customModelsFile, "[{ not json"));
+        AgentModelStore store(options);
+        QVERIFY(store.remove(localModel(QStringLiteral("any"), {}))); // would save the file
+        QCOMPARE(readFile(options.customModelsFile), QByteArray("[{ not json"));
+        QCOMPARE(QDir(AppPaths::agentData()).entryList(QDir::Files).size(), 1);
     }
 
     void leftoverDownloadsAreClearedAtStart()

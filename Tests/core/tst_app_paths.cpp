@@ -33,7 +33,7 @@ private Q_SLOTS:
     void init()
     {
         m_home.reset(new QTemporaryDir);
-        AppPaths::setDataHome(m_home->path());
+        useDataHome(m_home->path());
     }
 
     void locationsSitUnderTheDataHome()

@@ -53,6 +53,28 @@ private Q_SLOTS:
         QVERIFY(!JsonFileSettingsStore::decode("not json"));
     }
 
+    void entriesOfAnUnknownKindAreKeptUnchanged()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("settings.json"));
+        QVERIFY(writeFile(path, R"({"a":{"bool":true},"b":{"colour":"red"},"c":7,"d":{"int":"x"},"e":{"bool":true}})"));
+        JsonFileSettingsStore store(path);
+        QCOMPARE(store.keys(), (QStringList{QStringLiteral("a"), QStringLiteral("e")}));
+        store.setValue(QStringLiteral("f"), QStringLiteral("new"));
+        // A value set under an unknown entry's key replaces it; a removal removes it.
+        store.setValue(QStringLiteral("c"), qint64(8));
+        store.remove(QStringLiteral("d"));
+        const QJsonObject saved = objectFrom(readFile(path));
+        QCOMPARE(saved.value(QStringLiteral("b")).toObject(), (QJsonObject{{QStringLiteral("colour"), QStringLiteral("red")}}));
+        QCOMPARE(saved.value(QStringLiteral("c")).toObject(), (QJsonObject{{QStringLiteral("int"), QStringLiteral("8")}}));
+        QVERIFY(!saved.contains(QStringLiteral("d")));
+        QCOMPARE(saved.keys(), (QStringList{"a", "b", "c", "e", "f"}));
+        // And they survive the next start too.
+        JsonFileSettingsStore again(path);
+        again.setValue(QStringLiteral("a"), false);
+        QCOMPARE(objectFrom(readFile(path)).value(QStringLiteral("b")), saved.value(QStringLiteral("b")));
+    }
+
     void anUnreadableFileIsKeptAside()
     {
         QTemporaryDir dir;

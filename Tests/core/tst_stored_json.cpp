@@ -12,15 +12,15 @@ using namespace sorvane::testing;
 
 namespace {
 enum class Colour { Red, Green };
-std::optional<Colour> colourFromText(const QString &text)
-{
-    if (text == QLatin1String("red"))
-        return Colour::Red;
-    if (text == QLatin1String("green"))
-        return Colour::Green;
-    return std::nullopt;
-}
+constexpr TextTable<Colour, 2> colours{{{Colour::Red, "red"}, {Colour::Green, "green"}}};
 } // namespace
+
+namespace sorvane {
+template <>
+struct EnumText<Colour> {
+    static TextEntries<Colour> table() { return colours; }
+};
+} // namespace sorvane
 
 class StoredJsonTest : public QObject {
     Q_OBJECT
@@ -32,6 +32,40 @@ private Q_SLOTS:
         QCOMPARE(parseUuid(QStringLiteral("6ba7b810-9dad-11d1-80b4-00c04fd430c8")), id);
         QVERIFY(!parseUuid(QStringLiteral("{6ba7b810-9dad-11d1-80b4-00c04fd430c8}")));
         QVERIFY(!parseUuid(QStringLiteral("not-a-uuid")));
+    }
+
+    void everyDateReadCanBeWrittenBack_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written"); // empty: not accepted
+        QTest::newRow("UTC") << "2026-03-04T09:20:30Z" << "2026-03-04T09:20:30Z";
+        QTest::newRow("offset") << "2026-03-04T10:20:30+01:00" << "2026-03-04T09:20:30Z";
+        QTest::newRow("fraction") << "2026-03-04T10:20:30.5+01:00" << "2026-03-04T09:20:30Z";
+        QTest::newRow("comma fraction") << "2026-03-04T10:20:30,5Z" << "2026-03-04T10:20:30Z";
+        QTest::newRow("no seconds") << "2026-03-04T10:20Z" << "2026-03-04T10:20:00Z";
+        QTest::newRow("end of day") << "2026-03-04T24:00:00Z" << "2026-03-05T00:00:00Z";
+        QTest::newRow("short offset") << "2026-01-01T23-1" << "2026-01-02T00:00:00Z";
+        QTest::newRow("last second") << "9999-12-31T23:59:59Z" << "9999-12-31T23:59:59Z";
+        QTest::newRow("past 9999 in UTC") << "9999-12-31T23:59:59-14:00" << "";
+        QTest::newRow("past 9999 by a short offset") << "9999-12-31T23-1" << "";
+        QTest::newRow("before year 1 in UTC") << "0001-01-01T00:00:00+14:00" << "";
+    }
+
+    void everyDateReadCanBeWrittenBack()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        const auto date = parseDate(text);
+        if (written.isEmpty()) {
+            QVERIFY(!date);
+            return;
+        }
+        QVERIFY(date);
+        QCOMPARE(dateText(*date), written);
+        // And what is written reads back as the same instant, to the second.
+        const auto again = parseDate(dateText(*date));
+        QVERIFY(again);
+        QCOMPARE(dateText(*again), written);
     }
 
     void datesAreWholeSecondsUtc()
@@ -76,7 +110,7 @@ private Q_SLOTS:
         ObjectReader reader(objectFrom(json));
         const QString name = reader.string(QStringLiteral("name"));
         const qint64 count = reader.integer(QStringLiteral("count"));
-        const Colour colour = reader.enumeration<Colour>(QStringLiteral("colour"), colourFromText);
+        const Colour colour = reader.enumeration<Colour>(QStringLiteral("colour"));
         const auto note = reader.optionalString(QStringLiteral("note"));
         QCOMPARE(reader.ok(), ok);
         QCOMPARE(reader.failedKey(), failedKey);

@@ -51,8 +51,9 @@ int main(int argc, char **argv)
         return app.exec();
     }
     if (mode == QLatin1String("runtime") && arguments.size() == 4) {
-        AgentRuntimeService runtime;
-        runtime.setExecutableOverride(arguments.at(2));
+        AgentRuntimeService::Options options;
+        options.executableOverride = arguments.at(2);
+        AgentRuntimeService runtime(options);
         if (!runtime.ensureProcess()) {
             std::fprintf(stderr, "the runtime did not start\n");
             return 1;

@@ -1,5 +1,6 @@
 #include "AppPaths.h"
 #include "FakeAudioInput.h"
+#include "FakePlatform.h"
 #include "Services/AudioRecorder.h"
 #include "TestPaths.h"
 #include "WavFile.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,17 +43,36 @@ class AudioRecorderTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(m_home->path());
-        m_input = new FakeAudioInput; // the test owns the input, as the platform does
-        m_recorder = std::make_unique<AudioRecorder>(m_input);
+        m_home = temporaryDataHome();
+        m_ownedInput = std::make_unique<FakeAudioInput>();
+        m_input = m_ownedInput.get();
+        m_recorder = std::make_unique<AudioRecorder>(*m_input);
     }
 
     void cleanup()
     {
         m_recorder.reset();
-        delete m_input;
         m_input = nullptr;
+        m_ownedInput.reset();
+    }
+
+    // The input belongs to the platform, which outlives every recorder made on it.
+    void theInputStaysThePlatforms()
+    {
+        FakePlatform fakes;
+        const QPointer<AudioInput> input(&fakes.platform->audioInput());
+        {
+            AudioRecorder recorder(fakes.platform->audioInput());
+            QVERIFY(recorder.start());
+            fakes.audioInput->pushSamples(squareWave(320, 1000));
+            recorder.cancel();
+        }
+        QVERIFY(input);
+        QCOMPARE(input->parent(), nullptr);
+        AudioRecorder next(fakes.platform->audioInput());
+        QVERIFY(next.start());
+        QVERIFY(fakes.audioInput->running);
+        next.cancel();
     }
 
     void levelFollowsThePowerCurve_data()
@@ -234,7 +255,7 @@ private Q_SLOTS:
     {
         const QString blocker = m_home->filePath(QStringLiteral("blocker"));
         QVERIFY(writeFile(blocker, "not a folder"));
-        AppPaths::setDataHome(blocker);
+        useDataHome(blocker);
         const auto started = m_recorder->start();
         QVERIFY(!started);
         QCOMPARE(started.error().kind(), RecorderError::Kind::FileSystem);
@@ -301,6 +322,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<FakeAudioInput> m_ownedInput;
     FakeAudioInput *m_input = nullptr;
     std::unique_ptr<AudioRecorder> m_recorder;
 };

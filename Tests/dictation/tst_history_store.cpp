@@ -3,6 +3,7 @@
 #include "Support/StoredJson.h"
 #include "TestPaths.h"
 
+#include <limits>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,8 +52,7 @@ class HistoryStoreTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(m_home->path());
+        m_home = temporaryDataHome();
         QVERIFY(AppPaths::prepare());
     }
 
@@ -137,6 +137,10 @@ private Q_SLOTS:
                                                        + R"(","createdAt":"2026-03-01T08:00:00Z","text":"x","duration":"4","modelID":"pocket"}])");
         QTest::newRow("a bad identity") << "[" + record("not-a-uuid", "2026-03-01T08:00:00Z", "x") + "]";
         QTest::newRow("empty file") << QByteArray();
+        // Read, this date could not be written back: the next save would lose the file.
+        QTest::newRow("a date past the year 9999 in UTC")
+            << "[" + record(uuid(1), "2026-03-01T08:00:00Z", "good") + ","
+                   + record(uuid(2), "9999-12-31T23:59:59-14:00", "x") + "]";
     }
 
     void unreadableFileIsEmptyAndKeptAside()
@@ -203,6 +207,11 @@ private Q_SLOTS:
         QTest::newRow("a second later is in") << QList<double>{600} << QList<qint64>{604799} << 10;
         QTest::newRow("older records do not count") << QList<double>{120, 6000} << QList<qint64>{60, 700000} << 2;
         QTest::newRow("none") << QList<double>{} << QList<qint64>{} << 0;
+        QTest::newRow("a negative duration counts as nothing") << QList<double>{-1e12, 120} << QList<qint64>{10, 20} << 2;
+        QTest::newRow("a huge duration is shown at the limit") << QList<double>{1e300} << QList<qint64>{10}
+                                                               << std::numeric_limits<int>::max();
+        QTest::newRow("a total past any number") << QList<double>{1.7e308, 1.7e308} << QList<qint64>{10, 20}
+                                                 << std::numeric_limits<int>::max();
     }
 
     void minutesThisWeek()

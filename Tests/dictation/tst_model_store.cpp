@@ -42,8 +42,7 @@ class ModelStoreTest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataHome(m_home->path());
+        m_home = temporaryDataHome();
         m_server = std::make_unique<LoopbackHttpServer>();
         QVERIFY(m_server->listen());
     }

@@ -29,7 +29,7 @@ private Q_SLOTS:
             exitSkipped(QStringLiteral("PulseAudio is not installed"));
         }
         QVERIFY(m_dir.isValid());
-        AppPaths::setDataHome(m_dir.filePath(QStringLiteral("data")));
+        useDataHome(m_dir.filePath(QStringLiteral("data")));
 
         const QString socket = m_dir.filePath(QStringLiteral("native"));
         const QString config = m_dir.filePath(QStringLiteral("daemon.pa"));
@@ -61,8 +61,8 @@ private Q_SLOTS:
 
     void lostServerEndsTheRecordingWithoutAFile()
     {
-        auto *input = new QtAudioInput;
-        QVERIFY(input->hasInputDevice());
+        QtAudioInput input;
+        QVERIFY(input.hasInputDevice());
         AudioRecorder recorder(input);
         QSignalSpy failures(&recorder, &AudioRecorder::failed);
         QSignalSpy ticks(&recorder, &AudioRecorder::samplesChanged);

@@ -33,7 +33,7 @@ private Q_SLOTS:
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 QFAIL(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
         QVERIFY(m_home.isValid());
-        AppPaths::setDataHome(m_home.path());
+        useDataHome(m_home.path());
     }
 
     void recordsTheToneAtSixteenKilohertzMono()
@@ -49,8 +49,8 @@ private Q_SLOTS:
                                     QStringLiteral("0.5")}),
                  0);
 
-        auto *input = new QtAudioInput;
-        QVERIFY2(input->hasInputDevice(), "Qt lists no audio input");
+        QtAudioInput input;
+        QVERIFY2(input.hasInputDevice(), "Qt lists no audio input");
         AudioRecorder recorder(input);
         QList<double> levels;
         connect(&recorder, &AudioRecorder::levelChanged, this, [&](double level) { levels.append(level); });

@@ -268,7 +268,7 @@ private Q_SLOTS:
         settings.setValue(QStringLiteral("completionSoundEnabled"), false);
 
         // The selected speech model is downloaded.
-        AppPaths::setDataHome(dataHome());
+        useDataHome(dataHome());
         const SpeechModel *model = SpeechModel::find(QStringLiteral("pocket"));
         QVERIFY(model);
         QVERIFY(writeFile(AppPaths::models() + QLatin1Char('/') + model->fileName, "weights"));

@@ -56,7 +56,7 @@ private Q_SLOTS:
         setOrUnset("WAYLAND_DISPLAY", waylandDisplay);
         setOrUnset("XDG_SESSION_TYPE", sessionType);
 
-        X11HotKeyBackend backend;
+        X11HotKeyBackend backend(X11Connection::open());
         QVERIFY(!backend.isConnected());
         const auto result = backend.registerHotKey(49, HotKeyModifier::Option, HotKeyManager::ToggleId);
         QVERIFY(!result);

@@ -1,4 +1,5 @@
 #include "Platform/X11/X11HotKeyBackend.h"
+#include "Platform/X11/X11WindowSystem.h"
 #include "Services/HotKeyManager.h"
 #include "TestPaths.h"
 
@@ -75,7 +76,7 @@ class X11HotKeysTest : public QObject {
 
     void makeManager()
     {
-        backend = new X11HotKeyBackend;
+        backend = new X11HotKeyBackend(X11Connection::open());
         manager = new HotKeyManager(*backend);
         manager->onToggle = [this] { ++toggled; };
         manager->onPushToTalkBegan = [this] { ++began; };
@@ -179,6 +180,34 @@ private Q_SLOTS:
         QCOMPARE(toggled, 1);
         QCOMPARE(agentPressed, 1);
         QCOMPARE(began + ended + screenshotPressed + cancelled, 0);
+    }
+
+    // The hot keys and the capture layer share the program's one connection and its one
+    // error trap: neither takes the other's errors or events.
+    void oneConnectionForHotKeysAndWindows()
+    {
+        deleteManager();
+        const auto connection = X11Connection::open();
+        QVERIFY(connection);
+        X11HotKeyBackend hotKeys(connection);
+        X11WindowSystem windows(connection);
+        QSignalSpy events(&hotKeys, &HotKeyBackend::hotKeyEvent);
+
+        QCOMPARE(otherClientGrab(spaceKeyCode, Mod1Mask), 0);
+        {
+            X11Connection::ErrorTrap capture(*connection);
+            const auto refused = hotKeys.registerHotKey(49, HotKeyModifier::Option, HotKeyManager::ToggleId);
+            QVERIFY(!refused);
+            QCOMPARE(refused.error().kind(), HotKeyError::Kind::TakenByAnotherClient);
+            QVERIFY(!capture.failed());
+        }
+        QVERIFY(hotKeys.registerHotKey(49, HotKeyModifier::Option | HotKeyModifier::Control, HotKeyManager::AgentId));
+        QVERIFY(xdotool({"key", "ctrl+alt+space"}));
+        // The window system reads the connection's queue as it works; the key still arrives.
+        QTRY_VERIFY_WITH_TIMEOUT((void(windows.frontmostApplication()), events.count() == 2), 10000);
+        QCOMPARE(events.at(0).at(0).toUInt(), quint32(HotKeyManager::AgentId));
+        QCOMPARE(events.at(0).at(1).value<HotKeyEventKind>(), HotKeyEventKind::Pressed);
+        QCOMPARE(events.at(1).at(1).value<HotKeyEventKind>(), HotKeyEventKind::Released);
     }
 
     void heldPushToTalkWithModifiersLetGoFirst()

@@ -65,6 +65,20 @@ class AgentRuntimeServiceTest : public QObject {
         return probe;
     }
 
+    static AgentRuntimeService::Options baseOptions()
+    {
+        AgentRuntimeService::Options options;
+        options.limits.retireGrace = 200ms;
+        options.limits.killGrace = 300ms;
+        return options;
+    }
+
+    // A new service for the rest of the test (the one before has no runtime yet).
+    void restart(AgentRuntimeService::Options options)
+    {
+        m_service = std::make_unique<AgentRuntimeService>(std::move(options));
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -82,11 +96,7 @@ private Q_SLOTS:
         m_log = std::make_unique<FakeAgentLog>(m_folder->filePath(QStringLiteral("fake-agent.log")));
         qputenv("SORVANE_FAKE_AGENT_LOG", m_log->path().toLocal8Bit());
         qunsetenv("SORVANE_FAKE_AGENT_MODE");
-        m_service = std::make_unique<AgentRuntimeService>();
-        AgentRuntimeService::Limits limits;
-        limits.retireGrace = 200ms;
-        limits.killGrace = 300ms;
-        m_service->setLimits(limits);
+        restart(baseOptions());
     }
 
     void cleanup()
@@ -128,13 +138,14 @@ private Q_SLOTS:
                                       << "Command returned an invalid response." << "retired";
         QTest::newRow("crash mid-answer") << "crash" << "Tiny Model" << load << run
                                           << "Command stopped unexpectedly. second line third line fourth line" << "died";
-        QTest::newRow("model never loads") << "silent stderr=4" << "Tiny Model" << 400 << run
+        // The runtime's diagnostics must be in before the time-out: it gets a few seconds.
+        QTest::newRow("model never loads") << "silent stderr=4" << "Tiny Model" << 3000 << run
                                            << "Tiny Model did not start in time. note 2 note 3 note 4" << "retired";
         QTest::newRow("model loads too slowly") << "slow-load delay=3000" << "Tiny Model" << 400 << run
                                                 << "Tiny Model did not start in time." << "retired";
         QTest::newRow("no model, never loads") << "silent" << "" << 400 << run
                                                << "The local model did not start in time." << "retired";
-        QTest::newRow("generating, never finishes") << "generate-then-hang delay=200" << "Tiny Model" << 400 << 1500
+        QTest::newRow("generating, never finishes") << "generate-then-hang delay=200" << "Tiny Model" << 3000 << 6000
                                                     << "Command stopped responding." << "retired";
     }
 
@@ -147,16 +158,22 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QString, fate);
 
-        AgentRuntimeService::Limits limits = service().limits();
-        limits.modelLoadTimeout = std::chrono::milliseconds(loadMs);
-        limits.runTimeout = std::chrono::milliseconds(runMs);
-        service().setLimits(limits);
+        auto options = baseOptions();
+        options.limits.modelLoadTimeout = std::chrono::milliseconds(loadMs);
+        options.limits.runTimeout = std::chrono::milliseconds(runMs);
+        restart(options);
+
+        // A runtime that is up and reading: how long a busy machine takes to start a
+        // program is no part of the time limits under test.
+        auto warm = runToEnd(fakeRequest(QStringLiteral("pid")));
+        QVERIFY2(warm->succeeded(), qPrintable(warm->failure()));
 
         AgentRuntimeRequest request = fakeRequest(instruction);
         if (!modelName.isEmpty())
             request.model = testModel(AgentModelProvider::LlamaCPP, modelName);
         auto probe = startRun(service(), request);
         const qint64 pid = service().processId();
+        QCOMPARE(QString::number(pid), warm->answer());
         QVERIFY(pid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(probe->done(), runWait);
         QVERIFY(!probe->succeeded());
@@ -209,9 +226,9 @@ private Q_SLOTS:
         QFETCH(QStringList, events);
         QFETCH(QString, answer);
 
-        AgentRuntimeService::Limits limits = service().limits();
-        limits.modelLoadTimeout = 2000ms;
-        service().setLimits(limits);
+        auto options = baseOptions();
+        options.limits.modelLoadTimeout = 2000ms;
+        restart(options);
         auto probe = runToEnd(fakeRequest(instruction));
         QVERIFY2(probe->succeeded(), qPrintable(probe->failure()));
         QCOMPARE(probe->answer(), answer);
@@ -229,6 +246,8 @@ private Q_SLOTS:
             QVERIFY2(probe->succeeded(), qPrintable(probe->failure()));
             QCOMPARE(probe->answer(), QStringLiteral("Done and gone"));
             QCOMPARE(describe(probe->events), (QStringList{"phase:generating", "completed:Done and gone"}));
+            // The runtime leaves right after its answer; the next request is for a new one.
+            QTRY_COMPARE_WITH_TIMEOUT(service().processId(), 0, runWait);
             auto pid = runToEnd(fakeRequest(QStringLiteral("pid")));
             QVERIFY2(pid->succeeded(), qPrintable(pid->failure()));
             pids.insert(pid->answer());
@@ -407,7 +426,9 @@ private Q_SLOTS:
         using Clock = std::chrono::steady_clock;
         const Clock::time_point origin = Clock::now();
         Clock::time_point now = origin;
-        service().setClock([&now] { return now; });
+        auto options = baseOptions();
+        options.clock = [&now] { return now; };
+        restart(options);
 
         const auto runWith = [&](AgentModelProvider provider, Clock::duration at) {
             now = origin + at;
@@ -453,8 +474,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, overrideProgram);
         QFETCH(QByteArray, environmentPath);
-        if (!overrideProgram.isEmpty())
-            service().setExecutableOverride(overrideProgram);
+        if (!overrideProgram.isEmpty()) {
+            auto options = baseOptions();
+            options.executableOverride = overrideProgram;
+            restart(options);
+        }
         if (environmentPath == "not-a-program") {
             environmentPath = m_folder->filePath(QStringLiteral("plain-file")).toLocal8Bit();
             QVERIFY(writeFile(QString::fromLocal8Bit(environmentPath), "just text\n"));

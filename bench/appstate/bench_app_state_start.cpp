@@ -58,7 +58,6 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     QCoreApplication app(argc, argv);
-    AppPaths::setDataHome(home.filePath(QStringLiteral("data")));
     (void)AppPaths::prepare();
 
     constexpr int historyRecords = 10000;

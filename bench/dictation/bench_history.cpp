@@ -1,5 +1,6 @@
 // History load and insert-plus-save at growing sizes.
 #include "AppPaths.h"
+#include "TestPaths.h"
 #include "Services/HistoryStore.h"
 #include "Support/StoredJson.h"
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 
 using namespace sorvane;
+using namespace sorvane::testing;
 
 namespace {
 
@@ -41,7 +43,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir home;
-    AppPaths::setDataHome(home.path());
+    useDataHome(home.path());
     (void)AppPaths::prepare();
 
     std::printf("history: median of 7 runs (aim: 10 000 records load < 100 ms, insert+save < 50 ms)\n");

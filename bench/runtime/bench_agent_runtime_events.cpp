@@ -66,7 +66,6 @@ QCoro::Task<Measurement> measure(AgentRuntimeService &service, int deltas)
 
 QCoro::Task<int> benchmark(int deltas)
 {
-    AgentRuntimeService service;
     QString program = qEnvironmentVariable("SORVANE_SORVANE_AGENT_PATH");
     if (program.isEmpty())
         program = QCoreApplication::applicationDirPath() + QStringLiteral("/../../tests/fake-sorvane-agent");
@@ -74,7 +73,9 @@ QCoro::Task<int> benchmark(int deltas)
         std::fprintf(stderr, "fake runtime not found: %s (build with tests enabled)\n", qPrintable(program));
         co_return 2;
     }
-    service.setExecutableOverride(QFileInfo(program).canonicalFilePath());
+    AgentRuntimeService::Options options;
+    options.executableOverride = QFileInfo(program).canonicalFilePath();
+    AgentRuntimeService service(options);
 
     // The first run pays for the launch; it is not counted.
     const Measurement warmUp = co_await measure(service, 1000);

@@ -42,7 +42,7 @@ std::unique_ptr<DesktopPlatform> DesktopPlatform::forDesktop()
     services.keystrokes = std::move(keystrokes);
     services.clipboard = std::make_unique<X11Clipboard>();
     services.windowCapture = std::make_unique<X11WindowCapture>();
-    services.hotKeys = createSystemHotKeyBackend();
+    services.hotKeys = createSystemHotKeyBackend(connection);
     services.audioInput = std::make_unique<QtAudioInput>();
     services.secretStore = std::make_shared<QtKeychainSecretStore>();
     services.settings = std::make_unique<JsonFileSettingsStore>(JsonFileSettingsStore::defaultPath());

@@ -68,8 +68,11 @@ Q_SIGNALS:
     void hotKeyEvent(quint32 id, sorvane::HotKeyEventKind kind);
 };
 
-// The backend of this desktop session: X11 when there is an X11 session, else one
-// that refuses every registration. Owned by the caller alone, so it has no parent.
-std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend();
+class X11Connection;
+
+// The backend of this desktop session, on the program's X11 connection: X11 when there
+// is an X11 session, else one that refuses every registration. Owned by the caller
+// alone, so it has no parent.
+std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend(std::shared_ptr<X11Connection> connection);
 
 } // namespace sorvane

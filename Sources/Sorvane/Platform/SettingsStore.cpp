@@ -78,19 +78,16 @@ std::optional<SettingValue> decodeValue(const QJsonValue &json)
 } // namespace
 
 JsonFileSettingsStore::JsonFileSettingsStore(QString path, Mode mode)
-    : m_path(std::move(path)), m_mode(mode)
+    : m_file(std::move(path), QStringLiteral("settings")), m_mode(mode)
 {
-    QFile file(m_path);
-    if (!file.exists())
+    const std::optional<QByteArray> bytes = m_file.read();
+    if (!bytes)
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_setAsideBeforeWrite = true;
-        return;
-    }
-    if (auto values = decode(file.readAll()))
-        m_values = *values;
-    else
-        m_setAsideBeforeWrite = true;
+    if (auto contents = decodeContents(*bytes)) {
+        m_values = std::move(contents->values);
+        m_unknownEntries = std::move(contents->unknownEntries);
+    } else
+        m_file.markUnreadable();
 }
 
 QString JsonFileSettingsStore::defaultPath()
@@ -118,14 +115,16 @@ void JsonFileSettingsStore::setValue(const QString &key, const SettingValue &val
     if (m_mode == Mode::ReadOnly)
         return;
     m_values.insert(key, value);
+    m_unknownEntries.remove(key);
     save();
 }
 
 void JsonFileSettingsStore::remove(const QString &key)
 {
-    if (m_mode == Mode::ReadOnly || !m_values.contains(key))
+    if (m_mode == Mode::ReadOnly || (!m_values.contains(key) && !m_unknownEntries.contains(key)))
         return;
     m_values.remove(key);
+    m_unknownEntries.remove(key);
     save();
 }
 
@@ -134,39 +133,43 @@ QStringList JsonFileSettingsStore::keys() const
     return m_values.keys();
 }
 
-QByteArray JsonFileSettingsStore::encode(const QMap<QString, SettingValue> &values)
+QByteArray JsonFileSettingsStore::encode(const QMap<QString, SettingValue> &values, const QJsonObject &unknownEntries)
 {
-    QJsonObject object;
+    QJsonObject object = unknownEntries;
     for (auto it = values.constBegin(); it != values.constEnd(); ++it)
         object.insert(it.key(), encodeValue(it.value()));
     return storedjson::encode(object);
 }
 
-std::optional<QMap<QString, SettingValue>> JsonFileSettingsStore::decode(const QByteArray &bytes)
+std::optional<JsonFileSettingsStore::Contents> JsonFileSettingsStore::decodeContents(const QByteArray &bytes)
 {
     const auto document = storedjson::parseDocument(bytes);
     if (!document || !document->isObject())
         return std::nullopt;
-    QMap<QString, SettingValue> values;
+    Contents contents;
     const QJsonObject object = document->object();
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         if (auto value = decodeValue(it.value()))
-            values.insert(it.key(), *value);
+            contents.values.insert(it.key(), *value);
+        else
+            contents.unknownEntries.insert(it.key(), it.value());
     }
-    return values;
+    return contents;
+}
+
+std::optional<QMap<QString, SettingValue>> JsonFileSettingsStore::decode(const QByteArray &bytes)
+{
+    auto contents = decodeContents(bytes);
+    if (!contents)
+        return std::nullopt;
+    return std::move(contents->values);
 }
 
 void JsonFileSettingsStore::save()
 {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    if (m_setAsideBeforeWrite) {
-        // Keep what could not be read instead of overwriting it; while it cannot be
-        // moved, the change stays in memory and the next one tries again.
-        if (QFileInfo::exists(m_path) && !storedjson::moveAside(m_path))
-            return;
-        m_setAsideBeforeWrite = false;
-    }
-    storedjson::writeFileAtomically(m_path, encode(m_values));
+    // While an unreadable file cannot be moved aside, the change stays in memory and
+    // the next one tries again.
+    (void)m_file.write(encode(m_values, m_unknownEntries));
 }
 
 } // namespace sorvane

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Support/StoredFile.h"
+
 #include <QByteArray>
+#include <QJsonObject>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -57,25 +60,34 @@ public:
     // The earlier product's settings, read once for migration.
     static QString legacyPath();
 
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_file.path(); }
 
     std::optional<SettingValue> value(const QString &key) const override;
     void setValue(const QString &key, const SettingValue &value) override;
     void remove(const QString &key) override;
     QStringList keys() const override;
 
-    static QByteArray encode(const QMap<QString, SettingValue> &values);
-    // Entries of an unknown kind are skipped; nothing when the bytes are no settings file.
+    // What a settings file holds: the values, and the entries of a kind this version
+    // does not know (written by a newer one, say), kept as they were.
+    struct Contents {
+        QMap<QString, SettingValue> values;
+        QJsonObject unknownEntries;
+    };
+
+    // An unknown entry is written back unchanged unless a value of the same key replaces it.
+    static QByteArray encode(const QMap<QString, SettingValue> &values, const QJsonObject &unknownEntries = {});
+    // Nothing when the bytes are no settings file.
+    static std::optional<Contents> decodeContents(const QByteArray &bytes);
+    // The values alone: entries of an unknown kind are left out.
     static std::optional<QMap<QString, SettingValue>> decode(const QByteArray &bytes);
 
 private:
     void save();
 
-    QString m_path;
+    StoredFile m_file;
     Mode m_mode;
     QMap<QString, SettingValue> m_values;
-    // The file on disk could not be read: it is moved aside before the first write.
-    bool m_setAsideBeforeWrite = false;
+    QJsonObject m_unknownEntries;
 };
 
 } // namespace sorvane

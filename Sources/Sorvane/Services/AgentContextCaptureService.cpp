@@ -8,23 +8,25 @@
 
 #include <QBuffer>
 #include <QCoroTimer>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QUuid>
 
 namespace sorvane {
 
-namespace {
-
-int remainingMs(const QDeadlineTimer &deadline)
+AgentContextCaptureService::Options AgentContextCaptureService::defaultOptions()
 {
-    return int(std::max<qint64>(0, deadline.remainingTime()));
+    Options options;
+    options.pendingAttachmentsFolder = AppPaths::agentAttachments() + QStringLiteral("/pending");
+    return options;
 }
 
-} // namespace
-
 AgentContextCaptureService::AgentContextCaptureService(CapturePlatform platform, QObject *parent)
-    : QObject(parent), m_platform(platform)
+    : AgentContextCaptureService(platform, defaultOptions(), parent)
+{
+}
+
+AgentContextCaptureService::AgentContextCaptureService(CapturePlatform platform, Options options, QObject *parent)
+    : QObject(parent), m_platform(platform), m_options(std::move(options))
 {
 }
 
@@ -111,17 +113,12 @@ QCoro::Task<std::optional<QString>> AgentContextCaptureService::copySelection(Ru
     if (co_await m_platform.keystrokes.send(*chord)) {
         // The copy lands when the clipboard changes to something with text; a change
         // to other data only (an image) is waited past.
-        const QDeadlineTimer deadline(copyWait);
-        for (;;) {
-            if (clipboard.changeCount() != clearedCount) {
-                copied = clipboard.text();
-                if (copied)
-                    break;
-            }
-            if (deadline.hasExpired())
-                break;
-            co_await signalWithin(&clipboard, &SystemClipboard::changed, std::chrono::milliseconds(remainingMs(deadline)));
-        }
+        (void)co_await waitUntil(&clipboard, &SystemClipboard::changed, m_options.copyWait, [&clipboard, clearedCount, &copied] {
+            if (clipboard.changeCount() == clearedCount)
+                return false;
+            copied = clipboard.text();
+            return copied.has_value();
+        });
     }
     saved.restore(clipboard);
     co_return copied;
@@ -201,7 +198,7 @@ AgentContextCaptureService::captureWindowScreenshot(std::optional<RunningApplica
     if (!image || image->isNull())
         co_return AgentCaptureError::imageCaptureFailed();
 
-    const QString folder = AppPaths::agentAttachments() + QStringLiteral("/pending");
+    const QString folder = m_options.pendingAttachmentsFolder;
     if (!QDir().mkpath(folder))
         co_return AgentCaptureError::folderCreationFailed(folder);
 

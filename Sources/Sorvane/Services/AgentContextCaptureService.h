@@ -42,7 +42,18 @@ struct AgentInvocationContext {
 class AgentContextCaptureService : public QObject {
     Q_OBJECT
 public:
+    struct Options {
+        // Where screenshots wait until their conversation exists.
+        QString pendingAttachmentsFolder;
+        // How long a synthetic copy has to reach the clipboard.
+        std::chrono::milliseconds copyWait{600};
+    };
+    // <AppPaths::agentAttachments()>/pending, and 600 ms for a copy.
+    static Options defaultOptions();
+
+    // With the default options.
     explicit AgentContextCaptureService(CapturePlatform platform, QObject *parent = nullptr);
+    AgentContextCaptureService(CapturePlatform platform, Options options, QObject *parent = nullptr);
     ~AgentContextCaptureService() override;
 
     AgentTargetSnapshot captureTarget();
@@ -67,8 +78,6 @@ public:
     // Activation checks the front application this often, this many times.
     static constexpr int activationChecks = 20;
     static constexpr std::chrono::milliseconds activationCheckInterval{25};
-    // A synthetic copy has this long to reach the clipboard.
-    static constexpr std::chrono::milliseconds copyWait{600};
     // Around the paste keystroke: after activation, and after the keystroke.
     static constexpr std::chrono::milliseconds pasteSettle{75};
     static constexpr std::chrono::milliseconds pasteLand{150};
@@ -80,6 +89,7 @@ private:
     QCoro::Task<std::optional<QString>> copySelection(RunningApplication application);
 
     CapturePlatform m_platform;
+    Options m_options;
 };
 
 } // namespace sorvane

@@ -24,7 +24,7 @@ AgentConversationStore::Options AgentConversationStore::defaultOptions()
 
 AgentConversationStore::AgentConversationStore(Options options, QObject *parent)
     : QObject(parent)
-    , m_filePath(std::move(options.filePath))
+    , m_file(std::move(options.filePath), QStringLiteral("conversations"))
     , m_attachmentsRoot(std::move(options.attachmentsRoot))
     , m_now(std::move(options.clock))
 {
@@ -132,9 +132,9 @@ QString AgentConversationStore::attachmentFolder(const QUuid &conversationID) co
 
 std::optional<QString> AgentConversationStore::attachmentFile(const AgentContextAttachment &attachment) const
 {
-    if (!attachment.filePath || !isPathInside(*attachment.filePath, m_attachmentsRoot))
+    if (!attachment.filePath)
         return std::nullopt;
-    return attachment.filePath;
+    return resolvedPathInside(*attachment.filePath, m_attachmentsRoot);
 }
 
 void AgentConversationStore::sortNewestFirst()
@@ -145,10 +145,10 @@ void AgentConversationStore::sortNewestFirst()
 
 void AgentConversationStore::load()
 {
-    if (!QFileInfo::exists(m_filePath))
+    const std::optional<QByteArray> bytes = m_file.read();
+    if (!bytes)
         return;
-    QFile file(m_filePath);
-    const auto document = file.open(QIODevice::ReadOnly) ? storedjson::parseDocument(file.readAll()) : std::nullopt;
+    const auto document = storedjson::parseDocument(*bytes);
     QList<AgentConversation> loaded;
     bool readable = document && document->isArray();
     if (readable) {
@@ -162,7 +162,7 @@ void AgentConversationStore::load()
         }
     }
     if (!readable) {
-        m_fileNeedsSettingAside = true;
+        m_file.markUnreadable();
         return;
     }
     m_conversations = loaded;
@@ -172,22 +172,10 @@ void AgentConversationStore::load()
 
 void AgentConversationStore::save()
 {
-    if (m_fileNeedsSettingAside) {
-        const auto aside = storedjson::moveAside(m_filePath);
-        if (!aside && QFileInfo::exists(m_filePath)) {
-            // Keep the unreadable file rather than replace it; the next change tries again.
-            qWarning("Could not move the unreadable conversations file %s aside; not saving",
-                     qPrintable(m_filePath));
-            return;
-        }
-        if (aside)
-            qWarning("Moved the unreadable conversations file to %s", qPrintable(*aside));
-        m_fileNeedsSettingAside = false;
-    }
     QJsonArray array;
     for (const AgentConversation &conversation : m_conversations)
         array.append(conversation.toJson());
-    storedjson::writeFileAtomically(m_filePath, storedjson::encode(array));
+    (void)m_file.write(storedjson::encode(array));
 }
 
 } // namespace sorvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AgentConversation.h"
+#include "Support/StoredFile.h"
 
 #include <QList>
 #include <QObject>
@@ -51,7 +52,7 @@ public:
     // when no conversation had that id).
     void deleteConversation(const QUuid &id);
 
-    const QString &filePath() const { return m_filePath; }
+    const QString &filePath() const { return m_file.path(); }
     const QString &attachmentsRoot() const { return m_attachmentsRoot; }
     QString attachmentFolder(const QUuid &conversationID) const;
     // The attachment's file when it lies under the attachments folder; a stored path
@@ -72,13 +73,10 @@ private:
     AgentMessage newMessage(AgentMessageRole role, const QString &text,
                             const QList<AgentContextAttachment> &attachments) const;
 
-    QString m_filePath;
+    StoredFile m_file;
     QString m_attachmentsRoot;
     QList<AgentConversation> m_conversations;
     Clock m_now;
-    // The file held something that could not be read; it is moved aside before the
-    // first write so that nothing it held is lost.
-    bool m_fileNeedsSettingAside = false;
 };
 
 } // namespace sorvane

@@ -66,26 +66,14 @@ AgentModelStore::Options AgentModelStore::defaultOptions()
     return options;
 }
 
-AgentModelStore::AgentModelStore(Options options, QObject *parent) : QObject(parent), m_options(std::move(options))
+AgentModelStore::AgentModelStore(Options options, QObject *parent)
+    : ModelDownloadStore(parent), m_customModelsFile(options.customModelsFile, QStringLiteral("custom models")),
+      m_options(std::move(options))
 {
+
     (void)AppPaths::prepare();
     removeLeftoverDownloads();
     loadCustomModels();
-}
-
-QVariantMap AgentModelStore::progressMap() const
-{
-    QVariantMap map;
-    for (auto it = m_progress.cbegin(); it != m_progress.cend(); ++it)
-        map.insert(it.key(), it.value());
-    return map;
-}
-
-QStringList AgentModelStore::activeDownloadList() const
-{
-    QStringList ids(m_activeDownloads.cbegin(), m_activeDownloads.cend());
-    ids.sort();
-    return ids;
 }
 
 std::optional<AgentModelDescriptor> AgentModelStore::descriptor(const QString &id) const
@@ -115,23 +103,6 @@ bool AgentModelStore::isAvailable(const AgentModelDescriptor &descriptor) const
     return true;
 }
 
-void AgentModelStore::setProgress(const QString &id, double fraction)
-{
-    // A report that comes after the download ended never brings its entry back.
-    if (!m_activeDownloads.contains(id))
-        return;
-    m_progress.insert(id, fraction);
-    Q_EMIT progressChanged();
-}
-
-void AgentModelStore::endDownload(const QString &id)
-{
-    m_activeDownloads.remove(id);
-    Q_EMIT activeDownloadsChanged();
-    m_progress.remove(id);
-    Q_EMIT progressChanged();
-}
-
 QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentModelDescriptor descriptor)
 {
     if (descriptor.provider != AgentModelProvider::LlamaCPP || descriptor.artifacts.isEmpty())
@@ -146,9 +117,7 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
     const QPointer<AgentModelStore> self(this);
     const QString id = descriptor.id;
     const std::chrono::milliseconds transferTimeout = m_options.transferTimeout;
-    m_activeDownloads.insert(id);
-    Q_EMIT activeDownloadsChanged();
-    setProgress(id, 0);
+    beginDownload(id);
     const auto fail = [&](AgentModelStoreError error) {
         if (self)
             self->endDownload(id);
@@ -192,7 +161,7 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
                 return;
             const double fraction = std::clamp(double(received) / double(expected), 0.0, 1.0);
             // Never 1 while bytes are still arriving: that is kept for the file in place.
-            self->setProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
+            self->setDownloadProgress(id, std::min(0.99, overall(qint64(fraction * double(size)), fraction)));
         };
         // A network manager for each file, owned by this frame, so that a transfer never
         // outlives it (nor leaves its temporary file behind) when the store goes first.
@@ -214,12 +183,11 @@ QCoro::Task<Result<Done, AgentModelStoreError>> AgentModelStore::download(AgentM
         completed += size;
         ++filesDone;
         if (self)
-            self->setProgress(id, overall(0, 0));
+            self->setDownloadProgress(id, overall(0, 0));
     }
 
     if (self) {
-        ++self->m_revision;
-        Q_EMIT self->revisionChanged();
+        self->bumpRevision();
         self->endDownload(id);
     }
     co_return Done{};
@@ -250,8 +218,7 @@ Result<Done, AgentModelStoreError> AgentModelStore::remove(const AgentModelDescr
             Q_EMIT customModelsChanged();
         saveCustomModels();
     }
-    ++m_revision;
-    Q_EMIT revisionChanged();
+    bumpRevision();
     return Done{};
 }
 
@@ -268,16 +235,12 @@ void AgentModelStore::removeLeftoverDownloads()
 
 void AgentModelStore::loadCustomModels()
 {
-    QFile file(m_options.customModelsFile);
-    if (!file.exists())
+    const std::optional<QByteArray> bytes = m_customModelsFile.read();
+    if (!bytes)
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_customFileUnreadable = true;
-        return;
-    }
-    const auto document = storedjson::parseDocument(file.readAll());
+    const auto document = storedjson::parseDocument(*bytes);
     if (!document || !document->isArray()) {
-        m_customFileUnreadable = true;
+        m_customModelsFile.markUnreadable();
         return;
     }
     QList<AgentModelDescriptor> models;
@@ -302,13 +265,7 @@ void AgentModelStore::saveCustomModels()
         entries.append(descriptor.toJson());
     for (const QJsonValue &entry : m_unreadableCustomEntries)
         entries.append(entry);
-    const QString path = m_options.customModelsFile;
-    if (m_customFileUnreadable) {
-        // Kept for the user to look at rather than replaced.
-        storedjson::moveAside(path);
-        m_customFileUnreadable = false;
-    }
-    storedjson::writeFileAtomically(path, QJsonDocument(entries).toJson(QJsonDocument::Compact));
+    (void)m_customModelsFile.write(QJsonDocument(entries).toJson(QJsonDocument::Compact));
 }
 
 } // namespace sorvane

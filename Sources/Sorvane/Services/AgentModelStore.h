@@ -1,8 +1,10 @@
 #pragma once
 
 #include "AgentModelDescriptor.h"
+#include "Support/StoredFile.h"
 #include "AgentRuntimeError.h"
 #include "Support/Result.h"
+#include "Services/ModelDownloadStore.h"
 #include "Services/FileDownload.h"
 
 #include <QCoroTask>
@@ -61,13 +63,8 @@ private:
 // custom models), whether a model can run now, the download of a local model's files with
 // progress and SHA-256 verification, their removal, and the custom-models file.
 // Main thread only.
-class AgentModelStore : public QObject {
+class AgentModelStore : public ModelDownloadStore {
     Q_OBJECT
-    // Model id -> fraction (0 to 1) of each running download.
-    Q_PROPERTY(QVariantMap progress READ progressMap NOTIFY progressChanged)
-    Q_PROPERTY(QStringList activeDownloads READ activeDownloadList NOTIFY activeDownloadsChanged)
-    // Increased after each finished download and each removal: availability may have changed.
-    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
 
 public:
     struct Options {
@@ -83,12 +80,7 @@ public:
     // Prepares the data folders (a failure is ignored) and loads the custom models.
     explicit AgentModelStore(Options options, QObject *parent = nullptr);
 
-    const QHash<QString, double> &progress() const { return m_progress; }
-    const QSet<QString> &activeDownloads() const { return m_activeDownloads; }
     const QList<AgentModelDescriptor> &customModels() const { return m_customModels; }
-    int revision() const { return m_revision; }
-    QVariantMap progressMap() const;
-    QStringList activeDownloadList() const;
 
     // Exact, case-sensitive; a custom model that reuses a built-in id is never found.
     std::optional<AgentModelDescriptor> descriptor(const QString &id) const;
@@ -104,27 +96,18 @@ public:
     Result<Done, AgentModelStoreError> remove(const AgentModelDescriptor &descriptor);
 
 Q_SIGNALS:
-    void progressChanged();
-    void activeDownloadsChanged();
     void customModelsChanged();
-    void revisionChanged();
 
 private:
     void loadCustomModels();
     void saveCustomModels();
     void removeLeftoverDownloads();
-    void setProgress(const QString &id, double fraction);
-    void endDownload(const QString &id);
 
-    QHash<QString, double> m_progress;
-    QSet<QString> m_activeDownloads;
     QList<AgentModelDescriptor> m_customModels;
-    int m_revision = 0;
     // Entries of the custom-models file that could not be read: written back as they
     // were, so that a newer or hand-edited entry is not lost on the next save.
     QJsonArray m_unreadableCustomEntries;
-    // The custom-models file could not be read at all; it is set aside before a save.
-    bool m_customFileUnreadable = false;
+    StoredFile m_customModelsFile;
     Options m_options;
 };
 

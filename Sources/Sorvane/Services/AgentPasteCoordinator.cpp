@@ -3,7 +3,6 @@
 #include "Services/PasteboardSnapshot.h"
 #include "Support/SignalWait.h"
 
-#include <QDeadlineTimer>
 
 namespace sorvane {
 
@@ -81,10 +80,8 @@ QCoro::Task<AgentDeliveryResult> AgentPasteCoordinator::deliver(QString answer, 
 QCoro::Task<void> AgentPasteCoordinator::waitUntilFetched(qint64 fetchesBeforeKeystroke)
 {
     SystemClipboard &clipboard = m_clipboard;
-    const QDeadlineTimer deadline(pasteFetchWait);
-    while (clipboard.fetchCount() == fetchesBeforeKeystroke && !deadline.hasExpired())
-        co_await signalWithin(&clipboard, &SystemClipboard::fetched,
-                              std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime())));
+    (void)co_await waitUntil(&clipboard, &SystemClipboard::fetched, pasteFetchWait,
+                             [&clipboard, fetchesBeforeKeystroke] { return clipboard.fetchCount() != fetchesBeforeKeystroke; });
 }
 
 } // namespace sorvane

@@ -80,10 +80,20 @@ struct AgentRuntimeService::Completion {
     }
 };
 
-AgentRuntimeService::AgentRuntimeService(QObject *parent)
-    : QObject(parent), m_clock([] { return std::chrono::steady_clock::now(); })
+AgentRuntimeService::AgentRuntimeService(QObject *parent) : AgentRuntimeService(Options{}, parent) {}
+
+AgentRuntimeService::AgentRuntimeService(Options options, QObject *parent)
+    : QObject(parent), m_limits(options.limits), m_clock(std::move(options.clock)),
+      m_executableOverride(std::move(options.executableOverride))
 {
+    if (!m_clock)
+        m_clock = [] { return std::chrono::steady_clock::now(); };
 }
+
+namespace {
+// After SIGKILL a process is gone at once; this only bounds a wait for the kernel.
+constexpr std::chrono::seconds reapWait{5};
+} // namespace
 
 AgentRuntimeService::~AgentRuntimeService()
 {
@@ -112,7 +122,7 @@ AgentRuntimeService::~AgentRuntimeService()
         process->waitForFinished(int(m_limits.killGrace.count()));
         // The leader if it ignored SIGTERM, and whatever it left behind in its group.
         signalGroup(launchedPid(process), SIGKILL);
-        process->waitForFinished(5000);
+        process->waitForFinished(int(std::chrono::milliseconds(reapWait).count()));
     }
 }
 
@@ -124,11 +134,6 @@ std::optional<QString> AgentRuntimeService::bundledExecutable(const QString &nam
 QByteArray AgentRuntimeService::encodedLine(const AgentRuntimeRequest &request)
 {
     return request.encodedLine();
-}
-
-void AgentRuntimeService::setClock(Clock clock)
-{
-    m_clock = std::move(clock);
 }
 
 qint64 AgentRuntimeService::processId() const
@@ -411,6 +416,7 @@ void AgentRuntimeService::modelLoadTimedOut(const QUuid &requestID)
     const auto it = m_pending.find(requestID);
     if (it == m_pending.end())
         return;
+    readPendingDiagnostics();
     const QString message = it->second.modelName + QStringLiteral(" did not start in time.") + diagnosticSuffix();
     finish(requestID, AgentRunFailure(AgentRuntimeError::writingModelUnavailable(message)));
     retireRuntime();
@@ -420,9 +426,17 @@ void AgentRuntimeService::runTimedOut(const QUuid &requestID)
 {
     if (!m_pending.contains(requestID))
         return;
+    readPendingDiagnostics();
     const QString message = QStringLiteral("Command stopped responding.") + diagnosticSuffix();
     finish(requestID, AgentRunFailure(AgentRuntimeError::writingModelUnavailable(message)));
     retireRuntime();
+}
+
+void AgentRuntimeService::readPendingDiagnostics()
+{
+    // What the runtime wrote just before a time-out may not have been announced yet.
+    if (m_process)
+        captureStderr(m_process->readAllStandardError(), m_processGeneration);
 }
 
 void AgentRuntimeService::retireRuntime()

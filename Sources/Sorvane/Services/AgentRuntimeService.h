@@ -51,7 +51,17 @@ public:
         qsizetype stderrTailBytes = 8192;
     };
 
+    struct Options {
+        Limits limits;
+        // The source of instants for the cloud window; the steady clock when empty.
+        Clock clock;
+        // The runtime program to start instead of the bundled one.
+        std::optional<QString> executableOverride;
+    };
+
+    // With the default limits, the steady clock and the bundled runtime.
     explicit AgentRuntimeService(QObject *parent = nullptr);
+    explicit AgentRuntimeService(Options options, QObject *parent = nullptr);
     // Waiting runs are answered as cancelled; every runtime process is stopped at once.
     ~AgentRuntimeService() override;
 
@@ -70,12 +80,7 @@ public:
     void cancel(const QUuid &requestID);
 
     const Limits &limits() const { return m_limits; }
-    void setLimits(const Limits &limits) { m_limits = limits; }
-    // The source of instants for the cloud window (steady clock by default).
-    void setClock(Clock clock);
-    // The runtime program to start instead of the bundled one.
     const std::optional<QString> &executableOverride() const { return m_executableOverride; }
-    void setExecutableOverride(std::optional<QString> program) { m_executableOverride = std::move(program); }
 
     // The process id of the current runtime, or 0 when none is running.
     qint64 processId() const;
@@ -103,6 +108,7 @@ private:
     QString diagnosticSuffix() const;
     void modelLoadTimedOut(const QUuid &requestID);
     void runTimedOut(const QUuid &requestID);
+    void readPendingDiagnostics();
     void retireRuntime();
     void stopRetired(QProcess *process);
     QTimer *startRunTimer(std::chrono::milliseconds timeout, std::function<void()> action);

@@ -15,7 +15,7 @@ namespace sorvane {
 namespace {
 
 constexpr double silence = -160.0;
-constexpr qsizetype windowLength = AudioInput::sampleRate * AudioRecorder::meterInterval / 1000;
+constexpr qsizetype windowLength = AudioInput::sampleRate * AudioRecorder::meterInterval.count() / 1000;
 
 QList<double> restingSamples()
 {
@@ -35,15 +35,13 @@ QString RecorderError::message() const
     return {};
 }
 
-AudioRecorder::AudioRecorder(AudioInput *input, QObject *parent)
-    : QObject(parent), m_input(input), m_samples(restingSamples()), m_window(windowLength, 0)
+AudioRecorder::AudioRecorder(AudioInput &input, QObject *parent)
+    : QObject(parent), m_input(&input), m_samples(restingSamples()), m_window(windowLength, 0)
 {
     qRegisterMetaType<sorvane::RecorderError>();
-    if (m_input) {
-        connect(m_input, &AudioInput::pcmReady, this, &AudioRecorder::receive);
-        connect(m_input, &AudioInput::failed, this,
-                [this](const QString &reason) { abandon(RecorderError::unavailable(reason)); });
-    }
+    connect(m_input, &AudioInput::pcmReady, this, &AudioRecorder::receive);
+    connect(m_input, &AudioInput::failed, this,
+            [this](const QString &reason) { abandon(RecorderError::unavailable(reason)); });
     m_meterTimer.setInterval(meterInterval);
     connect(&m_meterTimer, &QTimer::timeout, this, &AudioRecorder::updateLevel);
 }

@@ -4,6 +4,7 @@
 #include "Support/Result.h"
 #include "Services/WavFileWriter.h"
 
+#include <chrono>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -56,10 +57,10 @@ class AudioRecorder : public QObject {
 public:
     static constexpr int sampleCount = 20;
     static constexpr double restingSample = 0.025;
-    static constexpr int meterInterval = 100; // milliseconds
+    static constexpr std::chrono::milliseconds meterInterval{100};
 
-    // The input belongs to the platform, which outlives the recorder.
-    explicit AudioRecorder(AudioInput *input, QObject *parent = nullptr);
+    // The input is the platform's: it must outlive the recorder.
+    explicit AudioRecorder(AudioInput &input, QObject *parent = nullptr);
     ~AudioRecorder() override;
 
     // Starts a new recording and returns its file path.

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace sorvane {
@@ -19,7 +20,7 @@ HistoryStore::Options HistoryStore::defaultOptions()
 }
 
 HistoryStore::HistoryStore(Options options, QObject *parent)
-    : QObject(parent), m_path(std::move(options.path)), m_recordingsFolder(std::move(options.recordingsFolder)),
+    : QObject(parent), m_file(std::move(options.path), QStringLiteral("history")), m_recordingsFolder(std::move(options.recordingsFolder)),
       m_clock(std::move(options.clock))
 {
     (void)AppPaths::prepare();
@@ -28,13 +29,11 @@ HistoryStore::HistoryStore(Options options, QObject *parent)
 
 void HistoryStore::load()
 {
-    QFile file(m_path);
-    if (!file.exists())
+    const std::optional<QByteArray> bytes = m_file.read();
+    if (!bytes)
         return;
-    const auto fail = [this] { m_unreadableFileOnDisk = true; };
-    if (!file.open(QIODevice::ReadOnly))
-        return fail();
-    const auto document = storedjson::parseDocument(file.readAll());
+    const auto fail = [this] { m_file.markUnreadable(); };
+    const auto document = storedjson::parseDocument(*bytes);
     if (!document || !document->isArray())
         return fail();
     const QJsonArray array = document->array();
@@ -75,17 +74,9 @@ void HistoryStore::waitForWrites()
 
 void HistoryStore::save(Write write)
 {
-    if (m_unreadableFileOnDisk) {
-        // Keep what could not be read for the user instead of overwriting it;
-        // when even that fails, the old file stays and this save waits.
-        if (QFileInfo::exists(m_path) && !storedjson::moveAside(m_path))
-            return;
-        m_unreadableFileOnDisk = false;
-    }
-    // A copy that the writing thread reads while this list changes on.
-    m_writer.write([path = m_path, records = m_encoded] {
-        (void)storedjson::writeFileAtomically(path, storedjson::encode(records));
-    });
+    // A copy that the writing thread reads while this list changes on; after the load
+    // only that thread touches the file.
+    m_writer.write([this, records = m_encoded] { (void)m_file.write(storedjson::encode(records)); });
     if (write == Write::Now)
         m_writer.waitForWrites();
 }
@@ -112,11 +103,16 @@ void HistoryStore::deleteItem(const HistoryItem &item)
 int HistoryStore::minutesThisWeek() const
 {
     const QDateTime since = m_clock().addSecs(-604800);
+    // Stored durations are not trusted: what is not a positive number counts as nothing,
+    // and a total past what an int holds is shown at that limit.
     double seconds = 0;
     for (const HistoryItem &item : m_items)
-        if (item.createdAt > since)
+        if (item.createdAt > since && std::isfinite(item.duration) && item.duration > 0)
             seconds += item.duration;
-    return static_cast<int>(std::round(seconds / 60.0));
+    const double minutes = std::round(seconds / 60.0);
+    if (!(minutes < double(std::numeric_limits<int>::max())))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(minutes);
 }
 
 } // namespace sorvane

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Support/BackgroundWriter.h"
 #include "HistoryItem.h"
+#include "Support/BackgroundWriter.h"
+#include "Support/StoredFile.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -53,7 +54,7 @@ public:
     // Minutes dictated in the last seven days, rounded to the nearest minute.
     int minutesThisWeek() const;
 
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_file.path(); }
 
 Q_SIGNALS:
     void itemsChanged();
@@ -61,15 +62,15 @@ Q_SIGNALS:
 private:
     void load();
 
-    QString m_path;
+    StoredFile m_file;
     QString m_recordingsFolder;
     Clock m_clock;
     QList<HistoryItem> m_items;
     // The stored form of each item, in the same order, so a save encodes only what
     // changed since the load.
     QJsonArray m_encoded;
-    // The file on disk could not be read: it is moved aside before the first save.
-    bool m_unreadableFileOnDisk = false;
+    // Saves run on their own thread; declared last, so it finishes them before the
+    // rest goes.
     BackgroundWriter m_writer;
 };
 

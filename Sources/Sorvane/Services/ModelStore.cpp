@@ -38,7 +38,7 @@ ModelStore::Options ModelStore::defaultOptions()
 }
 
 ModelStore::ModelStore(Options options, QObject *parent)
-    : QObject(parent), m_modelsDirectory(std::move(options.modelsDirectory)), m_catalog(std::move(options.catalog)),
+    : ModelDownloadStore(parent), m_modelsDirectory(std::move(options.modelsDirectory)), m_catalog(std::move(options.catalog)),
       m_network(options.network), m_transferTimeout(options.transferTimeout)
 {
     if (!m_network)
@@ -84,19 +84,13 @@ std::shared_ptr<SpeechModelDownload> ModelStore::startDownload(const SpeechModel
 void ModelStore::performDownload(const SpeechModel &model, const std::shared_ptr<SpeechModelDownload> &handle)
 {
     const QString id = model.id;
-    m_activeDownloads.insert(id);
-    m_progress.insert(id, 0.0);
-    Q_EMIT activeDownloadsChanged();
-    Q_EMIT progressChanged();
+    beginDownload(id);
 
     const auto end = [this, id, handle](SpeechModelDownload::Outcome outcome) {
         if (outcome.ok())
             bumpRevision();
-        m_activeDownloads.remove(id);
-        m_progress.remove(id);
         m_downloads.remove(id);
-        Q_EMIT activeDownloadsChanged();
-        Q_EMIT progressChanged();
+        endDownload(id);
         handle->finish(std::move(outcome));
     };
 
@@ -111,10 +105,8 @@ void ModelStore::performDownload(const SpeechModel &model, const std::shared_ptr
     connect(download, &FileDownload::progress, this, [this, id](qint64 received, qint64 total) {
         // Without a length there is nothing to show; a late value never brings an
         // entry back.
-        if (total < 1 || !m_activeDownloads.contains(id))
-            return;
-        m_progress.insert(id, std::clamp(double(received) / double(total), 0.0, 1.0));
-        Q_EMIT progressChanged();
+        if (total >= 1)
+            setDownloadProgress(id, double(received) / double(total));
     });
     connect(download, &FileDownload::finished, this, [download, end] {
         download->deleteLater();
@@ -160,27 +152,6 @@ void ModelStore::removeStaleTemporaryFiles()
         folder.entryList({QStringLiteral(".*.download")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : leftovers)
         folder.remove(name);
-}
-
-void ModelStore::bumpRevision()
-{
-    ++m_revision;
-    Q_EMIT revisionChanged();
-}
-
-QVariantMap ModelStore::progressMap() const
-{
-    QVariantMap map;
-    for (auto it = m_progress.cbegin(); it != m_progress.cend(); ++it)
-        map.insert(it.key(), it.value());
-    return map;
-}
-
-QStringList ModelStore::activeDownloadList() const
-{
-    QStringList list(m_activeDownloads.cbegin(), m_activeDownloads.cend());
-    list.sort();
-    return list;
 }
 
 } // namespace sorvane

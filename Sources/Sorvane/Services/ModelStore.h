@@ -2,6 +2,7 @@
 
 #include "Support/Result.h"
 #include "Services/FileDownload.h"
+#include "Services/ModelDownloadStore.h"
 #include "SpeechModel.h"
 
 #include <chrono>
@@ -47,11 +48,8 @@ private:
 // The speech models of the catalogue: which are present in the models folder,
 // downloads with live progress, deletion, and the small English model that ships
 // with the program, put in place at start.
-class ModelStore : public QObject {
+class ModelStore : public ModelDownloadStore {
     Q_OBJECT
-    Q_PROPERTY(QVariantMap progress READ progressMap NOTIFY progressChanged)
-    Q_PROPERTY(QStringList activeDownloads READ activeDownloadList NOTIFY activeDownloadsChanged)
-    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
 public:
     struct Options {
         QString modelsDirectory;
@@ -70,9 +68,6 @@ public:
     explicit ModelStore(Options options, QObject *parent = nullptr);
     ~ModelStore() override;
 
-    const QHash<QString, double> &progress() const { return m_progress; }
-    const QSet<QString> &activeDownloads() const { return m_activeDownloads; }
-    int revision() const { return m_revision; }
     const QList<SpeechModel> &catalog() const { return m_catalog; }
     const QString &modelsDirectory() const { return m_modelsDirectory; }
 
@@ -88,27 +83,16 @@ public:
     // Removes a model's file; an absent file is no error.
     Result<Done, QString> deleteModel(const SpeechModel &model);
 
-    QVariantMap progressMap() const;
-    QStringList activeDownloadList() const;
-
-Q_SIGNALS:
-    void progressChanged();
-    void activeDownloadsChanged();
-    void revisionChanged();
 
 private:
     void bootstrapBundledModel(const std::optional<QString> &source);
     void removeStaleTemporaryFiles();
     void performDownload(const SpeechModel &model, const std::shared_ptr<SpeechModelDownload> &handle);
-    void bumpRevision();
 
     QString m_modelsDirectory;
     QList<SpeechModel> m_catalog;
     QPointer<QNetworkAccessManager> m_network;
     std::chrono::milliseconds m_transferTimeout;
-    QHash<QString, double> m_progress;
-    QSet<QString> m_activeDownloads;
-    int m_revision = 0;
     QHash<QString, std::shared_ptr<SpeechModelDownload>> m_downloads;
 };
 

@@ -15,31 +15,53 @@ bool isSafePathComponent(const QString &name)
 
 namespace {
 
-QString resolved(const QString &path)
+// The path as the system follows it: the links of each existing part are resolved
+// before the next part is read, so a ".." goes up from where a link leads. Parts that
+// do not exist yet are kept as written. Nothing for a link that leads nowhere, whose
+// target could still appear anywhere.
+std::optional<QString> resolved(const QString &path)
 {
-    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    const QString canonical = QFileInfo(clean).canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    // Not there (yet): resolve the nearest existing parent and keep the rest.
-    const QFileInfo info(clean);
-    const QString parent = info.dir().path();
-    if (parent == clean)
-        return clean;
-    return resolved(parent) + QLatin1Char('/') + info.fileName();
+    // Split as written: QFileInfo would clean the ".." away before the links are seen.
+    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + QLatin1Char('/') + path;
+    const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString current = QStringLiteral("/");
+    for (const QString &part : parts) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            current = QFileInfo(current).path();
+            continue;
+        }
+        const QString next = current.endsWith(QLatin1Char('/')) ? QString(current + part)
+                                                                : QString(current + QLatin1Char('/') + part);
+        const QFileInfo info(next);
+        if (info.isSymLink() && !info.exists())
+            return std::nullopt;
+        const QString canonical = info.canonicalFilePath();
+        current = canonical.isEmpty() ? next : canonical;
+    }
+    return current;
 }
 
 } // namespace
 
-bool isPathInside(const QString &path, const QString &folder)
+std::optional<QString> resolvedPathInside(const QString &path, const QString &folder)
 {
     if (path.isEmpty() || folder.isEmpty() || path.contains(QChar(u'\0')))
-        return false;
-    const QString child = resolved(path);
-    QString parent = resolved(folder);
-    if (!parent.endsWith(QLatin1Char('/')))
-        parent += QLatin1Char('/');
-    return child.startsWith(parent) && child.size() > parent.size();
+        return std::nullopt;
+    const auto child = resolved(path);
+    const auto parent = resolved(folder);
+    if (!child || !parent)
+        return std::nullopt;
+    const QString prefix = parent->endsWith(QLatin1Char('/')) ? *parent : QString(*parent + QLatin1Char('/'));
+    if (!child->startsWith(prefix) || child->size() <= prefix.size())
+        return std::nullopt;
+    return child;
+}
+
+bool isPathInside(const QString &path, const QString &folder)
+{
+    return resolvedPathInside(path, folder).has_value();
 }
 
 } // namespace sorvane

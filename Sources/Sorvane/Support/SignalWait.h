@@ -2,6 +2,7 @@
 
 #include <QCoroTask>
 #include <QCoroTimer>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 #include <chrono>
@@ -28,6 +29,21 @@ QCoro::Task<bool> signalWithin(Sender *sender, Signal signal, std::chrono::milli
     co_await timer;
     QObject::disconnect(connection);
     co_return fired;
+}
+
+// Waits until `holds()` is true, asking again each time `sender` emits `signal`, for
+// at most `timeout`; true when it came true. It is asked first, before any wait.
+template <typename Sender, typename Signal, typename Condition>
+QCoro::Task<bool> waitUntil(Sender *sender, Signal signal, std::chrono::milliseconds timeout, Condition holds)
+{
+    const QDeadlineTimer deadline(timeout);
+    for (;;) {
+        if (holds())
+            co_return true;
+        if (deadline.hasExpired())
+            co_return false;
+        co_await signalWithin(sender, signal, std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime())));
+    }
 }
 
 } // namespace sorvane

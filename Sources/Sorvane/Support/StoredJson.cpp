@@ -40,7 +40,13 @@ std::optional<QDateTime> parseDate(const QString &text)
     // A date without a zone is ambiguous; stored dates always carry one.
     if (!date.isValid() || date.timeSpec() == Qt::LocalTime)
         return std::nullopt;
-    return date.toUTC();
+    // Only a date that can be written back: an offset can carry a date past the year
+    // 9999 (or before the year 1) in UTC, for which the writer has no text; such a date
+    // would make the next save write a file that cannot be read.
+    const QDateTime utc = date.toUTC();
+    if (dateText(utc).isEmpty())
+        return std::nullopt;
+    return utc;
 }
 
 QByteArray encode(const QJsonObject &object)

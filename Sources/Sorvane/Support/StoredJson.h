@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/TextEnum.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonArray>
@@ -10,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <QUuid>
-#include <functional>
 #include <optional>
 
 namespace sorvane::storedjson {
@@ -19,7 +20,8 @@ namespace sorvane::storedjson {
 QString uuidText(const QUuid &id);
 std::optional<QUuid> parseUuid(const QString &text);
 
-// Dates are ISO-8601 text in whole seconds, UTC ("2026-01-31T09:15:00Z").
+// Dates are ISO-8601 text in whole seconds, UTC ("2026-01-31T09:15:00Z"). The reader
+// takes any zone or offset, and only dates that the writer can write back.
 QString dateText(const QDateTime &date);
 std::optional<QDateTime> parseDate(const QString &text);
 
@@ -83,26 +85,25 @@ public:
     std::optional<QJsonObject> optionalObject(const QString &key);
 
     // An enumeration stored by its text value; an unknown text fails the record.
-    template <typename Enum>
-    Enum enumeration(const QString &key, const std::function<std::optional<Enum>(const QString &)> &parse)
+    template <TextEnumeration Enum>
+    Enum enumeration(const QString &key)
     {
         const QString text = string(key);
         if (!m_ok)
             return Enum{};
-        if (auto value = parse(text))
+        if (auto value = fromText<Enum>(text))
             return *value;
         fail(key);
         return Enum{};
     }
 
-    template <typename Enum>
-    std::optional<Enum> optionalEnumeration(const QString &key,
-                                            const std::function<std::optional<Enum>(const QString &)> &parse)
+    template <TextEnumeration Enum>
+    std::optional<Enum> optionalEnumeration(const QString &key)
     {
         const auto text = optionalString(key);
         if (!text)
             return std::nullopt;
-        if (auto value = parse(*text))
+        if (auto value = fromText<Enum>(*text))
             return value;
         fail(key);
         return std::nullopt;

@@ -4,46 +4,56 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace sorvane {
 
-// Enumerations stored or exchanged by a text value follow one pattern:
-//   QString toText(Enum)                 -- the exact text value
-//   fromText<Enum>(text)                 -- exact, case-sensitive; any other text is no value
-//   allCases<Enum>()                     -- every case, in declaration order
-// Each enumeration specialises the two templates next to its own declaration.
-template <typename Enum> std::optional<Enum> fromText(const QString &text);
-template <typename Enum> QList<Enum> allCases();
+// Enumerations stored or exchanged by a text value declare one trait next to their own
+// declaration, and define its table beside their code:
+//   template <> struct EnumText<Enum> { static TextEntries<Enum> table(); };
+// The table lists every case in declaration order with its exact text. From it:
+//   toText(value)          -- the exact text value
+//   fromText<Enum>(text)   -- exact, case-sensitive; any other text is no value
+//   allCases<Enum>()       -- every case, in declaration order
+template <typename Enum>
+struct EnumText;
+
+template <typename Enum>
+using TextEntries = std::span<const std::pair<Enum, const char *>>;
 
 // A fixed table of {case, text} pairs, in declaration order.
 template <typename Enum, std::size_t N>
 using TextTable = std::array<std::pair<Enum, const char *>, N>;
 
-// Helpers that implement the three functions from such a table.
-template <typename Enum, typename Table>
-std::optional<Enum> fromTextTable(const Table &table, const QString &text)
-{
-    for (const auto &[value, valueText] : table)
-        if (text == QLatin1String(valueText))
-            return value;
-    return std::nullopt;
-}
+template <typename Enum>
+concept TextEnumeration = std::is_enum_v<Enum> && requires {
+    { EnumText<Enum>::table() } -> std::convertible_to<TextEntries<Enum>>;
+};
 
-template <typename Enum, typename Table>
-QString toTextTable(const Table &table, Enum value)
+template <TextEnumeration Enum>
+QString toText(Enum value)
 {
-    for (const auto &[item, text] : table)
+    for (const auto &[item, text] : EnumText<Enum>::table())
         if (item == value)
             return QString::fromUtf8(text);
     return {};
 }
 
-template <typename Enum, typename Table>
-QList<Enum> casesOfTable(const Table &table)
+template <TextEnumeration Enum>
+std::optional<Enum> fromText(const QString &text)
+{
+    for (const auto &[value, valueText] : EnumText<Enum>::table())
+        if (text == QLatin1String(valueText))
+            return value;
+    return std::nullopt;
+}
+
+template <TextEnumeration Enum>
+QList<Enum> allCases()
 {
     QList<Enum> cases;
-    for (const auto &entry : table)
+    for (const auto &entry : EnumText<Enum>::table())
         cases.append(entry.first);
     return cases;
 }

@@ -1,11 +1,12 @@
 #include "AtSpiAccessibility.h"
 
+#include "Platform/DBus/FocusSearch.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDateTime>
-#include <QDeadlineTimer>
 
 namespace sorvane {
 
@@ -22,22 +23,10 @@ const QString rootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
 const QString nullPath = QStringLiteral("/org/a11y/atspi/null");
 
 // Each call may take this long before the application counts as not answering.
-constexpr int callTimeoutMs = 500;
+constexpr std::chrono::milliseconds callTimeout{500};
 // The search for the focused element gives up after this long or this many elements.
-constexpr int focusSearchMs = 1500;
+constexpr std::chrono::milliseconds focusSearchTime{1500};
 constexpr int focusSearchElements = 4000;
-
-// AT-SPI state bits.
-constexpr int stateActive = 1;
-constexpr int stateDefunct = 6;
-constexpr int stateFocused = 12;
-constexpr int stateShowing = 25;
-constexpr int stateManagesDescendants = 31;
-
-bool hasState(quint64 states, int bit)
-{
-    return (states >> bit) & 1;
-}
 
 QVariant unwrapped(const QVariant &value)
 {
@@ -63,7 +52,7 @@ bool AtSpiAccessibility::isEnabled()
 {
     QDBusMessage message = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Get"));
     message << statusInterface << QStringLiteral("IsEnabled");
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(message, QDBus::Block, callTimeoutMs);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(message, QDBus::Block, int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return false;
     return unwrapped(reply.arguments().first()).toBool();
@@ -80,7 +69,7 @@ bool AtSpiAccessibility::requestTrust()
         QDBusMessage message =
             QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, QStringLiteral("Set"));
         message << statusInterface << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
-        QDBusConnection::sessionBus().call(message, QDBus::Block, callTimeoutMs);
+        QDBusConnection::sessionBus().call(message, QDBus::Block, int(callTimeout.count()));
     }
     return isTrusted();
 }
@@ -94,7 +83,7 @@ std::optional<QDBusConnection> AtSpiAccessibility::bus()
     }
     const QDBusMessage reply = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall(busService, busPath, busService, QStringLiteral("GetAddress")), QDBus::Block,
-        callTimeoutMs);
+        int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     const QString address = reply.arguments().first().toString();
@@ -120,7 +109,7 @@ std::optional<QDBusMessage> AtSpiAccessibility::call(const AccessibleElement &el
         return std::nullopt;
     QDBusMessage message = QDBusMessage::createMethodCall(element.service, element.path, interface, method);
     message.setArguments(arguments);
-    const QDBusMessage reply = connection->call(message, QDBus::Block, callTimeoutMs);
+    const QDBusMessage reply = connection->call(message, QDBus::Block, int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage)
         return std::nullopt;
     return reply;
@@ -192,7 +181,7 @@ std::optional<qint64> AtSpiAccessibility::processId(const AccessibleElement &ele
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
     message << element.service;
-    const QDBusMessage reply = connection->call(message, QDBus::Block, callTimeoutMs);
+    const QDBusMessage reply = connection->call(message, QDBus::Block, int(callTimeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     return qint64(reply.arguments().first().toUInt());
@@ -207,34 +196,6 @@ QString AtSpiAccessibility::toolkitOf(const QString &service)
     const QString toolkit = name ? name->toString() : QString();
     m_toolkits.insert(service, toolkit);
     return toolkit;
-}
-
-std::optional<AccessibleElement> AtSpiAccessibility::searchFocused(const AccessibleElement &window, qint64 deadline,
-                                                                   int &budget)
-{
-    QList<AccessibleElement> pending{window};
-    while (!pending.isEmpty()) {
-        if (--budget < 0 || QDeadlineTimer(deadline).hasExpired())
-            return std::nullopt;
-        const AccessibleElement element = pending.takeLast();
-        const auto bits = states(element);
-        if (!bits)
-            continue;
-        if (hasState(*bits, stateDefunct))
-            continue;
-        if (hasState(*bits, stateFocused))
-            return element;
-        if (element != window && !hasState(*bits, stateShowing))
-            continue; // focus does not hide in what is not on screen
-        if (hasState(*bits, stateManagesDescendants))
-            continue; // a huge list or table; its rows are made on demand
-        const auto list = children(element);
-        if (!list)
-            continue;
-        for (auto it = list->crbegin(); it != list->crend(); ++it)
-            pending.append(*it);
-    }
-    return std::nullopt;
 }
 
 std::optional<AccessibleElement> AtSpiAccessibility::focusedElement(qint64 frontmostProcessId)
@@ -258,8 +219,10 @@ std::optional<AccessibleElement> AtSpiAccessibility::focusedElement(qint64 front
     if (front)
         ordered.prepend(*front);
 
-    const qint64 deadline = QDeadlineTimer(focusSearchMs).deadline();
-    int budget = focusSearchElements;
+    // One limit for the whole search, across every window it looks into.
+    FocusSearchLimit limit(focusSearchTime, focusSearchElements);
+    const AccessibleTreeReader tree{[this](const AccessibleElement &element) { return states(element); },
+                                    [this](const AccessibleElement &element) { return children(element); }};
     for (const AccessibleElement &application : ordered) {
         const auto windows = children(application);
         if (!windows)
@@ -269,19 +232,19 @@ std::optional<AccessibleElement> AtSpiAccessibility::focusedElement(qint64 front
             const auto bits = states(window);
             if (!bits)
                 continue;
-            if (hasState(*bits, stateActive)) {
-                if (auto found = searchFocused(window, deadline, budget))
+            if (atspistate::has(*bits, atspistate::active)) {
+                if (auto found = searchFocusedElement(window, tree, limit))
                     return found;
-            } else if (hasState(*bits, stateShowing)) {
+            } else if (atspistate::has(*bits, atspistate::showing)) {
                 showing.append(window);
             }
         }
         if (front && application == *front) {
             for (const AccessibleElement &window : showing)
-                if (auto found = searchFocused(window, deadline, budget))
+                if (auto found = searchFocusedElement(window, tree, limit))
                     return found;
         }
-        if (budget < 0 || QDeadlineTimer(deadline).hasExpired())
+        if (limit.isExhausted())
             break;
     }
     return std::nullopt;

@@ -47,7 +47,6 @@ private:
     // The element's whole text and the unit its offsets are counted in.
     std::optional<std::pair<QString, TextOffsetUnit>> textAndUnit(const AccessibleElement &element);
     QString toolkitOf(const QString &service);
-    std::optional<AccessibleElement> searchFocused(const AccessibleElement &window, qint64 deadline, int &budget);
 
     std::function<bool()> m_keystrokesAvailable;
     QString m_connectionName;

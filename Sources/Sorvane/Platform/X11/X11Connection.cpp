@@ -1,5 +1,7 @@
 #include "X11Connection.h"
 
+#include <QSocketNotifier>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -12,17 +14,18 @@ using ErrorHandler = int (*)(Display *, XErrorEvent *);
 // Traps nest (everything here runs on the main thread); the outermost one installs
 // the handler.
 Display *trappedDisplay = nullptr;
-bool trappedError = false;
+int trappedError = 0; // the first error code in the innermost trap
 int trapDepth = 0;
 ErrorHandler outerHandler = nullptr;
 
 int trapHandler(Display *display, XErrorEvent *event)
 {
     if (display == trappedDisplay) {
-        trappedError = true;
+        if (trappedError == 0)
+            trappedError = event->error_code;
         return 0;
     }
-    // Another connection's error (the toolkit's, the hot keys'): not ours to judge.
+    // Another connection's error: not ours to judge.
     return outerHandler ? outerHandler(display, event) : 0;
 }
 
@@ -36,9 +39,36 @@ std::shared_ptr<X11Connection> X11Connection::open()
     return std::shared_ptr<X11Connection>(new X11Connection(display));
 }
 
+X11Connection::X11Connection(Display *display) : m_display(display)
+{
+    m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(display), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { processPendingEvents(); });
+}
+
 X11Connection::~X11Connection()
 {
+    m_notifier.reset();
     XCloseDisplay(m_display);
+}
+
+void X11Connection::addEventListener(X11EventListener *listener)
+{
+    if (!m_listeners.contains(listener))
+        m_listeners.append(listener);
+    scheduleReadIfQueued();
+}
+
+void X11Connection::removeEventListener(X11EventListener *listener)
+{
+    m_listeners.removeAll(listener);
+}
+
+void X11Connection::scheduleReadIfQueued()
+{
+    if (m_readScheduled || XQLength(m_display) == 0)
+        return;
+    m_readScheduled = true;
+    QMetaObject::invokeMethod(m_notifier.get(), [this] { processPendingEvents(); }, Qt::QueuedConnection);
 }
 
 unsigned long X11Connection::root() const
@@ -102,12 +132,26 @@ std::optional<QByteArray> X11Connection::bytes(unsigned long window, const char 
 
 void X11Connection::processPendingEvents()
 {
+    m_readScheduled = false;
+    bool read = false;
     while (XPending(m_display) > 0) {
         XEvent event;
         XNextEvent(m_display, &event);
+        read = true;
         if (event.type == MappingNotify)
             XRefreshKeyboardMapping(&event.xmapping);
+        // A copy: a listener may remove itself (or another) while it handles the event.
+        const QList<X11EventListener *> listeners = m_listeners;
+        for (X11EventListener *listener : listeners)
+            if (m_listeners.contains(listener))
+                listener->x11Event(event);
     }
+    if (!read)
+        return;
+    const QList<X11EventListener *> listeners = m_listeners;
+    for (X11EventListener *listener : listeners)
+        if (m_listeners.contains(listener))
+            listener->x11EventsRead();
 }
 
 X11Connection::ErrorTrap::ErrorTrap(X11Connection &connection) : m_connection(connection)
@@ -118,26 +162,33 @@ X11Connection::ErrorTrap::ErrorTrap(X11Connection &connection) : m_connection(co
         outerHandler = XSetErrorHandler(trapHandler);
     }
     m_errorBefore = trappedError;
-    trappedError = false;
+    trappedError = 0;
+}
+
+int X11Connection::ErrorTrap::errorCode()
+{
+    if (!m_finished) {
+        XSync(m_connection.m_display, False);
+        m_errorCode = trappedError;
+        m_finished = true;
+    }
+    return m_errorCode;
 }
 
 bool X11Connection::ErrorTrap::failed()
 {
-    if (!m_finished) {
-        XSync(m_connection.m_display, False);
-        m_failed = trappedError;
-        m_finished = true;
-    }
-    return m_failed;
+    return errorCode() != 0;
 }
 
 X11Connection::ErrorTrap::~ErrorTrap()
 {
-    failed();
+    errorCode();
     trappedError = m_errorBefore; // an inner trap has dealt with its own errors
+    // Events that came in while we waited for the server.
+    m_connection.scheduleReadIfQueued();
     if (--trapDepth == 0) {
         trappedDisplay = nullptr;
-        trappedError = false;
+        trappedError = 0;
         XSetErrorHandler(outerHandler);
         outerHandler = nullptr;
     }

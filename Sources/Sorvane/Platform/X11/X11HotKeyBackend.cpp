@@ -2,7 +2,6 @@
 
 #include "Platform/VirtualKeyCodes.h"
 
-#include <QSocketNotifier>
 #include <QtGlobal>
 
 #include <X11/XKBlib.h>
@@ -15,57 +14,6 @@ namespace sorvane {
 
 namespace {
 
-// Collects the errors of one display while it lives. Xlib's error handler is
-// process-wide, so it is only swapped in around our own requests, and errors of
-// other connections go on to the handler that was there before.
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display *display) : m_display(display)
-    {
-        m_outer = s_active;
-        s_active = this;
-        m_previous = XSetErrorHandler(&ErrorTrap::handle);
-        // Whatever an earlier request of ours left pending belongs to no caller.
-        XSync(m_display, False);
-        m_errorCode = 0;
-    }
-    ~ErrorTrap()
-    {
-        XSync(m_display, False);
-        XSetErrorHandler(m_previous);
-        s_active = m_outer;
-    }
-    ErrorTrap(const ErrorTrap &) = delete;
-    ErrorTrap &operator=(const ErrorTrap &) = delete;
-
-    // Waits until the server has handled every request so far; true when none failed.
-    bool sync()
-    {
-        XSync(m_display, False);
-        return m_errorCode == 0;
-    }
-    int errorCode() const { return m_errorCode; }
-
-private:
-    static int handle(Display *display, XErrorEvent *event)
-    {
-        for (ErrorTrap *trap = s_active; trap; trap = trap->m_outer) {
-            if (trap->m_display == display) {
-                if (trap->m_errorCode == 0)
-                    trap->m_errorCode = event->error_code;
-                return 0;
-            }
-        }
-        return s_active && s_active->m_previous ? s_active->m_previous(display, event) : 0;
-    }
-
-    static inline ErrorTrap *s_active = nullptr;
-    Display *m_display;
-    ErrorTrap *m_outer = nullptr;
-    XErrorHandler m_previous = nullptr;
-    int m_errorCode = 0;
-};
-
 constexpr unsigned modifierBits = ShiftMask | ControlMask | Mod1Mask | Mod2Mask | Mod3Mask | Mod4Mask | Mod5Mask;
 
 bool isWaylandSession()
@@ -76,18 +24,20 @@ bool isWaylandSession()
 
 } // namespace
 
-X11HotKeyBackend::X11HotKeyBackend(QObject *parent) : HotKeyBackend(parent)
+X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<X11Connection> connection, QObject *parent)
+    : HotKeyBackend(parent)
 {
     if (isWaylandSession()) {
         qCInfo(lcHotKeys) << "Wayland session: global shortcuts are not available";
         return;
     }
-    m_display = XOpenDisplay(nullptr);
-    if (!m_display) {
+    if (!connection) {
         qCInfo(lcHotKeys) << "No X11 display: global shortcuts are not available";
         return;
     }
-    m_root = DefaultRootWindow(m_display);
+    m_x = std::move(connection);
+    m_display = m_x->display();
+    m_root = m_x->root();
 
     int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
     if (XkbQueryExtension(m_display, &opcode, &m_xkbEventBase, &error, &major, &minor)) {
@@ -108,25 +58,23 @@ X11HotKeyBackend::X11HotKeyBackend(QObject *parent) : HotKeyBackend(parent)
     if (!m_evdevKeyCodes)
         qCInfo(lcHotKeys) << "The X server does not use evdev key codes; keys are found by their symbols";
 
-    m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &X11HotKeyBackend::readEvents);
-    scheduleReadIfQueued();
+    m_x->addEventListener(this);
 }
 
 X11HotKeyBackend::~X11HotKeyBackend()
 {
-    if (!m_display)
+    if (!m_x)
         return;
-    delete m_notifier;
+    m_x->removeEventListener(this);
     for (Grab &grab : m_grabs)
         ungrab(grab);
-    XCloseDisplay(m_display);
+    XSync(m_display, False);
 }
 
 Result<HotKeyReference, HotKeyError> X11HotKeyBackend::registerHotKey(quint32 keyCode, HotKeyModifiers modifiers,
                                                                       quint32 id)
 {
-    if (!m_display)
+    if (!m_x)
         return HotKeyError(HotKeyError::Kind::Unavailable);
     const unsigned xKeyCode = xKeyCodeFor(keyCode);
     if (xKeyCode == 0)
@@ -300,20 +248,23 @@ QList<unsigned> X11HotKeyBackend::lockVariants(unsigned xModifiers) const
 Result<QList<unsigned>, HotKeyError> X11HotKeyBackend::grabAllVariants(unsigned xKeyCode, unsigned xModifiers)
 {
     const QList<unsigned> masks = lockVariants(xModifiers);
-    ErrorTrap trap(m_display);
-    for (unsigned mask : masks)
-        XGrabKey(m_display, int(xKeyCode), mask, m_root, False, GrabModeAsync, GrabModeAsync);
-    if (trap.sync()) {
-        scheduleReadIfQueued();
-        return masks;
+    int errorCode = 0;
+    {
+        X11Connection::ErrorTrap trap(*m_x);
+        for (unsigned mask : masks)
+            XGrabKey(m_display, int(xKeyCode), mask, m_root, False, GrabModeAsync, GrabModeAsync);
+        errorCode = trap.errorCode();
     }
-    const int errorCode = trap.errorCode();
+    if (errorCode == 0)
+        return masks;
     // Some variants may have been granted: give them all back, so a refused
     // combination leaves nothing behind. Ungrabbing touches only our own grabs.
-    for (unsigned mask : masks)
-        XUngrabKey(m_display, int(xKeyCode), mask, m_root);
-    trap.sync();
-    scheduleReadIfQueued();
+    {
+        X11Connection::ErrorTrap trap(*m_x);
+        for (unsigned mask : masks)
+            XUngrabKey(m_display, int(xKeyCode), mask, m_root);
+        (void)trap.failed();
+    }
     if (errorCode == BadAccess)
         return HotKeyError(HotKeyError::Kind::TakenByAnotherClient);
     return HotKeyError(HotKeyError::Kind::UnknownKey);
@@ -323,12 +274,11 @@ void X11HotKeyBackend::ungrab(Grab &grab)
 {
     if (grab.grabbedMasks.isEmpty())
         return;
-    ErrorTrap trap(m_display);
+    X11Connection::ErrorTrap trap(*m_x);
     for (unsigned mask : std::as_const(grab.grabbedMasks))
         XUngrabKey(m_display, int(grab.xKeyCode), mask, m_root);
-    trap.sync();
+    (void)trap.failed();
     grab.grabbedMasks.clear();
-    scheduleReadIfQueued();
 }
 
 void X11HotKeyBackend::regrabAll()
@@ -355,56 +305,41 @@ void X11HotKeyBackend::regrabAll()
     Q_EMIT keyboardMappingChanged();
 }
 
-void X11HotKeyBackend::scheduleReadIfQueued()
+void X11HotKeyBackend::x11Event(XEvent &event)
 {
-    // Xlib may have read events off the socket while waiting for a reply; the
-    // socket notifier will not announce those.
-    if (m_readScheduled || XQLength(m_display) == 0)
-        return;
-    m_readScheduled = true;
-    QMetaObject::invokeMethod(this, &X11HotKeyBackend::readEvents, Qt::QueuedConnection);
+    switch (event.type) {
+    case KeyPress:
+        keyPressed(event.xkey.keycode, event.xkey.state);
+        break;
+    case KeyRelease:
+        // Without detectable auto-repeat a held key sends release/press pairs
+        // with the same time stamp: skip the release, the press is then a repeat.
+        if (!m_detectableAutoRepeat && XEventsQueued(m_display, QueuedAfterReading) > 0) {
+            XEvent next;
+            XPeekEvent(m_display, &next);
+            if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode && next.xkey.time == event.xkey.time)
+                break;
+        }
+        keyReleased(event.xkey.keycode);
+        break;
+    case MappingNotify:
+        // The connection has refreshed Xlib's own tables already.
+        if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier)
+            m_mappingChanged = true;
+        break;
+    default:
+        if (event.type == m_xkbEventBase) {
+            const int kind = reinterpret_cast<const XkbAnyEvent &>(event).xkb_type;
+            if (kind == XkbMapNotify || kind == XkbNewKeyboardNotify)
+                m_mappingChanged = true;
+        }
+        break;
+    }
 }
 
-void X11HotKeyBackend::readEvents()
+void X11HotKeyBackend::x11EventsRead()
 {
-    m_readScheduled = false;
-    bool mappingChanged = false;
-    while (XPending(m_display) > 0) {
-        XEvent event;
-        XNextEvent(m_display, &event);
-        switch (event.type) {
-        case KeyPress:
-            keyPressed(event.xkey.keycode, event.xkey.state);
-            break;
-        case KeyRelease:
-            // Without detectable auto-repeat a held key sends release/press pairs
-            // with the same time stamp: skip the release, the press is then a repeat.
-            if (!m_detectableAutoRepeat && XEventsQueued(m_display, QueuedAfterReading) > 0) {
-                XEvent next;
-                XPeekEvent(m_display, &next);
-                if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode
-                    && next.xkey.time == event.xkey.time)
-                    break;
-            }
-            keyReleased(event.xkey.keycode);
-            break;
-        case MappingNotify:
-            if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
-                XRefreshKeyboardMapping(&event.xmapping);
-                mappingChanged = true;
-            }
-            break;
-        default:
-            if (event.type == m_xkbEventBase) {
-                const int kind = reinterpret_cast<const XkbAnyEvent &>(event).xkb_type;
-                if (kind == XkbMapNotify || kind == XkbNewKeyboardNotify)
-                    mappingChanged = true;
-            }
-            break;
-        }
-    }
-    // Changes come in bursts; grab again once for all of them.
-    if (mappingChanged)
+    if (std::exchange(m_mappingChanged, false))
         regrabAll();
 }
 
@@ -441,9 +376,9 @@ void X11HotKeyBackend::keyReleased(unsigned xKeyCode)
         Q_EMIT hotKeyEvent(it->id, HotKeyEventKind::Released);
 }
 
-std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend()
+std::unique_ptr<HotKeyBackend> createSystemHotKeyBackend(std::shared_ptr<X11Connection> connection)
 {
-    return std::make_unique<X11HotKeyBackend>();
+    return std::make_unique<X11HotKeyBackend>(std::move(connection));
 }
 
 } // namespace sorvane

@@ -1,30 +1,29 @@
 #pragma once
 
 #include "Platform/HotKeyBackend.h"
+#include "Platform/X11/X11Connection.h"
 
 #include <QHash>
 #include <QList>
 #include <vector>
 
-struct _XDisplay;
-class QSocketNotifier;
 
 namespace sorvane {
 
-// Hot keys as passive key grabs on the root window, over a connection of our own
-// (not Qt's), read on the main thread. Every Caps Lock / Num Lock variant of a
+// Hot keys as passive key grabs on the root window, over the program's own X11
+// connection (not Qt's), read on the main thread. Every Caps Lock / Num Lock variant of a
 // combination is grabbed so that the locks do not matter; a combination another
 // client holds is refused as a whole. The grabs follow changes of the keyboard
 // and modifier mappings.
-class X11HotKeyBackend final : public HotKeyBackend {
+class X11HotKeyBackend final : public HotKeyBackend, private X11EventListener {
     Q_OBJECT
 public:
-    // Connects to $DISPLAY, except in a Wayland session, where X11 grabs would only
-    // see keys typed into X11 windows: there every registration is refused.
-    explicit X11HotKeyBackend(QObject *parent = nullptr);
+    // Every registration is refused without a connection, and in a Wayland session,
+    // where X11 grabs would only see keys typed into X11 windows.
+    explicit X11HotKeyBackend(std::shared_ptr<X11Connection> connection, QObject *parent = nullptr);
     ~X11HotKeyBackend() override;
 
-    bool isConnected() const { return m_display != nullptr; }
+    bool isConnected() const { return m_x != nullptr; }
     // Whether the server numbers its keys the evdev way, as the key table expects
     // (checked at start and whenever a new keymap is loaded);
     // otherwise keys are found through their symbols.
@@ -59,18 +58,19 @@ private:
     void ungrab(Grab &grab);
     void regrabAll();
 
-    void readEvents();
-    void scheduleReadIfQueued();
+    void x11Event(XEvent &event) override;
+    void x11EventsRead() override;
     void keyPressed(unsigned xKeyCode, unsigned state);
     void keyReleased(unsigned xKeyCode);
 
-    _XDisplay *m_display = nullptr;
+    std::shared_ptr<X11Connection> m_x;
+    Display *m_display = nullptr;
     unsigned long m_root = 0;
-    QSocketNotifier *m_notifier = nullptr;
     bool m_evdevKeyCodes = false;
     bool m_detectableAutoRepeat = false;
     int m_xkbEventBase = -1;
-    bool m_readScheduled = false;
+    // Mapping changes come in bursts; the keys are grabbed anew once for all of them.
+    bool m_mappingChanged = false;
 
     int m_minKeyCode = 8;
     int m_maxKeyCode = 255;
