@@ -139,9 +139,18 @@ class DictationEndToEndTest : public QObject {
         sorvane.reset();
     }
 
-    // Toggle, a tone into the test microphone, toggle.
-    void dictate()
+    quint64 activeWindow()
     {
+        const auto window = runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+        return window ? window->trimmed().toULongLong() : 0;
+    }
+
+    // Toggle in the target window, a tone into the test microphone, toggle.
+    void dictate(const TargetWindow &target)
+    {
+        // Whatever window the program may have opened meanwhile, the target is in front.
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::number(target.window)});
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), target.window, 20000);
         const QString tone = home->filePath(QStringLiteral("tone.wav"));
         QCOMPARE(QProcess::execute(QStringLiteral("sox"),
                                    {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
@@ -202,7 +211,7 @@ private Q_SLOTS:
         settings.setValue(QStringLiteral("completionSoundEnabled"), false);
 
         // The selected speech model is downloaded.
-        qputenv("XDG_DATA_HOME", dataHome().toUtf8()); // this process writes into the program's data folder
+        useDataHome(dataHome());
         const SpeechModel *model = SpeechModel::find(QStringLiteral("pocket"));
         QVERIFY(model);
         QVERIFY(writeFile(AppPaths::models() + QLatin1Char('/') + model->fileName, "weights"));
@@ -228,7 +237,7 @@ private Q_SLOTS:
         startSorvane();
         TargetWindow target;
         QVERIFY2(target.start(), "the target window did not become active");
-        dictate();
+        dictate(target);
 
         QTRY_COMPARE_WITH_TIMEOUT(target.text, transcript, 20000);
         QCOMPARE(clipboard(), transcript);
@@ -265,7 +274,7 @@ private Q_SLOTS:
         startSorvane(hold);
         TargetWindow target;
         QVERIFY2(target.start(), "the target window did not become active");
-        dictate();
+        dictate(target);
 
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(enginePidFile), 20000);
         const qint64 engine = readFile(enginePidFile).trimmed().toLongLong();

@@ -64,7 +64,7 @@ int main(int argc, char **argv)
     constexpr int runs = 7;
 
     TestAppState t;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(t.folder.filePath(QStringLiteral("data"))));
+    useDataHome(t.folder.filePath(QStringLiteral("data")));
     (void)AppPaths::prepare();
     const QString stampFile = t.folder.filePath(QStringLiteral("engine-exit"));
     qputenv("FAKE_SPEECH_ENGINE_TRANSCRIPT", "a short dictated sentence");

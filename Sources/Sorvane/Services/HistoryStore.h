@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Support/BackgroundWriter.h"
 #include "HistoryItem.h"
+#include "Support/BackgroundWriter.h"
 #include "Support/StoredFile.h"
 
 #include <QDateTime>
