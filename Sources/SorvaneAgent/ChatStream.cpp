@@ -29,6 +29,21 @@ QString errorText(const QJsonValue &value)
     return {};
 }
 
+// A delta's content: text, or (from a reasoning model such as Mistral's) a list of typed parts
+// of which only the "text" parts belong to the answer; its "thinking" parts do not.
+QString contentText(const QJsonValue &content)
+{
+    if (!content.isArray())
+        return content.toString();
+    QString text;
+    for (const QJsonValue &part : content.toArray()) {
+        const QJsonObject object = part.toObject();
+        if (object.value(QLatin1String("type")).toString() == QLatin1String("text"))
+            text += object.value(QLatin1String("text")).toString();
+    }
+    return text;
+}
+
 QString serverMessage(const QByteArray &body)
 {
     const QJsonDocument document = QJsonDocument::fromJson(body);
@@ -75,7 +90,7 @@ void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
     }
     for (const QJsonValue &choice : chunk.value(QLatin1String("choices")).toArray()) {
         const QJsonObject object = choice.toObject();
-        const QString content = object.value(QLatin1String("delta")).toObject().value(QLatin1String("content")).toString();
+        const QString content = contentText(object.value(QLatin1String("delta")).toObject().value(QLatin1String("content")));
         if (!content.isEmpty()) {
             output.text += content;
             output.pieces.append(content);
