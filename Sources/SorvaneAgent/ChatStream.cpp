@@ -180,6 +180,7 @@ void ChatStream::start()
     // A stream is read as it comes; its end is the server's to say.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     m_reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &ChatStream::headersArrived);
     connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::readAvailable);
     connect(m_reply, &QNetworkReply::finished, this, &ChatStream::replyFinished);
     // A large screenshot may take a while to send on a slow line: the wait counts from the last
@@ -204,6 +205,27 @@ void ChatStream::abort()
     }
 }
 
+void ChatStream::headersArrived()
+{
+    // A reasoning model may think for a long while before its first chunk; once the provider has
+    // accepted the request it is answering, and only the caller's deadline holds.
+    if (m_done || !m_reply)
+        return;
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 200 || status >= 300)
+        return;
+    m_firstByteTimer.stop();
+    markResponding();
+}
+
+void ChatStream::markResponding()
+{
+    if (m_responding)
+        return;
+    m_responding = true;
+    Q_EMIT responding();
+}
+
 void ChatStream::readAvailable()
 {
     if (m_done || !m_reply)
@@ -217,12 +239,9 @@ void ChatStream::readAvailable()
         m_errorBody += bytes; // told when the reply ends
         return;
     }
-    if (!m_responding) {
-        m_responding = true;
-        Q_EMIT responding();
-        if (m_done)
-            return;
-    }
+    markResponding();
+    if (m_done)
+        return;
     const ChatStreamDecoder::Output output = m_decoder.feed(bytes);
     for (const QString &piece : output.pieces) {
         pass(m_options.dropLeadingThought ? m_thoughts.feed(piece) : piece);

@@ -281,6 +281,27 @@ private Q_SLOTS:
             QVERIFY(event.value(QStringLiteral("phase")).toString() != QLatin1String("generating"));
     }
 
+    void waitsForAProviderThatAcceptedTheRequestAndThinks()
+    {
+        // The headers come at once; the first chunk only after a long think, past the first-byte limit.
+        m_server.setHandler([](const FakeChatServer::Request &) {
+            FakeChatServer::Reply reply = FakeChatServer::streamOf({QStringLiteral("Thought"), QStringLiteral(" through")});
+            reply.firstDelay = 3000;
+            return reply;
+        });
+        QMap<QString, QString> environment = providerEnvironment(m_server);
+        environment.insert(QStringLiteral("SORVANE_AGENT_FIRST_BYTE_TIMEOUT_MS"), QStringLiteral("1000"));
+        AgentProcess agent(environment);
+        const QJsonObject request = cloudRequest(QStringLiteral("openAI"));
+        const QJsonObject end = agent.run(request);
+        QCOMPARE(kindOf(end), QStringLiteral("completed"));
+        QCOMPARE(textOf(end), QStringLiteral("Thought through"));
+        // Accepted is generating: the application's wait for it ends while the model thinks.
+        const QList<QJsonObject> events = agent.eventsFor(idOf(request));
+        QCOMPARE(events.value(1).value(QStringLiteral("phase")).toString(), QStringLiteral("generating"));
+        QCOMPARE(kindOf(events.value(2)), QStringLiteral("delta"));
+    }
+
     void endsAStreamThatStallsAtTheRequestsDeadline()
     {
         m_server.setHandler([](const FakeChatServer::Request &) {
