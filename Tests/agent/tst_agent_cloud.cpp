@@ -50,21 +50,6 @@ QMap<QString, QString> providerEnvironment(const FakeChatServer &server)
             {QStringLiteral("SORVANE_AGENT_MISTRAL_BASE_URL"), server.url(QStringLiteral("/mistral/v1")).toString()}};
 }
 
-QString kindOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("kind")).toString();
-}
-
-QString textOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("text")).toString();
-}
-
-QString idOf(const QJsonObject &request)
-{
-    return request.value(QStringLiteral("requestID")).toString();
-}
-
 } // namespace
 
 class AgentCloudTest : public QObject {
