@@ -29,7 +29,7 @@ class AgentRuntime : public QObject {
     Q_OBJECT
 public:
     struct Limits {
-        // Longest wait for a cloud provider's first byte: it must answer before the
+        // Longest wait for a cloud provider to accept the request: it must answer before the
         // application's 30-second limit for reaching "generating".
         std::chrono::milliseconds firstByte = std::chrono::seconds(25);
         // Longest a local model may take to load for one request.

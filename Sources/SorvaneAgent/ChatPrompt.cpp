@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QRandomGenerator>
 
 namespace sorvane::agent {
 
@@ -15,6 +16,17 @@ QJsonObject textMessage(const char *role, const QString &text)
 QString roleName(Turn::Role role)
 {
     return role == Turn::Role::User ? QStringLiteral("user") : QStringLiteral("assistant");
+}
+
+// The tag around an untrusted text. The text must not hold the tag that closes it, or it could
+// end its reference early and go on as if the user had said the rest; such a text gets a tag of
+// its own, which it cannot have guessed.
+QString referenceTag(const QString &text)
+{
+    QString tag = QStringLiteral("reference");
+    while (text.contains(QStringLiteral("</") + tag, Qt::CaseInsensitive))
+        tag = QStringLiteral("reference-") + QString::number(QRandomGenerator::global()->generate64(), 16);
+    return tag;
 }
 
 } // namespace
@@ -36,8 +48,10 @@ std::variant<ChatPrompt, QString> buildPrompt(const AgentRequest &request, const
     prompt.userText = request.instruction;
     for (const Attachment &attachment : request.attachments) {
         if (attachment.kind == Attachment::Kind::SelectedText) {
-            prompt.userText += QStringLiteral("\n\n<reference kind=\"selectedText\" name=\"") + attachment.displayName +
-                               QStringLiteral("\">\n") + attachment.text + QStringLiteral("\n</reference>");
+            const QString tag = referenceTag(attachment.text);
+            prompt.userText += QStringLiteral("\n\n<") + tag + QStringLiteral(" kind=\"selectedText\" name=\"") +
+                               attachment.displayName + QStringLiteral("\">\n") + attachment.text + QStringLiteral("\n</") +
+                               tag + QLatin1Char('>');
             continue;
         }
         prompt.userText += QStringLiteral("\n\n<reference kind=\"screenshot\" name=\"") + attachment.displayName +

@@ -29,6 +29,21 @@ QString errorText(const QJsonValue &value)
     return {};
 }
 
+// A delta's content: text, or (from a reasoning model such as Mistral's) a list of typed parts
+// of which only the "text" parts belong to the answer; its "thinking" parts do not.
+QString contentText(const QJsonValue &content)
+{
+    if (!content.isArray())
+        return content.toString();
+    QString text;
+    for (const QJsonValue &part : content.toArray()) {
+        const QJsonObject object = part.toObject();
+        if (object.value(QLatin1String("type")).toString() == QLatin1String("text"))
+            text += object.value(QLatin1String("text")).toString();
+    }
+    return text;
+}
+
 QString serverMessage(const QByteArray &body)
 {
     const QJsonDocument document = QJsonDocument::fromJson(body);
@@ -75,7 +90,7 @@ void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
     }
     for (const QJsonValue &choice : chunk.value(QLatin1String("choices")).toArray()) {
         const QJsonObject object = choice.toObject();
-        const QString content = object.value(QLatin1String("delta")).toObject().value(QLatin1String("content")).toString();
+        const QString content = contentText(object.value(QLatin1String("delta")).toObject().value(QLatin1String("content")));
         if (!content.isEmpty()) {
             output.text += content;
             output.pieces.append(content);
@@ -165,6 +180,7 @@ void ChatStream::start()
     // A stream is read as it comes; its end is the server's to say.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     m_reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &ChatStream::headersArrived);
     connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::readAvailable);
     connect(m_reply, &QNetworkReply::finished, this, &ChatStream::replyFinished);
     // A large screenshot may take a while to send on a slow line: the wait counts from the last
@@ -189,6 +205,27 @@ void ChatStream::abort()
     }
 }
 
+void ChatStream::headersArrived()
+{
+    // A reasoning model may think for a long while before its first chunk; once the provider has
+    // accepted the request it is answering, and only the caller's deadline holds.
+    if (m_done || !m_reply)
+        return;
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 200 || status >= 300)
+        return;
+    m_firstByteTimer.stop();
+    markResponding();
+}
+
+void ChatStream::markResponding()
+{
+    if (m_responding)
+        return;
+    m_responding = true;
+    Q_EMIT responding();
+}
+
 void ChatStream::readAvailable()
 {
     if (m_done || !m_reply)
@@ -202,12 +239,9 @@ void ChatStream::readAvailable()
         m_errorBody += bytes; // told when the reply ends
         return;
     }
-    if (!m_responding) {
-        m_responding = true;
-        Q_EMIT responding();
-        if (m_done)
-            return;
-    }
+    markResponding();
+    if (m_done)
+        return;
     const ChatStreamDecoder::Output output = m_decoder.feed(bytes);
     for (const QString &piece : output.pieces) {
         pass(m_options.dropLeadingThought ? m_thoughts.feed(piece) : piece);

@@ -62,8 +62,9 @@ public:
         QString apiKey;      // sent as a bearer token when not empty
         QJsonObject body;    // "stream": true is added
         QString serviceName; // who answers, as messages name it ("OpenAI", "llama-server")
-        // Longest wait for the server's first byte; zero: no limit of its own. Once it answers,
-        // a model may think for a long while between chunks, so only the caller's deadline holds.
+        // Longest wait for the server to accept the request (its headers) or send its first byte;
+        // zero: no limit of its own. Once it answers, a model may think for a long while before
+        // and between chunks, so only the caller's deadline holds.
         std::chrono::milliseconds firstByteLimit = std::chrono::seconds(25);
         // Leave out a leading "<think>" block of the answer.
         bool dropLeadingThought = false;
@@ -84,6 +85,8 @@ Q_SIGNALS:
     void failed(const QString &message);
 
 private:
+    void headersArrived();
+    void markResponding();
     void readAvailable();
     void pass(const QString &text);
     void replyFinished();

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 
 namespace sorvane::agent {
@@ -56,6 +57,13 @@ void EventOutput::send(const QByteArray &line)
         const ssize_t written = ::write(m_fd, line.constData() + done, size_t(line.size() - done));
         if (written < 0 && errno == EINTR)
             continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // An output that does not block, with a reader that is behind: wait until it takes
+            // more. A reader that has gone shows as a failed write next time round.
+            pollfd writable{m_fd, POLLOUT, 0};
+            if (::poll(&writable, 1, -1) >= 0 || errno == EINTR)
+                continue;
+        }
         if (written <= 0) {
             m_open = false;
             return;

@@ -70,6 +70,21 @@ QJsonObject selectedTextAttachment(const QString &text)
             {QStringLiteral("createdAt"), QStringLiteral("2026-03-01T09:30:00Z")}};
 }
 
+QString kindOf(const QJsonObject &event)
+{
+    return event.value(QStringLiteral("kind")).toString();
+}
+
+QString textOf(const QJsonObject &event)
+{
+    return event.value(QStringLiteral("text")).toString();
+}
+
+QString idOf(const QJsonObject &request)
+{
+    return request.value(QStringLiteral("requestID")).toString();
+}
+
 AgentProcess::AgentProcess(const QMap<QString, QString> &environment)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

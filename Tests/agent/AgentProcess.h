@@ -22,6 +22,11 @@ QJsonObject modelJson(const QString &provider, const QString &name, const QStrin
 QJsonObject requestJson(const QString &command, const QJsonObject &model = {});
 QJsonObject selectedTextAttachment(const QString &text);
 
+// An event's "kind" and "text", and a request's "requestID" (empty when absent).
+QString kindOf(const QJsonObject &event);
+QString textOf(const QJsonObject &event);
+QString idOf(const QJsonObject &request);
+
 // The real sorvane-agent, started for one test with extra environment; its event lines are
 // collected as they come.
 class AgentProcess : public QObject {

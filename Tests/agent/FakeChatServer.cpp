@@ -128,6 +128,12 @@ void FakeChatServer::answer(QTcpSocket *socket, const Request &request)
     socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason +
                   "\r\nContent-Type: " + reply.contentType +
                   "\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
+    socket->flush();
+    if (reply.firstDelay > 0) {
+        QTimer::singleShot(reply.firstDelay, this,
+                           [this, socket = QPointer<QTcpSocket>(socket), reply] { writeNext(socket, reply, 0); });
+        return;
+    }
     writeNext(socket, reply, 0);
 }
 

@@ -35,6 +35,8 @@ public:
         // Written one after another, each as its own HTTP chunk (after `delay` ms).
         QList<QByteArray> writes;
         int delay = 0;
+        // Wait this long (ms) after the headers before the first write, as a model that thinks.
+        int firstDelay = 0;
         // Close the connection after the writes without ending the body.
         bool cutOff = false;
         // After the writes, send nothing more and keep the connection open.

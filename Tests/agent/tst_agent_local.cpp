@@ -19,16 +19,6 @@ using namespace sorvane::testing;
 
 namespace {
 
-QString kindOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("kind")).toString();
-}
-
-QString textOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("text")).toString();
-}
-
 struct ServerStart {
     qint64 pid = 0;
     qint64 processGroup = 0;

@@ -16,16 +16,6 @@ using namespace sorvane::testing;
 
 namespace {
 
-QString kindOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("kind")).toString();
-}
-
-QString textOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("text")).toString();
-}
-
 struct Message {
     QString role;
     QString content;

@@ -34,6 +34,12 @@ private Q_SLOTS:
         QTest::newRow("role and empty content only")
             << QList<QByteArray>{R"(data: {"choices":[{"delta":{"role":"assistant","content":""}}]})" "\n"}
             << QStringList{} << false << QString();
+        // A reasoning model (Mistral's) sends content as typed parts: its thinking is not the answer.
+        QTest::newRow("content as typed parts")
+            << QList<QByteArray>{R"(data: {"choices":[{"delta":{"content":[{"type":"thinking","thinking":[{"type":"text","text":"The user wants"}]}]}}]})" "\n",
+                                 R"(data: {"choices":[{"delta":{"content":[{"type":"text","text":"Dear"},{"type":"text","text":" team"}]}}]})" "\n",
+                                 R"(data: {"choices":[{"delta":{"content":"!"},"finish_reason":"stop"}]})" "\n"}
+            << QStringList{"Dear team", "!"} << true << QString();
         QTest::newRow("an error inside the stream")
             << QList<QByteArray>{R"(data: {"error":{"message":"Context length exceeded","type":"invalid_request_error"}})" "\n"}
             << QStringList{} << false << QStringLiteral("Context length exceeded");
