@@ -1,7 +1,6 @@
 #include "OverlayPanelController.h"
 
 #include "AppState.h"
-#include "DesktopColorScheme.h"
 #include "OverlayClock.h"
 #include "OverlayViewModel.h"
 #include "OverlayX11.h"
@@ -39,12 +38,8 @@ OverlayPanelController::OverlayPanelController(AppState &state, SettingsStore &s
     }
     m_viewModel = std::make_unique<OverlayViewModel>(*m_clock);
     m_viewModel->setState(&state);
-    if (options.followDesktopColorScheme) {
-        m_colorScheme = std::make_unique<DesktopColorScheme>();
-        m_viewModel->setSystemDark(m_colorScheme->isDark());
-        connect(m_colorScheme.get(), &DesktopColorScheme::changed, this,
-                [this] { m_viewModel->setSystemDark(m_colorScheme->isDark()); });
-    }
+    if (options.followDesktopColorScheme)
+        m_viewModel->followDesktopColorScheme();
     // A layout change while shown (recording → processing keeps the size, a Command
     // moving on from listening does not) resizes the window at once.
     connect(m_viewModel.get(), &OverlayViewModel::changed, this, [this] {

@@ -16,7 +16,6 @@ class QScreen;
 namespace sorvane {
 
 class AppState;
-class DesktopColorScheme;
 class OverlayClock;
 class OverlayViewModel;
 class SettingsStore;
@@ -97,7 +96,6 @@ private:
     std::unique_ptr<OverlayClock> m_ownClock;
     OverlayClock *m_clock = nullptr;
     std::unique_ptr<OverlayViewModel> m_viewModel;
-    std::unique_ptr<DesktopColorScheme> m_colorScheme;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_window;
     bool m_presented = false;
