@@ -275,7 +275,8 @@ std::optional<OverlayPlacement::Fractions> OverlayPanelController::migrateLegacy
     if (!x || !y || !std::isfinite(*x) || !std::isfinite(*y) || !primary)
         return std::nullopt;
     const QRectF oldFrame = OverlayPlacement::legacyFrame(QPointF(*x, *y), m_window->size(), primary->geometry());
-    QScreen *screen = bestScreen(oldFrame.toAlignedRect());
+    // In floating point: a damaged stored origin may lie beyond the range of int.
+    QScreen *screen = bestScreen(oldFrame);
     if (!screen)
         return std::nullopt;
     const OverlayPlacement::Fractions fractions =
@@ -284,7 +285,7 @@ std::optional<OverlayPlacement::Fractions> OverlayPanelController::migrateLegacy
     return fractions;
 }
 
-QScreen *OverlayPanelController::bestScreen(const QRect &rect) const
+QScreen *OverlayPanelController::bestScreen(const QRectF &rect) const
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
     QList<QRectF> areas;

@@ -87,7 +87,7 @@ private:
     void saveRelativePosition(OverlayPlacement::Fractions fractions);
     void clearSavedPosition();
     std::optional<OverlayPlacement::Fractions> migrateLegacyPosition();
-    QScreen *bestScreen(const QRect &rect) const;
+    QScreen *bestScreen(const QRectF &rect) const;
     void screensChanged();
     void watchScreen(QScreen *screen);
 
