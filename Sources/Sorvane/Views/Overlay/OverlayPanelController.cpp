@@ -162,9 +162,12 @@ void OverlayPanelController::bringToFront()
     if (!m_window->isVisible()) {
         m_window->create();
         OverlayX11::applyHints(*m_window);
+        // Cut to the pill before it is mapped, so that no first frame shows its margins.
+        applyShape();
         m_window->setVisible(true);
+    } else {
+        applyShape();
     }
-    applyShape();
     if (OverlayX11::isAvailable())
         m_window->raise();
 }
