@@ -2,6 +2,7 @@
 #include "Kit/Palette.h"
 #include "QmlScene.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -146,6 +147,19 @@ private Q_SLOTS:
                  QStringLiteral("Quality, 4 out of 5 relative to available models"));
         QCOMPARE(scene.root()->property("helpText").toString(),
                  QStringLiteral("Quality: 4 out of 5 relative to the models in Sorvane"));
+    }
+
+    void ratingMeterIsOneAccessibleElement()
+    {
+        QAccessible::setActive(true);
+        QmlScene scene;
+        QVERIFY2(scene.load("import Sorvane\nRatingMeter { label: 'Speed'; value: 4 }"), scene.errors());
+        QAccessibleInterface *meter = QAccessible::queryAccessibleInterface(scene.root());
+        QVERIFY(meter);
+        QCOMPARE(meter->text(QAccessible::Name), QStringLiteral("Speed, 4 out of 5 relative to available models"));
+        // Its label and bars are not read out a second time.
+        QCOMPARE(meter->childCount(), 0);
+        QAccessible::setActive(false);
     }
 
     void statusDotHasARingOnlyWhenActive()

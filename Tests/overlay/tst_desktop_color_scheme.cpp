@@ -1,4 +1,5 @@
 #include "Overlay/DesktopColorScheme.h"
+#include "Overlay/OverlayViewModel.h"
 #include "TestPaths.h"
 
 #include <QDBusConnection>
@@ -83,6 +84,19 @@ private Q_SLOTS:
         // No preference counts as dark.
         portal.change(0);
         QTRY_VERIFY_WITH_TIMEOUT(scheme.isDark(), 20000);
+    }
+
+    void aModelMadeInQmlFollowsTheDesktop()
+    {
+        portal.scheme = 2;
+        // The constructor QML uses: the overlay preview of the settings.
+        OverlayViewModel model;
+        OverlayInputs inputs;
+        inputs.overlayAppearance = OverlayAppearance::Automatic;
+        model.setInputs(inputs);
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isDark(), 20000);
+        portal.change(1);
+        QTRY_VERIFY_WITH_TIMEOUT(model.isDark(), 20000);
     }
 };
 

@@ -127,10 +127,19 @@ private Q_SLOTS:
         QCOMPARE(primary.bottom() + 1 - (frame.bottom() + 1), 100);
     }
 
+    void legacyOriginOffEveryScreenIsDropped_data()
+    {
+        QTest::addColumn<double>("origin");
+        QTest::newRow("far away") << 90000.0;
+        // Beyond the range of int: a hand-edited or damaged value.
+        QTest::newRow("beyond int") << 1e300;
+        QTest::newRow("far below") << -1e300;
+    }
     void legacyOriginOffEveryScreenIsDropped()
     {
-        settings().setValue(kOldX, 90000.0);
-        settings().setValue(kOldY, 90000.0);
+        QFETCH(double, origin);
+        settings().setValue(kOldX, origin);
+        settings().setValue(kOldY, origin);
         make();
         controller->show();
         QVERIFY(!settings().contains(kOldX));

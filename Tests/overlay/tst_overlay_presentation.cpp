@@ -193,6 +193,11 @@ private Q_SLOTS:
         QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "0%";
         QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "0%";
         QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity() << "0%";
+        // A runtime that reports percent instead of a fraction, or garbage: shown as it is,
+        // never wrapped round to a negative number.
+        QTest::newRow("far beyond one") << 1e20 << "10000000000000000000000%";
+        QTest::newRow("just below zero") << -0.001 << "0%";
+        QTest::newRow("below zero") << -0.125 << "-13%";
     }
     void percentage()
     {

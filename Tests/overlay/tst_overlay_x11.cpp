@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
 
 using namespace sorvane;
 
@@ -57,6 +58,20 @@ class OverlayX11Test : public QObject {
         int revert = 0;
         XGetInputFocus(display, &window, &revert);
         return window;
+    }
+
+    // The window's shape of `kind` (ShapeBounding, ShapeInput) as the X server has it.
+    QRegion serverShape(WId window, int kind)
+    {
+        XSync(display, False);
+        int count = 0, ordering = 0;
+        XRectangle *rects = XShapeGetRectangles(display, Window(window), kind, &count, &ordering);
+        QRegion region;
+        for (int i = 0; i < count; ++i)
+            region += QRect(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+        if (rects)
+            XFree(rects);
+        return region;
     }
 
     // Where the X server has the window now (Qt's own idea may run ahead of it).
@@ -129,7 +144,14 @@ private Q_SLOTS:
                 QVERIFY(!mask.isEmpty());
                 QVERIFY(mask.contains(controller->pillRect().center()));
                 QVERIFY(!mask.contains(QPoint(1, 1)));
+                const QRegion drawn = serverShape(id, ShapeBounding);
+                QVERIFY(drawn.contains(controller->pillRect().center()));
+                QVERIFY(!drawn.contains(QPoint(1, 1)));
             }
+            // Clicks on the transparent margin go to the window below.
+            const QRegion input = serverShape(id, ShapeInput);
+            QVERIFY(input.contains(controller->pillRect().center()));
+            QVERIFY(!input.contains(QPoint(1, 1)));
             controller->hide();
             QTRY_VERIFY_WITH_TIMEOUT(!controller->window()->isExposed(), 20000);
         }

@@ -1,7 +1,6 @@
 #include "OverlayPanelController.h"
 
 #include "AppState.h"
-#include "DesktopColorScheme.h"
 #include "OverlayClock.h"
 #include "OverlayViewModel.h"
 #include "OverlayX11.h"
@@ -39,12 +38,8 @@ OverlayPanelController::OverlayPanelController(AppState &state, SettingsStore &s
     }
     m_viewModel = std::make_unique<OverlayViewModel>(*m_clock);
     m_viewModel->setState(&state);
-    if (options.followDesktopColorScheme) {
-        m_colorScheme = std::make_unique<DesktopColorScheme>();
-        m_viewModel->setSystemDark(m_colorScheme->isDark());
-        connect(m_colorScheme.get(), &DesktopColorScheme::changed, this,
-                [this] { m_viewModel->setSystemDark(m_colorScheme->isDark()); });
-    }
+    if (options.followDesktopColorScheme)
+        m_viewModel->followDesktopColorScheme();
     // A layout change while shown (recording → processing keeps the size, a Command
     // moving on from listening does not) resizes the window at once.
     connect(m_viewModel.get(), &OverlayViewModel::changed, this, [this] {
@@ -167,9 +162,12 @@ void OverlayPanelController::bringToFront()
     if (!m_window->isVisible()) {
         m_window->create();
         OverlayX11::applyHints(*m_window);
+        // Cut to the pill before it is mapped, so that no first frame shows its margins.
+        applyShape();
         m_window->setVisible(true);
+    } else {
+        applyShape();
     }
-    applyShape();
     if (OverlayX11::isAvailable())
         m_window->raise();
 }
@@ -280,7 +278,8 @@ std::optional<OverlayPlacement::Fractions> OverlayPanelController::migrateLegacy
     if (!x || !y || !std::isfinite(*x) || !std::isfinite(*y) || !primary)
         return std::nullopt;
     const QRectF oldFrame = OverlayPlacement::legacyFrame(QPointF(*x, *y), m_window->size(), primary->geometry());
-    QScreen *screen = bestScreen(oldFrame.toAlignedRect());
+    // In floating point: a damaged stored origin may lie beyond the range of int.
+    QScreen *screen = bestScreen(oldFrame);
     if (!screen)
         return std::nullopt;
     const OverlayPlacement::Fractions fractions =
@@ -289,7 +288,7 @@ std::optional<OverlayPlacement::Fractions> OverlayPanelController::migrateLegacy
     return fractions;
 }
 
-QScreen *OverlayPanelController::bestScreen(const QRect &rect) const
+QScreen *OverlayPanelController::bestScreen(const QRectF &rect) const
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
     QList<QRectF> areas;

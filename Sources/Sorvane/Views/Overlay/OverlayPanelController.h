@@ -16,7 +16,6 @@ class QScreen;
 namespace sorvane {
 
 class AppState;
-class DesktopColorScheme;
 class OverlayClock;
 class OverlayViewModel;
 class SettingsStore;
@@ -88,7 +87,7 @@ private:
     void saveRelativePosition(OverlayPlacement::Fractions fractions);
     void clearSavedPosition();
     std::optional<OverlayPlacement::Fractions> migrateLegacyPosition();
-    QScreen *bestScreen(const QRect &rect) const;
+    QScreen *bestScreen(const QRectF &rect) const;
     void screensChanged();
     void watchScreen(QScreen *screen);
 
@@ -97,7 +96,6 @@ private:
     std::unique_ptr<OverlayClock> m_ownClock;
     OverlayClock *m_clock = nullptr;
     std::unique_ptr<OverlayViewModel> m_viewModel;
-    std::unique_ptr<DesktopColorScheme> m_colorScheme;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_window;
     bool m_presented = false;

@@ -176,7 +176,9 @@ QString percentage(double progress)
     // below one percent keeps them on the side a person would round to.
     const double scaled = progress * 100.0;
     const double rounded = std::round(scaled + std::copysign(1e-9, scaled));
-    return QString::number(static_cast<long long>(rounded)) + QLatin1Char('%');
+    // Formatted as a double: a cast to an integer type is undefined for values beyond
+    // its range. Adding 0 turns a rounded -0 into 0.
+    return QString::number(rounded + 0.0, 'f', 0) + QLatin1Char('%');
 }
 
 QString progressLabel(double progress, std::optional<SpeechEngine> engine)

@@ -1,6 +1,7 @@
 #include "OverlayViewModel.h"
 
 #include "AppState.h"
+#include "DesktopColorScheme.h"
 #include "Kit/Palette.h"
 #include "OverlayClock.h"
 
@@ -15,10 +16,12 @@ OverlayViewModel::OverlayViewModel(OverlayClock &clock, QObject *parent) : QObje
     connect(&m_clock, &OverlayClock::ticked, this, &OverlayViewModel::frameChanged);
 }
 
+// The constructor QML uses: the preview draws the pill as the desktop would show it.
 OverlayViewModel::OverlayViewModel(QObject *parent)
     : QObject(parent), m_ownClock(std::make_unique<OverlayClock>()), m_clock(*m_ownClock)
 {
     connect(&m_clock, &OverlayClock::ticked, this, &OverlayViewModel::frameChanged);
+    followDesktopColorScheme();
 }
 
 OverlayViewModel::~OverlayViewModel() = default;
@@ -110,6 +113,16 @@ void OverlayViewModel::setSystemDark(bool dark)
         return;
     m_systemDark = dark;
     Q_EMIT changed();
+}
+
+void OverlayViewModel::followDesktopColorScheme()
+{
+    if (m_colorScheme)
+        return;
+    m_colorScheme = std::make_unique<DesktopColorScheme>();
+    setSystemDark(m_colorScheme->isDark());
+    connect(m_colorScheme.get(), &DesktopColorScheme::changed, this,
+            [this] { setSystemDark(m_colorScheme->isDark()); });
 }
 
 QString OverlayViewModel::layoutName() const

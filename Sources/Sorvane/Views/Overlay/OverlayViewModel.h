@@ -12,6 +12,7 @@
 
 namespace sorvane {
 
+class DesktopColorScheme;
 class OverlayClock;
 
 // What the overlay view draws, derived from the application state (or, in tests and
@@ -22,7 +23,7 @@ class OverlayViewModel : public QObject {
     QML_ELEMENT
 
     // A model made in QML (the overlay preview of the settings) follows this state and
-    // draws a still picture: its own clock never runs.
+    // the desktop's colour scheme, and draws a still picture: its own clock never runs.
     Q_PROPERTY(sorvane::AppState *state READ state WRITE setState NOTIFY stateChanged)
     Q_PROPERTY(QString layout READ layoutName NOTIFY changed)
     Q_PROPERTY(bool dark READ isDark NOTIFY changed)
@@ -67,6 +68,8 @@ public:
     const OverlayInputs &inputs() const { return m_inputs; }
     // The desktop's colour scheme, for the automatic appearance.
     void setSystemDark(bool dark);
+    // Takes the desktop's colour scheme from its portal from now on (once is enough).
+    void followDesktopColorScheme();
     bool systemDark() const { return m_systemDark; }
 
     OverlayLayout layout() const { return OverlayPresentation::layout(m_inputs); }
@@ -116,6 +119,7 @@ private:
     QPointer<AppState> m_state;
     QList<QMetaObject::Connection> m_stateConnections;
     OverlayInputs m_inputs;
+    std::unique_ptr<DesktopColorScheme> m_colorScheme;
     bool m_systemDark = true;
     std::function<void()> m_tapHandler;
 };
