@@ -71,6 +71,7 @@ class AgentNotificationService;
 class AgentPasteCoordinator;
 class AgentResultPresenter;
 class AgentRuntimeService;
+struct AgentRuntimeEvent;
 class AppState;
 class AudioRecorder;
 class HistoryStore;
@@ -398,6 +399,15 @@ public:
     Q_INVOKABLE void copyAgentResult();
     Q_INVOKABLE void pasteAgentResult();
 
+    // ---- Command flow ----
+    // A Command is being captured, listened to, transcribed, run or delivered: a new
+    // Command, a follow-up or a Dictation started now would take its recorder, target
+    // or clipboard.
+    bool isCommandBusy() const;
+    // Removes a conversation with its attachment folder; the Command panel lets go of it.
+    void deleteAgentConversation(const QUuid &conversationID);
+    Q_INVOKABLE void deleteAgentConversation(const QString &conversationID);
+
     // ---- Overlay click, permissions, onboarding, vocabulary, profiles ----
     Q_INVOKABLE void handleOverlayTap();
     Q_INVOKABLE void requestMicrophone();
@@ -534,6 +544,25 @@ private:
     void routeToErrorResolution();
     QString accessibilityRequirementMessage() const;
     QList<AgentContextAttachment> persist(const QList<AgentContextAttachment> &attachments, const QUuid &conversationID);
+
+    // ---- Command flow (AppStateCommand.cpp, AppStateCommandRun.cpp, AppStateScreenActions.cpp) ----
+    QCoro::Task<void> captureAndListen(bool includeScreenshot, std::optional<QUuid> conversationID,
+                                       std::optional<QUuid> profileID);
+    QCoro::Task<void> transcribeInstruction(QString audioPath, SpeechModel speechModel,
+                                            std::optional<QUuid> conversationID,
+                                            QList<AgentContextAttachment> attachments, std::optional<QUuid> profileID);
+    QCoro::Task<void> runAgent(QString instruction, QUuid conversationID, QList<AgentContextAttachment> attachments,
+                               bool isContinuation, std::optional<QUuid> profileID);
+    void handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent &event);
+    QCoro::Task<void> deliverAgentAnswer(QString answer, QUuid conversationID, QUuid requestID, bool isContinuation);
+    QCoro::Task<void> pasteResultInto(std::optional<RunningApplication> application);
+    QCoro::Task<void> watchPreferredModelDownload(std::shared_ptr<SpeechModelDownload> download, QString modelID);
+    void showAgentOverlay();
+    void beginAgentProgress();
+    void tickAgentProgress();
+    void finishAgentProgress(double progress);
+    // From the first wait of a Command's start (the capture) until it listens or gives up.
+    bool m_agentStarting = false;
 
     // Services and lazily made members.
     AppStateServices m_services;

@@ -1,111 +1,316 @@
-// The Command flow of the application state, and the operations the screens call
-// directly: overlay click, permission requests, onboarding, vocabulary, prompt profiles.
+// The Command flow of the application state: from the Command shortcut to the spoken
+// instruction (capture, recording, transcription, the conversation), the follow-ups
+// and the result actions. The run itself is in AppStateCommandRun.cpp.
 
 #include "AppState.h"
 
+#include "AgentCommandRules.h"
+#include "AgentRuntimeError.h"
+#include "StoredJson.h"
+#include "Services/HotKeyManager.h"
+#include "Services/WhisperRunner.h"
+#include "Platform/WindowActivation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+
+#include <algorithm>
+
 namespace sorvane {
 
-void AppState::startAgentRecording(bool, const std::optional<QUuid> &, const std::optional<QUuid> &)
+namespace {
+
+bool dictationRunning(const CaptureStatus &status)
 {
-    // Filled in by the Command flow.
+    return status.kind() == CaptureStatus::Kind::Recording || status.kind() == CaptureStatus::Kind::Processing;
+}
+
+// A screenshot taken for a Command that never started has no conversation to go to.
+void discardAttachmentFiles(const QList<AgentContextAttachment> &attachments)
+{
+    for (const AgentContextAttachment &attachment : attachments)
+        if (attachment.filePath)
+            QFile::remove(*attachment.filePath);
+}
+
+} // namespace
+
+bool AppState::isCommandBusy() const
+{
+    return m_agentStarting || isRunInFlight(m_agentPhase) || m_activeAgentRequestID.has_value();
+}
+
+void AppState::showAgentOverlay()
+{
+    if (OverlayPresenter *overlay = overlayController())
+        overlay->show();
+}
+
+QString AppState::accessibilityRequirementMessage() const
+{
+    return AgentCommandRules::accessibilityRequirementMessage(m_agentSettings.includeSelectedText,
+                                                              m_agentSettings.automaticPaste);
+}
+
+void AppState::startAgentRecording(bool includeScreenshot, const std::optional<QUuid> &conversationID,
+                                   const std::optional<QUuid> &profileID)
+{
+    if (dictationRunning(m_status) || isCommandBusy())
+        return;
+    cancelOverlayHide();
+    refreshPermissions();
+
+    AgentCommandRules::StartConditions conditions;
+    conditions.microphoneGranted = m_microphoneGranted;
+    conditions.accessibilityGranted = m_accessibilityGranted;
+    conditions.settings = m_agentSettings;
+    conditions.model = selectedAgentModel();
+    conditions.includeScreenshot = includeScreenshot;
+    std::optional<AgentWritingProvider> keyProvider;
+    if (conditions.model) {
+        keyProvider = AgentCommandRules::cloudProvider(conditions.model->provider);
+        conditions.cloudKeyConfigured = keyProvider && isAPIKeyConfigured(*keyProvider);
+        conditions.modelAvailable = agentModelStore().isAvailable(*conditions.model);
+    }
+    conditions.speechModelAvailable = canDictate();
+
+    if (auto refusal = AgentCommandRules::startRefusal(conditions)) {
+        // A keyring that could not be read at start-up says why, rather than "no key".
+        if (keyProvider && refusal->destination == ErrorResolutionDestination::apiKeys(*keyProvider))
+            if (const auto loadError = cloudKeyLoadError(*keyProvider))
+                refusal->message = loadError->message();
+        showAgentError(refusal->message, refusal->destination);
+        return;
+    }
+
+    // Marked before the first wait: a second press while the target is captured (up to
+    // about a second of activation and copy polling) must not start a second capture.
+    m_agentStarting = true;
+    captureAndListen(includeScreenshot, conversationID, profileID);
+}
+
+QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::optional<QUuid> conversationID,
+                                             std::optional<QUuid> profileID)
+{
+    const QPointer<AppState> self(this);
+    auto captured = co_await agentContextCapture().capture(m_agentSettings.includeSelectedText, includeScreenshot);
+    if (!self)
+        co_return;
+    m_agentStarting = false;
+
+    // A Dictation or another Command that began while the capture was awaited keeps
+    // the recorder and the target.
+    if (dictationRunning(m_status) || isRunInFlight(m_agentPhase) || m_activeAgentRequestID) {
+        if (captured)
+            discardAttachmentFiles(captured.value().attachments);
+        co_return;
+    }
+    if (!captured) {
+        showAgentError(captured.error().message(), AgentCommandRules::captureFailureDestination(captured.error()));
+        co_return;
+    }
+    const AgentInvocationContext context = captured.value();
+
+    const auto started = recorder().start();
+    if (!started) {
+        discardAttachmentFiles(context.attachments);
+        showAgentError(started.error().message(), includeScreenshot ? ErrorResolutionDestination::permissions()
+                                                                    : ErrorResolutionDestination::commandSettings());
+        co_return;
+    }
+
+    m_agentTarget = context.target;
+    m_agentAttachments = context.attachments;
+    m_agentRecordingConversationID = conversationID;
+    m_agentRecordingProfileID = profileID;
+    setTargetApplicationName(context.target.applicationName);
+
+    // A Dictation result or error still on show would keep the overlay in its Dictation
+    // layout.
+    if (m_status.kind() == CaptureStatus::Kind::Success || m_status.kind() == CaptureStatus::Kind::Error)
+        setStatus(CaptureStatus::idle());
+    setAgentPhase(AgentPhase::Listening);
+    setAgentPhaseDetail(AgentCommandRules::listeningDetail(m_agentSettings, profileID, includeScreenshot));
+    setErrorResolution(std::nullopt);
+    setAgentStreamedText(QString());
+    setAgentResultNeedsPaste(false);
+    hotKey().registerCancel();
+    showAgentOverlay();
 }
 
 void AppState::stopAgentAndRun()
 {
-    // Filled in by the Command flow.
+    if (m_agentPhase != AgentPhase::Listening)
+        return;
+    const auto recording = recorder().stop();
+    const auto speechModel = selectedModel();
+
+    const QList<AgentContextAttachment> attachments = std::exchange(m_agentAttachments, {});
+    const auto conversationID = std::exchange(m_agentRecordingConversationID, std::nullopt);
+    const auto profileID = std::exchange(m_agentRecordingProfileID, std::nullopt);
+
+    // Without a recording (the microphone failed meanwhile) or a speech model there is
+    // nothing to transcribe; staying in listening would leave the user stuck there.
+    if (!recording || !speechModel) {
+        if (recording)
+            QFile::remove(recording->path);
+        discardAttachmentFiles(attachments);
+        if (!recording)
+            showAgentError(RecorderError::unavailable().message(), ErrorResolutionDestination::commandSettings());
+        else
+            showAgentError(AgentRuntimeError::speechModelUnavailable().message(),
+                           ErrorResolutionDestination::dictationModels());
+        return;
+    }
+
+    hotKey().unregisterCancel();
+    setAgentPhase(AgentPhase::Transcribing);
+    setAgentPhaseDetail(speechModel->name);
+    setTranscriptionProgress(0.04);
+    showAgentOverlay();
+    transcribeInstruction(recording->path, *speechModel, conversationID, attachments, profileID);
 }
 
-void AppState::runWritingAgent(const QString &, const QUuid &, const QList<AgentContextAttachment> &, bool,
-                               const std::optional<QUuid> &)
+QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel speechModel,
+                                                  std::optional<QUuid> conversationID,
+                                                  QList<AgentContextAttachment> attachments,
+                                                  std::optional<QUuid> profileID)
 {
-    // Filled in by the Command flow.
+    const QPointer<AppState> self(this);
+    const QString modelPath = QDir(modelStore().modelsDirectory()).filePath(speechModel.fileName);
+    const auto transcript = co_await whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, [self](double value) {
+        if (self && self->m_agentPhase == AgentPhase::Transcribing)
+            self->setTranscriptionProgress(std::min(value, 0.98));
+    });
+    QFile::remove(audioPath);
+    if (!self)
+        co_return;
+    if (m_agentPhase != AgentPhase::Transcribing) {
+        discardAttachmentFiles(attachments);
+        co_return;
+    }
+
+    QString instruction;
+    if (transcript)
+        instruction = transcript.value().trimmed();
+    else if (transcript.error().kind() != SorvaneError::Kind::EmptyTranscript) {
+        discardAttachmentFiles(attachments);
+        showAgentError(transcript.error().message(), ErrorResolutionDestination::commandModels());
+        co_return;
+    }
+    if (instruction.isEmpty()) {
+        discardAttachmentFiles(attachments);
+        showAgentError(AgentRuntimeError::noInstruction().message(), ErrorResolutionDestination::commandModels());
+        co_return;
+    }
+
+    const QUuid id = conversationID.value_or(QUuid::createUuid());
+    const QList<AgentContextAttachment> stored = persist(attachments, id);
+    if (conversationID)
+        agentConversationStore().addUserMessage(instruction, stored, id);
+    else
+        agentConversationStore().createConversation(id, instruction, stored, m_targetApplicationName);
+    setActiveAgentConversationID(id);
+    co_await runAgent(instruction, id, stored, conversationID.has_value(), profileID);
 }
 
-void AppState::showAgentError(const QString &, const std::optional<ErrorResolutionDestination> &)
+QList<AgentContextAttachment> AppState::persist(const QList<AgentContextAttachment> &attachments,
+                                                const QUuid &conversationID)
 {
-    // Filled in by the Command flow.
+    return AgentCommandRules::moveAttachments(attachments, agentConversationStore().attachmentFolder(conversationID));
 }
+
+// ---- Follow-ups and result actions ---------------------------------------------------
 
 void AppState::startAgentFollowUpRecording()
 {
-    // Filled in by the Command flow.
+    if (!m_activeAgentConversationID)
+        return;
+    if (m_agentPhase == AgentPhase::Listening) {
+        stopAgentAndRun();
+        return;
+    }
+    startAgentRecording(false, m_activeAgentConversationID, m_activeAgentProfileID);
 }
 
-void AppState::submitAgentFollowUp(const QString &, const QList<AgentContextAttachment> &)
+void AppState::submitAgentFollowUp(const QString &text, const QList<AgentContextAttachment> &attachments)
 {
-    // Filled in by the Command flow.
+    const QString instruction = text.trimmed();
+    if (instruction.isEmpty() || !m_activeAgentConversationID || isCommandBusy())
+        return;
+    const QUuid id = *m_activeAgentConversationID;
+    const QList<AgentContextAttachment> stored = persist(attachments, id);
+    agentConversationStore().addUserMessage(instruction, stored, id);
+    // The run sets its phase before its first wait, so a second submit that comes
+    // before this one is under way is refused by the check above.
+    runAgent(instruction, id, stored, true, m_activeAgentProfileID);
 }
 
 QCoro::Task<Result<AgentContextAttachment, QString>> AppState::captureAgentScreenshotAttachment()
 {
-    // Filled in by the Command flow.
-    co_return QStringLiteral("No window to capture.");
+    const auto model = selectedAgentModel();
+    if (!model || !model->capabilities.images)
+        co_return AgentRuntimeError::screenshotsUnsupported().message();
+    const auto context = co_await agentContextCapture().capture(false, true);
+    if (!context)
+        co_return context.error().message();
+    for (const AgentContextAttachment &attachment : context.value().attachments)
+        if (attachment.kind == AgentAttachmentKind::Screenshot)
+            co_return attachment;
+    co_return AgentRuntimeError::screenRecordingDenied().message();
 }
 
-void AppState::openAgentConversation(const QUuid &)
+void AppState::openAgentConversation(const QUuid &conversationID)
 {
-    // Filled in by the Command flow.
+    setActiveAgentConversationID(conversationID);
+    setAgentPanelVisible(true);
+    AgentResultPresenter *panel = agentResultController();
+    if (!panel)
+        return;
+    panel->hideResult();
+    if (!panel->isConversationPanelVisible())
+        panel->centreConversationPanel();
+    m_services.windows.activateApplication();
+    panel->presentConversationPanel();
+}
+
+void AppState::deleteAgentConversation(const QUuid &conversationID)
+{
+    agentConversationStore().deleteConversation(conversationID);
+    if (m_activeAgentConversationID == conversationID)
+        setActiveAgentConversationID(std::nullopt);
+}
+
+void AppState::deleteAgentConversation(const QString &conversationID)
+{
+    if (const auto id = storedjson::parseUuid(conversationID))
+        deleteAgentConversation(*id);
 }
 
 void AppState::copyAgentResult()
 {
-    // Filled in by the Command flow.
+    if (m_agentResultText.isEmpty())
+        return;
+    agentPaste().copyToClipboard(m_agentResultText);
+    setAgentResultNeedsPaste(false);
 }
 
 void AppState::pasteAgentResult()
 {
-    // Filled in by the Command flow.
+    if (m_agentResultText.isEmpty() || !agentContextCapture().accessibility().isTrusted())
+        return;
+    agentPaste().copyToClipboard(m_agentResultText);
+    const std::optional<AgentTargetSnapshot> target = agentPaste().lastTarget() ? agentPaste().lastTarget() : m_agentTarget;
+    pasteResultInto(target ? target->application : std::nullopt);
 }
 
-void AppState::handleOverlayTap()
+QCoro::Task<void> AppState::pasteResultInto(std::optional<RunningApplication> application)
 {
-    // Filled in by the Command flow (overlay click routing).
-}
-
-void AppState::requestMicrophone()
-{
-    // Filled in by the Command flow (permission requests).
-}
-
-void AppState::requestScreenRecording()
-{
-    // Filled in by the Command flow (permission requests).
-}
-
-void AppState::prepareSpeechModelForOnboarding(const SpeechModel &)
-{
-    // Filled in by the Command flow (onboarding).
-}
-
-void AppState::completeOnboarding(const SpeechModel &)
-{
-    // Filled in by the Command flow (onboarding).
-}
-
-void AppState::addVocabulary(const QString &)
-{
-    // Filled in by the Command flow (vocabulary).
-}
-
-void AppState::removeVocabulary(const QString &)
-{
-    // Filled in by the Command flow (vocabulary).
-}
-
-void AppState::addPromptProfile()
-{
-    // Filled in by the Command flow (prompt profiles).
-}
-
-void AppState::removePromptProfile(const QUuid &)
-{
-    // Filled in by the Command flow (prompt profiles).
-}
-
-Result<Done, QString> AppState::removeModel(const SpeechModel &)
-{
-    // Filled in by the Command flow (speech-model removal).
-    return QStringLiteral("The model could not be removed.");
+    const QPointer<AppState> self(this);
+    const bool pasted = co_await agentContextCapture().paste(application);
+    if (self)
+        setAgentResultNeedsPaste(!pasted);
 }
 
 } // namespace sorvane

@@ -17,6 +17,9 @@
 //   FAKE_SPEECH_ENGINE_SIGNAL        signal number to die by after writing everything
 //   FAKE_SPEECH_ENGINE_UNKNOWN       comma-separated options this build does not know
 //                                    (an older engine)
+//   FAKE_SPEECH_ENGINE_TRANSCRIPT    when set, the transcript in place of the audio file's
+//                                    content (the file must still be readable), for callers
+//                                    that record real audio
 
 #include <csignal>
 #include <cstdio>
@@ -119,6 +122,8 @@ int main(int argc, char *argv[])
     std::string transcript;
     if (audioPath.empty() || !readFile(audioPath, transcript))
         refuse(program, "failed to read audio file '" + audioPath + "'");
+    if (const char *spoken = std::getenv("FAKE_SPEECH_ENGINE_TRANSCRIPT"))
+        transcript = spoken;
 
     if (!parakeet && printProgress) {
         std::stringstream percentages(environment("FAKE_SPEECH_ENGINE_PROGRESS"));

@@ -1,0 +1,224 @@
+// One Command run: the request to the runtime, its streamed events, the delivery and
+// announcement of the answer, or the error and where it can be fixed.
+
+#include "AppState.h"
+
+#include "AgentCommandRules.h"
+#include "AgentProgressEstimator.h"
+#include "AgentRuntimeError.h"
+#include "AppPaths.h"
+#include "Services/AgentNotificationService.h"
+#include "Services/AgentRuntimeService.h"
+#include "Services/HotKeyManager.h"
+#include "UserPerceivedText.h"
+
+#include <QPointer>
+
+namespace sorvane {
+
+namespace {
+
+constexpr std::chrono::milliseconds agentProgressTickInterval{180};
+
+AgentCommandRules::RunLocations runLocations()
+{
+    return AgentCommandRules::RunLocations{
+        AppPaths::agentModels(),
+        AgentRuntimeService::bundledExecutable(QStringLiteral("llama-server")),
+        AgentRuntimeService::bundledExecutable(QStringLiteral("SorvaneAppleBridge")),
+        AppPaths::agentSessions(),
+    };
+}
+
+} // namespace
+
+void AppState::runWritingAgent(const QString &instruction, const QUuid &conversationID,
+                               const QList<AgentContextAttachment> &attachments, bool isContinuation,
+                               const std::optional<QUuid> &profileID)
+{
+    runAgent(instruction, conversationID, attachments, isContinuation, profileID);
+}
+
+QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
+                                     QList<AgentContextAttachment> attachments, bool isContinuation,
+                                     std::optional<QUuid> profileID)
+{
+    // One run at a time: a second would take over the phase and the target of the first.
+    if (m_activeAgentRequestID)
+        co_return;
+    const auto model = selectedAgentModel();
+    if (!model) {
+        showAgentError(QStringLiteral("Choose a writing model."), ErrorResolutionDestination::commandModels());
+        co_return;
+    }
+    m_activeAgentProfileID = profileID;
+
+    // The run counts as active, with its phase on show, before the first wait (the
+    // keyring), so nothing can start beside it meanwhile.
+    const QUuid requestID = QUuid::createUuid();
+    m_activeAgentRequestID = requestID;
+    setAgentPhase(AgentPhase::LoadingModel);
+    beginAgentProgress();
+    setAgentPhaseDetail(AgentCommandRules::loadingDetail(*model));
+    setAgentStreamedText(QString());
+    showAgentOverlay();
+    hotKey().registerCancel();
+
+    const QPointer<AppState> self(this);
+    std::optional<QString> key;
+    if (const auto provider = AgentCommandRules::cloudProvider(model->provider)) {
+        if (const CloudAPIKeychainStore *found = cloudKeychain(*provider)) {
+            const CloudAPIKeychainStore store = *found;
+            const auto loaded = co_await store.load();
+            if (!self || m_activeAgentRequestID != requestID)
+                co_return;
+            if (!loaded) {
+                showAgentError(loaded.error().message(), ErrorResolutionDestination::apiKeys(*provider));
+                co_return;
+            }
+            key = loaded.value();
+        }
+        if (!key) {
+            showAgentError(AgentRuntimeError::writingModelUnavailable(AgentCommandRules::missingKeyMessage(*provider)).message(),
+                           ErrorResolutionDestination::apiKeys(*provider));
+            co_return;
+        }
+    }
+
+    AgentCommandRules::RunInput input;
+    input.requestID = requestID;
+    input.conversationID = conversationID;
+    input.isContinuation = isContinuation;
+    input.instruction = instruction;
+    input.attachments = attachments;
+    input.profileID = profileID;
+    input.cloudKey = std::move(key);
+    AgentRuntimeRequest request = AgentCommandRules::runRequest(input, *model, m_agentSettings, runLocations());
+
+    const auto result = co_await agentRuntime().run(std::move(request), [self, requestID](const AgentRuntimeEvent &event) {
+        if (self)
+            self->handleAgentEvent(requestID, event);
+    });
+    // Cancelled or superseded: whatever the runtime says now is not wanted.
+    if (!self || m_activeAgentRequestID != requestID)
+        co_return;
+    if (!result) {
+        showAgentError(result.error().message(), ErrorResolutionDestination::commandModels());
+        co_return;
+    }
+    co_await deliverAgentAnswer(result.value(), conversationID, requestID, isContinuation);
+}
+
+void AppState::handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent &event)
+{
+    if (m_activeAgentRequestID != requestID)
+        return;
+    if (event.phase) {
+        // Only the runtime's working phases are shown as they come: the run ends as
+        // completed once its answer has been delivered, not when the runtime is done.
+        if (*event.phase == AgentPhase::LoadingModel || *event.phase == AgentPhase::Generating)
+            setAgentPhase(*event.phase);
+        setAgentProgress(AgentCommandRules::progressAfterPhase(m_agentProgress, *event.phase));
+    }
+    if (event.text) {
+        if (event.kind == AgentProtocolEventKind::Delta) {
+            setAgentStreamedText(m_agentStreamedText + *event.text);
+            setAgentProgress(AgentProgressEstimator::receivedDelta(m_agentProgress, userPerceivedLength(*event.text)));
+        } else if (event.kind == AgentProtocolEventKind::Phase) {
+            setAgentPhaseDetail(*event.text);
+        }
+    }
+}
+
+QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversationID, QUuid requestID,
+                                               bool isContinuation)
+{
+    const QPointer<AppState> self(this);
+    setAgentResultText(answer);
+    setAgentStreamedText(answer);
+    AgentConversationStore &conversations = agentConversationStore();
+    conversations.addAssistantMessage(answer, conversationID);
+
+    std::optional<AgentTargetSnapshot> target;
+    std::optional<QString> replacing;
+    if (isContinuation) {
+        if (const auto conversation = conversations.conversation(conversationID))
+            replacing = conversation->lastPastedText;
+        target = agentPaste().lastTarget();
+    }
+    if (!target)
+        target = m_agentTarget;
+
+    // The run stays active while the answer is delivered, so that a Command or a
+    // Dictation begun meanwhile is refused instead of racing this paste.
+    bool pasted = false;
+    bool copied = m_agentSettings.copyResult;
+    if (target) {
+        const AgentDeliveryResult delivery = co_await agentPaste().deliver(answer, m_agentSettings, *target, replacing);
+        if (!self)
+            co_return;
+        pasted = delivery.pasted;
+        copied = m_agentSettings.copyResult || delivery.needsPaste;
+        setAgentResultNeedsPaste(delivery.needsPaste);
+        conversations.setLastPastedText(delivery.pasted ? std::optional(answer) : std::nullopt, conversationID);
+    } else {
+        if (m_agentSettings.copyResult)
+            agentPaste().copyToClipboard(answer);
+        setAgentResultNeedsPaste(m_agentSettings.automaticPaste);
+        conversations.setLastPastedText(std::nullopt, conversationID);
+    }
+    // Cancelled while the answer went out: the cancel's state stays.
+    if (m_activeAgentRequestID != requestID)
+        co_return;
+
+    m_activeAgentRequestID.reset();
+    hotKey().unregisterCancel();
+    // An answer arrived: an earlier failure's banner no longer holds.
+    setErrorResolution(std::nullopt);
+    setAgentPhase(AgentPhase::Completed);
+    finishAgentProgress(1.0);
+    setAgentPhaseDetail(QStringLiteral("Ready"));
+    playCompletionSound();
+    if (m_agentSettings.showCompletionNotification)
+        if (AgentResultPresenter *panel = agentResultController())
+            panel->showResult(conversationID);
+    if (m_agentSettings.notifyOnCompletion)
+        agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString());
+    scheduleAgentOverlayHide(1.2);
+}
+
+void AppState::showAgentError(const QString &message, const std::optional<ErrorResolutionDestination> &destination)
+{
+    m_activeAgentRequestID.reset();
+    finishAgentProgress(0);
+    setAgentPhase(AgentPhase::Error);
+    setAgentPhaseDetail(message);
+    setErrorResolution(destination ? std::optional(ErrorResolution(message, *destination)) : std::nullopt);
+    hotKey().unregisterCancel();
+    showAgentOverlay();
+    scheduleAgentOverlayHide(3.0);
+}
+
+void AppState::beginAgentProgress()
+{
+    m_agentProgressTask.reset();
+    setAgentProgress(0.04);
+    m_agentProgressTask = timers().start(agentProgressTickInterval, [this] { tickAgentProgress(); });
+}
+
+void AppState::tickAgentProgress()
+{
+    if (!m_activeAgentRequestID
+        || (m_agentPhase != AgentPhase::LoadingModel && m_agentPhase != AgentPhase::Generating))
+        return;
+    setAgentProgress(AgentProgressEstimator::tick(m_agentProgress, m_agentPhase));
+    m_agentProgressTask = timers().start(agentProgressTickInterval, [this] { tickAgentProgress(); });
+}
+
+void AppState::finishAgentProgress(double progress)
+{
+    m_agentProgressTask.reset();
+    setAgentProgress(progress);
+}
+
+} // namespace sorvane

@@ -1,0 +1,80 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Templates as T
+import Sorvane
+
+// Why the last action failed, with a way to dismiss it.
+Item {
+    id: root
+    property string message
+    signal dismiss()
+
+    implicitHeight: Math.max(52, row.implicitHeight + 16)
+    implicitWidth: row.implicitWidth + 28
+
+    RoundedBox {
+        anchors.fill: parent
+        radius: 13
+        fill: Qt.alpha(Colors.sorvaneError, 0.08)
+        stroke: Qt.alpha(Colors.sorvaneError, 0.2)
+        strokeWidth: 0.8
+    }
+
+    RowLayout {
+        id: row
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.leftMargin: 14
+        anchors.rightMargin: 14
+        anchors.verticalCenter: parent.verticalCenter
+        spacing: 11
+
+        SymbolIcon {
+            name: "exclamationmark.triangle.fill"
+            size: 14
+            color: Colors.sorvaneError
+        }
+        Column {
+            spacing: 2
+            Layout.fillWidth: true
+            Layout.maximumWidth: Math.max(heading.implicitWidth, messageText.implicitWidth)
+            Text {
+                id: heading
+                objectName: "heading"
+                text: "Why the last action failed"
+                font: Fonts.font(11.5, Font.Bold)
+                color: Colors.primary
+            }
+            Text {
+                id: messageText
+                objectName: "message"
+                width: parent.width
+                text: root.message
+                font: Fonts.font(11)
+                color: Colors.secondary
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+            }
+        }
+        // Flexible, never narrower than 12, so the button keeps away from the text.
+        Item {
+            objectName: "spacer"
+            Layout.fillWidth: true
+            Layout.minimumWidth: 12
+        }
+        T.Button {
+            id: dismissButton
+            objectName: "dismissButton"
+            implicitWidth: contentItem.implicitWidth
+            implicitHeight: contentItem.implicitHeight + 8
+            contentItem: Text {
+                text: "Dismiss"
+                font: Fonts.font(10.5, Font.DemiBold)
+                color: Colors.primary
+                verticalAlignment: Text.AlignVCenter
+            }
+            onClicked: root.dismiss()
+        }
+    }
+}
