@@ -64,6 +64,9 @@ public:
     // Selects the stored range in the target element again.
     bool selectStoredRange(const AgentTargetSnapshot &target);
 
+    // For the permission checks of the program.
+    Accessibility &accessibility() { return m_platform.accessibility; }
+
     // Activation checks the front application this often, this many times.
     static constexpr int activationChecks = 20;
     static constexpr std::chrono::milliseconds activationCheckInterval{25};
