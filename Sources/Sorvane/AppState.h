@@ -398,6 +398,9 @@ public:
     Q_INVOKABLE void openAgentConversation(const QString &conversationID);
     Q_INVOKABLE void copyAgentResult();
     Q_INVOKABLE void pasteAgentResult();
+    // The same for the last answer of one conversation (the one a window shows).
+    void copyAgentAnswer(const QUuid &conversationID);
+    void pasteAgentAnswer(const QUuid &conversationID);
 
     // ---- Command flow ----
     // A Command is being captured, listened to, transcribed, run or delivered: a new
@@ -555,6 +558,7 @@ private:
                                bool isContinuation, std::optional<QUuid> profileID);
     void handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent &event);
     QCoro::Task<void> deliverAgentAnswer(QString answer, QUuid conversationID, QUuid requestID, bool isContinuation);
+    void pasteAgentText(const QString &text);
     QCoro::Task<void> pasteResultInto(std::optional<RunningApplication> application);
     QCoro::Task<void> watchPreferredModelDownload(std::shared_ptr<SpeechModelDownload> download, QString modelID);
     void showAgentOverlay();

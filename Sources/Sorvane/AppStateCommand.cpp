@@ -296,11 +296,33 @@ void AppState::copyAgentResult()
     setAgentResultNeedsPaste(false);
 }
 
+void AppState::copyAgentAnswer(const QUuid &conversationID)
+{
+    const auto conversation = agentConversationStore().conversation(conversationID);
+    const QString answer = conversation ? conversation->lastAnswer() : QString();
+    if (answer.isEmpty())
+        return;
+    agentPaste().copyToClipboard(answer);
+    if (answer == m_agentResultText)
+        setAgentResultNeedsPaste(false);
+}
+
+void AppState::pasteAgentAnswer(const QUuid &conversationID)
+{
+    const auto conversation = agentConversationStore().conversation(conversationID);
+    pasteAgentText(conversation ? conversation->lastAnswer() : QString());
+}
+
 void AppState::pasteAgentResult()
 {
-    if (m_agentResultText.isEmpty() || !agentContextCapture().accessibility().isTrusted())
+    pasteAgentText(m_agentResultText);
+}
+
+void AppState::pasteAgentText(const QString &text)
+{
+    if (text.isEmpty() || !agentContextCapture().accessibility().isTrusted())
         return;
-    agentPaste().copyToClipboard(m_agentResultText);
+    agentPaste().copyToClipboard(text);
     const std::optional<AgentTargetSnapshot> target = agentPaste().lastTarget() ? agentPaste().lastTarget() : m_agentTarget;
     pasteResultInto(target ? target->application : std::nullopt);
 }
