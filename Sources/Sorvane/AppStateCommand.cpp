@@ -252,13 +252,15 @@ QCoro::Task<Result<AgentContextAttachment, QString>> AppState::captureAgentScree
     const auto model = selectedAgentModel();
     if (!model || !model->capabilities.images)
         co_return AgentRuntimeError::screenshotsUnsupported().message();
-    const auto context = co_await agentContextCapture().capture(false, true);
-    if (!context)
-        co_return context.error().message();
-    for (const AgentContextAttachment &attachment : context.value().attachments)
-        if (attachment.kind == AgentAttachmentKind::Screenshot)
-            co_return attachment;
-    co_return AgentRuntimeError::screenRecordingDenied().message();
+    // The Command's target, never the front application: opening the conversation
+    // window has made this program the front one.
+    const std::optional<AgentTargetSnapshot> target = m_agentTarget ? m_agentTarget : agentPaste().lastTarget();
+    auto capturing = agentContextCapture().captureWindowScreenshot(target ? target->application : std::nullopt,
+                                                                   target ? target->applicationName : QString());
+    const auto screenshot = co_await std::move(capturing);
+    if (!screenshot)
+        co_return screenshot.error().message();
+    co_return screenshot.value();
 }
 
 void AppState::openAgentConversation(const QUuid &conversationID)

@@ -76,10 +76,12 @@ public:
     static constexpr std::chrono::milliseconds pasteSettle{75};
     static constexpr std::chrono::milliseconds pasteLand{150};
 
-private:
-    QCoro::Task<bool> activate(std::optional<RunningApplication> application);
+    // A screenshot of the application's front window into the pending attachments folder.
     QCoro::Task<Result<AgentContextAttachment, AgentCaptureError>>
     captureWindowScreenshot(std::optional<RunningApplication> application, QString applicationName);
+
+private:
+    QCoro::Task<bool> activate(std::optional<RunningApplication> application);
     QCoro::Task<std::optional<QString>> copySelection(RunningApplication application);
 
     CapturePlatform m_platform;
