@@ -75,7 +75,7 @@ QList<AgentModelDescriptor> buildCatalog()
 
     return {
         descriptor({"apple-system", "On-Device", "SystemLanguageModel", "System", P::AppleSystem, false,
-                    "Built in", "System", "macOS 26", true, none, none,
+                    "Built in", "System", "On-device model of the system", true, none, none,
                     "The private system model built into the system. No extra download."}),
         descriptor({"qwen3-4b-q4", "Qwen Writer", "Qwen3 4B Q4_K_M", "Qwen", P::LlamaCPP, false, "2.5 GB",
                     "Apache 2.0", qwenWriter, true, 8, 16,

@@ -748,7 +748,7 @@ void AppState::setVocabulary(const QStringList &terms)
 
 QVariant AppState::activeAgentConversationIDValue() const
 {
-    return m_activeAgentConversationID ? QVariant(storedjson::uuidText(*m_activeAgentConversationID)) : QVariant();
+    return m_activeAgentConversationID ? QVariant(storedjson::uuidText(*m_activeAgentConversationID)) : QVariant::fromValue(nullptr);
 }
 
 void AppState::setActiveAgentConversationIDValue(const QVariant &value)
@@ -763,7 +763,7 @@ void AppState::setActiveAgentConversationIDValue(const QVariant &value)
 
 QVariant AppState::errorResolutionValue() const
 {
-    return m_errorResolution ? QVariant::fromValue(*m_errorResolution) : QVariant();
+    return m_errorResolution ? QVariant::fromValue(*m_errorResolution) : QVariant::fromValue(nullptr);
 }
 
 void AppState::setErrorResolutionValue(const QVariant &value)
@@ -776,12 +776,12 @@ void AppState::setErrorResolutionValue(const QVariant &value)
 
 QVariant AppState::pendingPreferredSpeechModelIDValue() const
 {
-    return m_pendingPreferredSpeechModelID ? QVariant(*m_pendingPreferredSpeechModelID) : QVariant();
+    return m_pendingPreferredSpeechModelID ? QVariant(*m_pendingPreferredSpeechModelID) : QVariant::fromValue(nullptr);
 }
 
 QVariant AppState::preferredSpeechModelDownloadErrorValue() const
 {
-    return m_preferredSpeechModelDownloadError ? QVariant(*m_preferredSpeechModelDownloadError) : QVariant();
+    return m_preferredSpeechModelDownloadError ? QVariant(*m_preferredSpeechModelDownloadError) : QVariant::fromValue(nullptr);
 }
 
 QVariantList AppState::configuredCloudProviderList() const
@@ -795,12 +795,12 @@ QVariantList AppState::configuredCloudProviderList() const
 
 QVariant AppState::selectedModelValue() const
 {
-    return m_derived.selectedModel ? QVariant::fromValue(*m_derived.selectedModel) : QVariant();
+    return m_derived.selectedModel ? QVariant::fromValue(*m_derived.selectedModel) : QVariant::fromValue(nullptr);
 }
 
 QVariant AppState::selectedAgentModelValue() const
 {
-    return m_derived.selectedAgentModel ? QVariant::fromValue(*m_derived.selectedAgentModel) : QVariant();
+    return m_derived.selectedAgentModel ? QVariant::fromValue(*m_derived.selectedAgentModel) : QVariant::fromValue(nullptr);
 }
 
 QVariantList AppState::agentShortcutConflictList() const

@@ -19,8 +19,8 @@
 //   changes a copy and assigns the copy back (`var s = appState.agentSettings;
 //   s.copyResult = false; appState.agentSettings = s`).
 // - Values that may be absent (an optional id, an optional model, the error banner) are
-//   QVariant properties that read as null when absent; conversation ids are the
-//   upper-case UUID text.
+//   QVariant properties that read as null when absent (assign null to clear one);
+//   conversation ids are the upper-case UUID text.
 // - Sets shown as lists (`configuredCloudProviders`, `agentShortcutConflicts`) are
 //   QVariantLists; `isAPIKeyConfigured()` and `isShortcutConflicting()` answer for one
 //   value (bind them together with the list property so they re-evaluate).
@@ -47,6 +47,7 @@
 #include "Services/AudioRecorder.h"
 #include "Services/CloudAPIKeychainStore.h"
 #include "Services/HistoryStore.h"
+#include "Services/HotKeyManager.h"
 #include "Services/ModelStore.h"
 #include "Services/PasteboardSnapshot.h"
 #include "SpeechModel.h"
@@ -191,6 +192,7 @@ class AppState : public QObject {
     Q_PROPERTY(sorvane::HistoryStore *historyStore READ historyStoreObject CONSTANT)
     Q_PROPERTY(sorvane::AgentModelStore *agentModelStore READ agentModelStoreObject CONSTANT)
     Q_PROPERTY(sorvane::AgentConversationStore *agentConversationStore READ agentConversationStoreObject CONSTANT)
+    Q_PROPERTY(sorvane::HotKeyManager *hotKey READ hotKeyObject CONSTANT)
 
 public:
     // Runs the whole start-up: settings migrated and read, callbacks connected, leftover
@@ -452,8 +454,8 @@ public:
     void beginTranscriptionProgress(const SpeechModel &model);
     void stopTranscriptionProgress();
     // The one pending overlay hide, of either flow: scheduling cancels the pending one.
-    // A Dictation hide ends with the status idle and no progress. Neither takes the
-    // overlay down while Dictation records or transcribes or a Command is under way.
+    // Neither takes the overlay down while Dictation records or transcribes or a Command
+    // is under way. A Dictation hide that runs ends with the status idle and no progress.
     void scheduleOverlayHide(double seconds);
     void scheduleAgentOverlayHide(double seconds);
     void cancelOverlayHide();
@@ -675,6 +677,7 @@ private:
     HistoryStore *historyStoreObject() const { return &m_services.historyStore; }
     AgentModelStore *agentModelStoreObject() const { return &m_services.agentModelStore; }
     AgentConversationStore *agentConversationStoreObject() const { return &m_services.agentConversationStore; }
+    HotKeyManager *hotKeyObject() const { return &m_services.hotKeys; }
 };
 
 } // namespace sorvane

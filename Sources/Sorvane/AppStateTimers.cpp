@@ -56,14 +56,14 @@ void AppState::hideOverlayNow()
 void AppState::scheduleOverlayHide(double seconds)
 {
     m_overlayHideTask = m_services.timers.start(milliseconds(seconds), [this] {
-        // Read when it fires: a Dictation that started since keeps its overlay, and so
-        // does a Command that is under way (the hide may have been the other flow's).
+        // Read when it fires: a Dictation that started since keeps its overlay.
         const auto kind = m_status.kind();
         if (kind == CaptureStatus::Kind::Recording || kind == CaptureStatus::Kind::Processing)
             return;
-        if (isRunInFlight(m_agentPhase))
-            return;
-        hideOverlayNow();
+        // A Command under way keeps the overlay too; the Dictation result still goes,
+        // so that the overlay shows the Command.
+        if (!isRunInFlight(m_agentPhase))
+            hideOverlayNow();
         setStatus(CaptureStatus::idle());
         setTranscriptionProgress(0);
     });

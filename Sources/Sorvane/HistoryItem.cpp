@@ -60,6 +60,9 @@ bool HistoryItem::isWrittenForm(const QJsonObject &object)
     const qsizetype keys = object.contains(QStringLiteral("audioFileName")) ? 6 : 5;
     if (object.size() != keys)
         return false;
+    // An absent file name is left out, never written as null.
+    if (keys == 6 && !object.value(QStringLiteral("audioFileName")).isString())
+        return false;
     const QString id = object.value(QStringLiteral("id")).toString();
     for (QChar c : id)
         if (c.isLower())

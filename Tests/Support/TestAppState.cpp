@@ -97,7 +97,6 @@ private:
 
 TestAppState::TestAppState()
 {
-    m_settings = std::make_unique<LoggingSettingsStore>(*fakes.settings, log);
     m_hotKeyBackend = std::make_unique<LoggingHotKeyBackend>(*fakes.hotKeys, log);
     m_keyring = std::make_shared<GatedSecretStore>(fakes.secretStore, log);
     runtimeExecutable = folder.filePath(QStringLiteral("no-runtime"));
@@ -138,27 +137,27 @@ bool TestAppState::keyringLocked() const { return m_keyring->locked; }
 
 AppState &TestAppState::build()
 {
+    m_settings = std::make_unique<LoggingSettingsStore>(settingsOverride ? *settingsOverride : *fakes.settings, log);
+
     // The stores and services, in the order the state expects them made.
-    ModelStore::Options models;
-    models.modelsDirectory = modelsFolder();
+    ModelStore::Options models = ModelStore::defaultOptions();
+    HistoryStore::Options history = HistoryStore::defaultOptions();
+    AgentModelStore::Options agentModels = AgentModelStore::defaultOptions();
+    AgentConversationStore::Options conversations = AgentConversationStore::defaultOptions();
+    if (!storesAtDefaultLocations) {
+        models.modelsDirectory = modelsFolder();
+        models.bundledModel.reset();
+        history.path = folder.filePath(QStringLiteral("history.json"));
+        history.recordingsFolder = folder.filePath(QStringLiteral("recordings"));
+        agentModels.modelsFolder = folder.filePath(QStringLiteral("agent-models"));
+        agentModels.customModelsFile = folder.filePath(QStringLiteral("custom-agent-models.json"));
+        conversations.filePath = folder.filePath(QStringLiteral("conversations.json"));
+        conversations.attachmentsRoot = folder.filePath(QStringLiteral("attachments"));
+    }
     models.catalog = SpeechModel::catalog();
     modelStore = std::make_unique<ModelStore>(models);
-
-    HistoryStore::Options history;
-    history.path = folder.filePath(QStringLiteral("history.json"));
-    history.recordingsFolder = folder.filePath(QStringLiteral("recordings"));
-    history.clock = [] { return QDateTime::currentDateTimeUtc(); };
     historyStore = std::make_unique<HistoryStore>(history);
-
-    AgentModelStore::Options agentModels;
-    agentModels.modelsFolder = folder.filePath(QStringLiteral("agent-models"));
-    agentModels.customModelsFile = folder.filePath(QStringLiteral("custom-agent-models.json"));
     agentModelStore = std::make_unique<AgentModelStore>(agentModels);
-
-    AgentConversationStore::Options conversations;
-    conversations.filePath = folder.filePath(QStringLiteral("conversations.json"));
-    conversations.attachmentsRoot = folder.filePath(QStringLiteral("attachments"));
-    conversations.clock = [] { return QDateTime::currentDateTimeUtc(); };
     agentConversationStore = std::make_unique<AgentConversationStore>(conversations);
 
     recorder = std::make_unique<AudioRecorder>(fakes.audioInput);
@@ -172,7 +171,9 @@ AppState &TestAppState::build()
     AppStateServices services{
         .timers = timers,
         .settings = *m_settings,
-        .legacySettings = withLegacySettings ? &legacySettings : nullptr,
+        .legacySettings = legacySettingsOverride ? legacySettingsOverride
+                          : withLegacySettings   ? &legacySettings
+                                                 : nullptr,
         .permissions = permissions,
         .modelStore = *modelStore,
         .historyStore = *historyStore,

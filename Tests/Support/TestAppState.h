@@ -56,6 +56,12 @@ public:
     // Before build(): the legacy settings to migrate from (none by default).
     MemorySettingsStore legacySettings;
     bool withLegacySettings = false;
+    // Before build(): the stores at their AppPaths locations (the test's XDG folders)
+    // instead of the temporary folder, and a settings store of the test's own in place
+    // of the platform's memory store.
+    bool storesAtDefaultLocations = false;
+    SettingsStore *settingsOverride = nullptr;
+    const SettingsStore *legacySettingsOverride = nullptr;
     // Before build(): the runtime program (a path that does not exist by default).
     QString runtimeExecutable;
     // Before build(): makes the state's Command panels in place of the recording

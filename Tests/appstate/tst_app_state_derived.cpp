@@ -216,6 +216,8 @@ private Q_SLOTS:
 
         QVERIFY(state.property("status").value<CaptureStatus>() == CaptureStatus::idle());
         QCOMPARE(state.property("recorder").value<AudioRecorder *>(), t.recorder.get());
+        QCOMPARE(state.property("hotKey").value<HotKeyManager *>(), t.hotKeys.get());
+        QCOMPARE(state.property("historyStore").value<HistoryStore *>(), t.historyStore.get());
     }
 };
 

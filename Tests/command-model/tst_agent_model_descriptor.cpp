@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <algorithm>
 #include <QSet>
 #include <QTest>
 
@@ -53,6 +54,23 @@ const AgentModelDescriptor &catalogEntry(const QString &id)
 class AgentModelDescriptorTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void shownTextsUseThisSystemsWording()
+    {
+        // Only the stored id and provider of the on-device entry keep the maker's name.
+        for (const AgentModelDescriptor &model : AgentModelDescriptor::catalog()) {
+            for (const QString &text : {model.name, model.officialName, model.organization, model.detail,
+                                        model.sizeLabel, model.license, model.sourceRevision}) {
+                QVERIFY2(!text.contains(QLatin1String("macOS")) && !text.contains(QLatin1String("Apple"))
+                             && !text.contains(QLatin1String("Mac ")),
+                         qPrintable(model.id + QLatin1String(": ") + text));
+            }
+        }
+        const auto onDevice = std::find_if(AgentModelDescriptor::catalog().begin(), AgentModelDescriptor::catalog().end(),
+                                           [](const auto &model) { return model.id == QLatin1String("apple-system"); });
+        QVERIFY(onDevice != AgentModelDescriptor::catalog().end());
+        QCOMPARE(onDevice->sourceRevision, QStringLiteral("On-device model of the system"));
+    }
+
     void catalogueHoldsTheFourteenModelsInOrder()
     {
         QStringList ids;

@@ -1,0 +1,66 @@
+// In the X11 session, the program holds its global shortcuts from start to SIGTERM.
+
+#include "Platform/HotKeyBackend.h"
+#include "Platform/SettingsStore.h"
+#include "TestPaths.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTest>
+
+using namespace sorvane;
+using namespace sorvane::testing;
+
+namespace {
+
+// Whether another client holds Alt+Space (the default Dictation toggle) right now.
+bool altSpaceTakenElsewhere(HotKeyBackend &backend)
+{
+    auto registered = backend.registerHotKey(49, HotKeyModifier::Option, 1);
+    if (registered) {
+        backend.unregisterHotKey(registered.value());
+        return false;
+    }
+    return registered.error().kind() == HotKeyError::Kind::TakenByAnotherClient;
+}
+
+} // namespace
+
+class ProgramHotKeysTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            if (qEnvironmentVariableIsSet("SORVANE_TEST_SESSION"))
+                QFAIL("No X11 display in the test session.");
+            exitSkipped(QStringLiteral("needs an X11 display; run through scripts/test.sh"));
+        }
+    }
+
+    void holdsTheShortcutsWhileItRuns()
+    {
+        const auto backend = createSystemHotKeyBackend();
+        QVERIFY(!altSpaceTakenElsewhere(*backend));
+
+        QProcess program;
+        program.setProgram(buildDirectory() + QStringLiteral("/bin/sorvane"));
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start();
+        QVERIFY(program.waitForStarted(20000));
+
+        // Registered at start, without waiting for anything else.
+        QTRY_VERIFY_WITH_TIMEOUT(altSpaceTakenElsewhere(*backend), 20000);
+
+        program.terminate();
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!altSpaceTakenElsewhere(*backend), 20000);
+    }
+};
+
+QTEST_MAIN(ProgramHotKeysTest)
+#include "tst_program_hot_keys.moc"
