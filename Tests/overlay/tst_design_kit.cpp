@@ -141,6 +141,11 @@ private Q_SLOTS:
                  scene.errors());
         QVERIFY(!scene.isShown(QStringLiteral("ratingLabel")));
         QVERIFY(scene.isShown(QStringLiteral("ratingBar0")));
+        // The label still names the meter for assistive technology and in its help.
+        QCOMPARE(scene.root()->property("accessibleLabel").toString(),
+                 QStringLiteral("Quality, 4 out of 5 relative to available models"));
+        QCOMPARE(scene.root()->property("helpText").toString(),
+                 QStringLiteral("Quality: 4 out of 5 relative to the models in Sorvane"));
     }
 
     void statusDotHasARingOnlyWhenActive()

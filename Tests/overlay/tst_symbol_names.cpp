@@ -11,6 +11,32 @@
 using namespace sorvane;
 using sorvane::test::QmlScene;
 
+namespace {
+
+// Every `name: "…"` inside a SymbolIcon { … }, and anywhere an `iconName`, a
+// `symbolName` or another `…Icon` property given a symbol-looking text.
+QStringList symbolNamesIn(const QString &text)
+{
+    const QString symbolText = QStringLiteral(R"re(\s*:\s*"([a-z][a-z0-9]*(?:\.[a-z0-9]+)*)")re");
+    const QRegularExpression nameInIcon(QStringLiteral(R"re(\bname)re") + symbolText);
+    const QRegularExpression iconProperty(QStringLiteral(R"re(\b(?:iconName|symbolName|\w*Icon))re") + symbolText);
+    QStringList names;
+    for (auto match = iconProperty.globalMatch(text); match.hasNext();)
+        names << match.next().captured(1);
+    for (qsizetype at = text.indexOf(QLatin1String("SymbolIcon {")); at >= 0;
+         at = text.indexOf(QLatin1String("SymbolIcon {"), at + 1)) {
+        // The block up to its closing brace.
+        qsizetype end = text.indexOf(u'{', at) + 1;
+        for (int depth = 1; end < text.size() && depth > 0; ++end)
+            depth += text.at(end) == u'{' ? 1 : text.at(end) == u'}' ? -1 : 0;
+        for (auto match = nameInIcon.globalMatch(text.mid(at, end - at)); match.hasNext();)
+            names << match.next().captured(1);
+    }
+    return names;
+}
+
+} // namespace
+
 // Every symbol name the screens use resolves to a glyph of the icon font.
 class SymbolNamesTest : public QObject {
     Q_OBJECT
@@ -20,10 +46,6 @@ private Q_SLOTS:
     {
         const QString folder = qEnvironmentVariable("SORVANE_VIEWS_SOURCE_DIR");
         QVERIFY(!folder.isEmpty());
-        // `name: "…"` of a SymbolIcon, `iconName: "…"` of a button, and every quoted
-        // symbol-looking string handed to a *Symbol/*Icon property.
-        const QRegularExpression use(QStringLiteral(
-            R"re((?:\bname|iconName|symbol\w*|\w*Icon\w*)\s*:\s*"([a-z][a-z0-9]*(?:\.[a-z0-9]+)*)")re"));
         QStringList missing;
         int seen = 0;
         QDirIterator files(folder, {QStringLiteral("*.qml")}, QDir::Files, QDirIterator::Subdirectories);
@@ -31,10 +53,9 @@ private Q_SLOTS:
             const QString path = files.next();
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
-            const QString text = QString::fromUtf8(file.readAll());
-            for (auto match = use.globalMatch(text); match.hasNext();) {
-                const QString name = match.next().captured(1);
-                ++seen;
+            const QStringList names = symbolNamesIn(QString::fromUtf8(file.readAll()));
+            seen += int(names.size());
+            for (const QString &name : names) {
                 if (!Symbols::isKnown(name))
                     missing << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), name);
             }
@@ -43,9 +64,19 @@ private Q_SLOTS:
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
     }
 
+    void theWalkFindsTheNamesAndOnlyThose()
+    {
+        const QStringList names = symbolNamesIn(QStringLiteral(
+            "Row {\n SymbolIcon { objectName: \"glyph\"; name: \"no.such.symbol\"; Item { } color: \"red\" }\n"
+            " QuietButton { iconName: \"xmark\" }\n Text { property string name: \"label\" }\n}"));
+        QCOMPARE(names, (QStringList{QStringLiteral("xmark"), QStringLiteral("no.such.symbol")}));
+    }
+
     void everySpeechModelSymbolResolves()
     {
-        for (const QString &id : {"pocket", "velocity", "swift", "balanced", "studio", "unknown-model"})
+        const QStringList ids{QStringLiteral("pocket"), QStringLiteral("velocity"), QStringLiteral("swift"),
+                              QStringLiteral("balanced"), QStringLiteral("studio"), QStringLiteral("unknown-model")};
+        for (const QString &id : ids)
             QVERIFY2(Symbols::isKnown(SpeechModel::symbolName(id)), qPrintable(id));
     }
 

@@ -1,5 +1,6 @@
 #include "ViewsModule.h"
 
+#include "Enumerations.h"
 #include "Kit/Fonts.h"
 
 #include <QQmlEngine>
@@ -17,6 +18,9 @@ void initialise()
         return;
     done = true;
     qml_register_types_Sorvane();
+    // The state's enumerations, as Sorvane.AgentPhase.Generating and so on.
+    qmlRegisterUncreatableMetaObject(sorvane::staticMetaObject, "Sorvane", 1, 0, "Sorvane",
+                                     QStringLiteral("only enumerations"));
     Fonts::load();
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 }

@@ -9,10 +9,14 @@ Column {
     property int value: 0
     property bool showsLabel: true
 
+    // One element for assistive technology (the label counts even when hidden).
+    readonly property string accessibleLabel: root.label + ", " + root.value + " out of 5 relative to available models"
+    readonly property string helpText: root.label + ": " + root.value + " out of 5 relative to the models in Sorvane"
+
     spacing: 7
     Accessible.role: Accessible.StaticText
-    Accessible.name: root.label + ", " + root.value + " out of 5 relative to available models"
-    ToolTip.text: root.label + ": " + root.value + " out of 5 relative to the models in Sorvane"
+    Accessible.name: accessibleLabel
+    ToolTip.text: helpText
     ToolTip.visible: hover.hovered
     ToolTip.delay: 600
 

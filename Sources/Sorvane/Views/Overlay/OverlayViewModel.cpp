@@ -15,12 +15,23 @@ OverlayViewModel::OverlayViewModel(OverlayClock &clock, QObject *parent) : QObje
     connect(&m_clock, &OverlayClock::ticked, this, &OverlayViewModel::frameChanged);
 }
 
+OverlayViewModel::OverlayViewModel(QObject *parent)
+    : QObject(parent), m_ownClock(std::make_unique<OverlayClock>()), m_clock(*m_ownClock)
+{
+    connect(&m_clock, &OverlayClock::ticked, this, &OverlayViewModel::frameChanged);
+}
+
+OverlayViewModel::~OverlayViewModel() = default;
+
 void OverlayViewModel::setState(AppState *state)
 {
+    const bool differs = state != m_state;
     for (const auto &connection : std::as_const(m_stateConnections))
         disconnect(connection);
     m_stateConnections.clear();
     m_state = state;
+    if (differs)
+        Q_EMIT stateChanged();
     if (!state)
         return;
     auto follow = [this, state](auto signal) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppState.h"
 #include "OverlayPresentation.h"
 
 #include <QColor>
@@ -7,10 +8,10 @@
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
 #include <functional>
+#include <memory>
 
 namespace sorvane {
 
-class AppState;
 class OverlayClock;
 
 // What the overlay view draws, derived from the application state (or, in tests and
@@ -19,8 +20,10 @@ class OverlayClock;
 class OverlayViewModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
-    QML_UNCREATABLE("made by the overlay panel controller")
 
+    // A model made in QML (the overlay preview of the settings) follows this state and
+    // draws a still picture: its own clock never runs.
+    Q_PROPERTY(sorvane::AppState *state READ state WRITE setState NOTIFY stateChanged)
     Q_PROPERTY(QString layout READ layoutName NOTIFY changed)
     Q_PROPERTY(bool dark READ isDark NOTIFY changed)
     Q_PROPERTY(QColor ink READ ink NOTIFY changed)
@@ -53,9 +56,12 @@ class OverlayViewModel : public QObject {
 
 public:
     explicit OverlayViewModel(OverlayClock &clock, QObject *parent = nullptr);
+    explicit OverlayViewModel(QObject *parent = nullptr);
+    ~OverlayViewModel() override;
 
     // Follows the state: every published value the overlay draws.
     void setState(AppState *state);
+    AppState *state() const { return m_state; }
     // Draws these inputs instead (tests, pictures). Replaces what the state gave.
     void setInputs(const OverlayInputs &inputs);
     const OverlayInputs &inputs() const { return m_inputs; }
@@ -97,6 +103,7 @@ public:
     void setTapHandler(std::function<void()> handler) { m_tapHandler = std::move(handler); }
 
 Q_SIGNALS:
+    void stateChanged();
     void changed();
     void frameChanged();
 
@@ -104,6 +111,7 @@ private:
     void readState();
     void noteRecordingStart();
 
+    std::unique_ptr<OverlayClock> m_ownClock;
     OverlayClock &m_clock;
     QPointer<AppState> m_state;
     QList<QMetaObject::Connection> m_stateConnections;

@@ -1,0 +1,224 @@
+#include "Overlay/OverlayClock.h"
+#include "Overlay/OverlayPanelController.h"
+#include "Overlay/OverlayViewModel.h"
+#include "Overlay/OverlayX11.h"
+#include "Platform/SettingsStore.h"
+#include "TestAppState.h"
+#include "TestPaths.h"
+
+#include <QProcess>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <X11/Xlib.h>
+
+using namespace sorvane;
+
+namespace {
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(20000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString xprop(WId window)
+{
+    return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_STATE"),
+                                         QStringLiteral("_NET_WM_WINDOW_TYPE"), QStringLiteral("_NET_WM_DESKTOP"),
+                                         QStringLiteral("WM_HINTS"), QStringLiteral("WM_STATE")});
+}
+
+void xdotool(const QStringList &arguments)
+{
+    run(QStringLiteral("xdotool"), arguments);
+}
+
+} // namespace
+
+class OverlayX11Test : public QObject {
+    Q_OBJECT
+
+    Display *display = nullptr;
+    QProcess fixture;
+    unsigned long fixtureWindow = 0;
+    std::unique_ptr<testing::TestAppState> t;
+    std::unique_ptr<OverlayClock> clock;
+    std::unique_ptr<OverlayPanelController> controller;
+
+    // The window that has the keyboard focus, as the X server sees it.
+    unsigned long focus()
+    {
+        Window window = None;
+        int revert = 0;
+        XGetInputFocus(display, &window, &revert);
+        return window;
+    }
+
+    // Where the X server has the window now (Qt's own idea may run ahead of it).
+    QPoint serverPosition(WId window)
+    {
+        int x = 0, y = 0;
+        Window child = None;
+        XSync(display, False);
+        XTranslateCoordinates(display, Window(window), DefaultRootWindow(display), 0, 0, &x, &y, &child);
+        return QPoint(x, y);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            testing::exitSkipped(QStringLiteral("needs an X display (run through scripts/test.sh)"));
+        display = XOpenDisplay(nullptr);
+        QVERIFY(display);
+        fixture.start(testing::testProgram(QStringLiteral("capture-fixture")), {QStringLiteral("Focus stays here")});
+        QVERIFY2(fixture.waitForStarted(20000), "the fixture did not start");
+        QTRY_VERIFY_WITH_TIMEOUT(fixture.canReadLine(), 20000);
+        const QList<QByteArray> ready = fixture.readLine().trimmed().split(' ');
+        QCOMPARE(ready.value(0), QByteArray("ready"));
+        fixtureWindow = ready.value(1).toULong();
+        QVERIFY(fixtureWindow != 0);
+        QTRY_VERIFY_WITH_TIMEOUT(focus() != None && focus() != PointerRoot, 20000);
+
+        t = std::make_unique<testing::TestAppState>();
+        t->build();
+        clock = std::make_unique<OverlayClock>();
+        controller = std::make_unique<OverlayPanelController>(
+            t->state(), t->state().defaults(), OverlayPanelController::Options{clock.get(), false});
+    }
+
+    void cleanupTestCase()
+    {
+        controller.reset();
+        clock.reset();
+        t.reset();
+        if (fixture.state() != QProcess::NotRunning) {
+            fixture.terminate();
+            fixture.waitForFinished(10000);
+        }
+        if (display)
+            XCloseDisplay(display);
+    }
+
+    void hintsAreSetBeforeEveryShow()
+    {
+        for (int round = 0; round < 2; ++round) {
+            controller->show();
+            QVERIFY(QTest::qWaitForWindowExposed(controller->window(), 20000));
+            const WId id = controller->window()->winId();
+            QString props;
+            // Window managers keep "on every desktop" their own way (openbox drops the
+            // sticky state and keeps the all-desktops number).
+            QTRY_VERIFY2_WITH_TIMEOUT((props = xprop(id)).contains(QLatin1String("window state: Normal")),
+                                      qPrintable(props), 20000);
+            QVERIFY2(props.contains(QLatin1String("_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_NOTIFICATION")),
+                     qPrintable(props));
+            for (const char *state : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+                QVERIFY2(props.contains(QLatin1String(state)), state);
+            QVERIFY2(props.contains(QLatin1String("_NET_WM_DESKTOP(CARDINAL) = 4294967295")), qPrintable(props));
+            QVERIFY2(props.contains(QLatin1String("Client accepts input or input focus: False")), qPrintable(props));
+            // The test display has no compositor: the window is cut to the pill, so its
+            // transparent margins cannot draw black.
+            if (!OverlayX11::compositorRunning()) {
+                const QRegion mask = controller->window()->mask();
+                QVERIFY(!mask.isEmpty());
+                QVERIFY(mask.contains(controller->pillRect().center()));
+                QVERIFY(!mask.contains(QPoint(1, 1)));
+            }
+            controller->hide();
+            QTRY_VERIFY_WITH_TIMEOUT(!controller->window()->isExposed(), 20000);
+        }
+    }
+
+    void focusStaysWithTheApplicationBeingDictatedInto()
+    {
+        const unsigned long before = focus();
+        QVERIFY(before != None);
+        AppState &state = t->state();
+        controller->show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller->window(), 20000));
+        // Let the window manager act on the new window before looking.
+        QTRY_VERIFY_WITH_TIMEOUT(xprop(controller->window()->winId()).contains(QLatin1String("window state: Normal")),
+                                 20000);
+        XSync(display, False);
+        QCOMPARE(focus(), before);
+        state.setStatus(CaptureStatus::recording());
+        clock->tick();
+        state.setStatus(CaptureStatus::processing());
+        state.setAgentPhase(AgentPhase::Generating);
+        state.setStatus(CaptureStatus::idle()); // the Command layout: a resize while shown
+        QTRY_COMPARE_WITH_TIMEOUT(controller->window()->size(), QSize(232, 48), 20000);
+        QCoreApplication::processEvents();
+        XSync(display, False);
+        QCOMPARE(focus(), before);
+        controller->hide();
+        QCoreApplication::processEvents();
+        XSync(display, False);
+        QCOMPARE(focus(), before);
+        state.setAgentPhase(AgentPhase::Idle);
+    }
+
+    void aDragSavesTheNewPlaceAndAProgrammaticMoveDoesNot()
+    {
+        SettingsStore &settings = t->state().defaults();
+        controller->resetPosition();
+        const unsigned long before = focus();
+        QSignalSpy saved(controller.get(), &OverlayPanelController::positionSaved);
+        controller->show();
+        QQuickWindow *window = controller->window();
+        QVERIFY(QTest::qWaitForWindowExposed(window, 20000));
+        // Moves made by the controller itself are never saved.
+        controller->show();
+        controller->restorePosition(window->screen());
+        QCoreApplication::processEvents();
+        QCOMPARE(saved.count(), 0);
+        QVERIFY(!settings.contains(QStringLiteral("overlayRelativeX")));
+
+        QTRY_COMPARE_WITH_TIMEOUT(serverPosition(window->winId()), window->position(), 20000);
+        const QPoint origin = window->position();
+        const QPoint start = origin + controller->pillRect().center();
+        xdotool({QStringLiteral("mousemove"), QString::number(start.x()), QString::number(start.y())});
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        for (int step = 1; step <= 5; ++step)
+            xdotool({QStringLiteral("mousemove"), QString::number(start.x() - step * 20),
+                     QString::number(start.y() + step * 30)});
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+        QVERIFY(saved.wait(20000));
+        QCOMPARE(saved.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(window->position(), origin + QPoint(-100, 150), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(serverPosition(window->winId()), window->position(), 20000);
+        QVERIFY(settings.doubleValue(QStringLiteral("overlayRelativeX")).has_value());
+        QVERIFY(settings.doubleValue(QStringLiteral("overlayRelativeY")).has_value());
+        XSync(display, False);
+        QCOMPARE(focus(), before);
+
+        // A click, with a pixel of jitter, is one tap and takes no focus either.
+        int taps = 0;
+        controller->viewModel().setTapHandler([&] { ++taps; });
+        const QPoint centre = window->position() + controller->pillRect().center();
+        xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        xdotool({QStringLiteral("mousemove"), QString::number(centre.x() + 1), QString::number(centre.y() + 1)});
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+        QTRY_COMPARE_WITH_TIMEOUT(taps, 1, 20000);
+        QCoreApplication::processEvents();
+        QCOMPARE(taps, 1);
+        QCOMPARE(saved.count(), 1);
+        XSync(display, False);
+        QCOMPARE(focus(), before);
+
+        // Shown again, it comes back to where it was dragged.
+        controller->hide();
+        controller->show();
+        QTRY_COMPARE_WITH_TIMEOUT(window->position(), origin + QPoint(-100, 150), 20000);
+        controller->hide();
+    }
+};
+
+QTEST_MAIN(OverlayX11Test)
+#include "tst_overlay_x11.moc"
