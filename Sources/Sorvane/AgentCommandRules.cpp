@@ -129,7 +129,7 @@ AgentRuntimeRequest runRequest(const RunInput &input, const AgentModelDescriptor
     request.trustedInstructions = settings.composedTrustedInstructions(input.profileID);
     request.attachments = input.attachments;
 
-    const QDir modelFolder(locations.agentModels + QLatin1Char('/') + model.id);
+    const QDir modelFolder(locations.modelFolder);
     if (const auto artifact = model.modelArtifact())
         request.modelPath = modelFolder.filePath(artifact->fileName);
     if (model.capabilities.images)
@@ -160,14 +160,21 @@ double progressAfterPhase(double progress, AgentPhase phase)
     }
 }
 
-QList<AgentContextAttachment> moveAttachments(const QList<AgentContextAttachment> &attachments, const QString &folder)
+bool isPendingFile(const QString &path, const QString &pendingFolder)
+{
+    return QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath() == QFileInfo(pendingFolder).canonicalFilePath()
+        && !QFileInfo(pendingFolder).canonicalFilePath().isEmpty();
+}
+
+QList<AgentContextAttachment> moveAttachments(const QList<AgentContextAttachment> &attachments, const QString &folder,
+                                              const QString &pendingFolder)
 {
     const QDir destinationFolder(folder);
     destinationFolder.mkpath(QStringLiteral("."));
     QList<AgentContextAttachment> moved;
     moved.reserve(attachments.size());
     for (AgentContextAttachment attachment : attachments) {
-        if (attachment.filePath) {
+        if (attachment.filePath && isPendingFile(*attachment.filePath, pendingFolder)) {
             const QString source = QFileInfo(*attachment.filePath).absoluteFilePath();
             const QString destination = destinationFolder.absoluteFilePath(QFileInfo(source).fileName());
             if (source != destination)

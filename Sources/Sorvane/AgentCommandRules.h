@@ -66,7 +66,7 @@ ErrorResolutionDestination captureFailureDestination(const AgentCaptureError &er
 
 // Where helper programs and files of a run are.
 struct RunLocations {
-    QString agentModels; // the folder of the local models' folders
+    QString modelFolder; // where a local model's files lie
     std::optional<QString> llamaServer;
     std::optional<QString> appleBridge;
     QString sessions;
@@ -89,10 +89,15 @@ AgentRuntimeRequest runRequest(const RunInput &input, const AgentModelDescriptor
 // The progress once a phase event arrives.
 double progressAfterPhase(double progress, AgentPhase phase);
 
-// Moves each attachment's file into `folder` (made when missing) and points the
-// attachment at its new place, moved or not; attachments without a file stay as
-// they are. File errors are not reported: the run goes on without them.
-QList<AgentContextAttachment> moveAttachments(const QList<AgentContextAttachment> &attachments, const QString &folder);
+// Moves each attachment's file that waits in `pendingFolder` into `folder` (made when
+// missing) and points the attachment at its new place, moved or not. Any other file
+// is never moved (a conversation's folder is deleted with it, and must not take the
+// user's own files along); attachments without a file stay as they are. File errors
+// are not reported: the run goes on without them.
+QList<AgentContextAttachment> moveAttachments(const QList<AgentContextAttachment> &attachments, const QString &folder,
+                                              const QString &pendingFolder);
+// Whether the file lies directly in `pendingFolder`.
+bool isPendingFile(const QString &path, const QString &pendingFolder);
 
 } // namespace AgentCommandRules
 } // namespace sorvane

@@ -543,7 +543,30 @@ private:
     // ---- Timed actions (AppStateTimers.cpp) ----
     void tickTranscriptionProgress(SpeechEngine engine);
 
-    // ---- Dictation flow helpers (AppStateDictation.cpp) ----
+    // ---- Dictation flow (AppStateDictation.cpp) ----
+    // The shortcuts the system refused at their last registration (the window manager
+    // often holds Alt+Space), as KeyboardShortcutSetting values for the settings screen.
+    Q_PROPERTY(QVariantList refusedShortcuts READ refusedShortcutList NOTIFY refusedShortcutsChanged)
+public:
+    QSet<KeyboardShortcutSetting> refusedShortcuts() const;
+    // A progress report of the speech engine (0 to 1): moves the bar forward, never past
+    // 0.97, and only while a transcription runs.
+    void reportEngineProgress(double fraction);
+Q_SIGNALS:
+    void refusedShortcutsChanged();
+
+private:
+    QVariantList refusedShortcutList() const;
+    void showOverlay();
+    // The selected speech model is not on disk: the Models section, the main window.
+    void showModelMissing();
+    // A running Dictation recording ended by itself (the microphone went away).
+    void dictationRecordingFailed(const RecorderError &error);
+    // Transcribes, cleans up and finishes one stopped recording; deletes it on every way out.
+    QCoro::Task<> transcribeRecording(FinishedRecording recording, SpeechModel model);
+    QCoro::Task<QString> smartCleanup(QString transcript);
+    QCoro::Task<> finishTranscription(QString text, SpeechModel model, QString audioPath);
+    // ---- end of the Dictation flow ----
 
     // ---- Command flow helpers (AppStateCommand.cpp) ----
     void routeToErrorResolution();

@@ -9,6 +9,7 @@
 #include "StoredJson.h"
 #include "Services/HotKeyManager.h"
 #include "Services/WhisperRunner.h"
+#include "Platform/PermissionProbe.h"
 #include "Platform/WindowActivation.h"
 
 #include <QDir>
@@ -30,7 +31,8 @@ bool dictationRunning(const CaptureStatus &status)
 void discardAttachmentFiles(const QList<AgentContextAttachment> &attachments)
 {
     for (const AgentContextAttachment &attachment : attachments)
-        if (attachment.filePath)
+        if (attachment.filePath
+            && AgentCommandRules::isPendingFile(*attachment.filePath, AgentContextCaptureService::pendingAttachmentsFolder()))
             QFile::remove(*attachment.filePath);
 }
 
@@ -94,7 +96,10 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
                                              std::optional<QUuid> profileID)
 {
     const QPointer<AppState> self(this);
-    auto captured = co_await agentContextCapture().capture(m_agentSettings.includeSelectedText, includeScreenshot);
+    // Each task is made in a statement of its own and then awaited: GCC 12 destroys some
+    // temporaries of an awaited call twice.
+    auto capturing = agentContextCapture().capture(m_agentSettings.includeSelectedText, includeScreenshot);
+    auto captured = co_await std::move(capturing);
     if (!self)
         co_return;
     m_agentStarting = false;
@@ -179,10 +184,12 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
 {
     const QPointer<AppState> self(this);
     const QString modelPath = QDir(modelStore().modelsDirectory()).filePath(speechModel.fileName);
-    const auto transcript = co_await whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, [self](double value) {
+    const WhisperRunner::ProgressCallback progress = [self](double value) {
         if (self && self->m_agentPhase == AgentPhase::Transcribing)
             self->setTranscriptionProgress(std::min(value, 0.98));
-    });
+    };
+    auto transcribing = whisper().transcribe(audioPath, speechModel, modelPath, m_vocabulary, progress);
+    const auto transcript = co_await std::move(transcribing);
     QFile::remove(audioPath);
     if (!self)
         co_return;
@@ -212,13 +219,15 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
     else
         agentConversationStore().createConversation(id, instruction, stored, m_targetApplicationName);
     setActiveAgentConversationID(id);
-    co_await runAgent(instruction, id, stored, conversationID.has_value(), profileID);
+    auto running = runAgent(instruction, id, stored, conversationID.has_value(), profileID);
+    co_await std::move(running);
 }
 
 QList<AgentContextAttachment> AppState::persist(const QList<AgentContextAttachment> &attachments,
                                                 const QUuid &conversationID)
 {
-    return AgentCommandRules::moveAttachments(attachments, agentConversationStore().attachmentFolder(conversationID));
+    return AgentCommandRules::moveAttachments(attachments, agentConversationStore().attachmentFolder(conversationID),
+                                              AgentContextCaptureService::pendingAttachmentsFolder());
 }
 
 // ---- Follow-ups and result actions ---------------------------------------------------
@@ -322,7 +331,7 @@ void AppState::pasteAgentResult()
 
 void AppState::pasteAgentText(const QString &text)
 {
-    if (text.isEmpty() || !agentContextCapture().accessibility().isTrusted())
+    if (text.isEmpty() || !m_services.permissions.accessibilityGranted())
         return;
     agentPaste().copyToClipboard(text);
     const std::optional<AgentTargetSnapshot> target = agentPaste().lastTarget() ? agentPaste().lastTarget() : m_agentTarget;
@@ -332,7 +341,8 @@ void AppState::pasteAgentText(const QString &text)
 QCoro::Task<void> AppState::pasteResultInto(std::optional<RunningApplication> application)
 {
     const QPointer<AppState> self(this);
-    const bool pasted = co_await agentContextCapture().paste(application);
+    auto pasting = agentContextCapture().paste(application);
+    const bool pasted = co_await std::move(pasting);
     if (self)
         setAgentResultNeedsPaste(!pasted);
 }

@@ -20,10 +20,10 @@ namespace {
 
 constexpr std::chrono::milliseconds agentProgressTickInterval{180};
 
-AgentCommandRules::RunLocations runLocations()
+AgentCommandRules::RunLocations runLocations(QString modelFolder)
 {
     return AgentCommandRules::RunLocations{
-        AppPaths::agentModels(),
+        std::move(modelFolder),
         AgentRuntimeService::bundledExecutable(QStringLiteral("llama-server")),
         AgentRuntimeService::bundledExecutable(QStringLiteral("SorvaneAppleBridge")),
         AppPaths::agentSessions(),
@@ -69,7 +69,8 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     if (const auto provider = AgentCommandRules::cloudProvider(model->provider)) {
         if (const CloudAPIKeychainStore *found = cloudKeychain(*provider)) {
             const CloudAPIKeychainStore store = *found;
-            const auto loaded = co_await store.load();
+            auto loading = store.load();
+            const auto loaded = co_await std::move(loading);
             if (!self || m_activeAgentRequestID != requestID)
                 co_return;
             if (!loaded) {
@@ -93,12 +94,16 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     input.attachments = attachments;
     input.profileID = profileID;
     input.cloudKey = std::move(key);
-    AgentRuntimeRequest request = AgentCommandRules::runRequest(input, *model, m_agentSettings, runLocations());
+    AgentRuntimeRequest request = AgentCommandRules::runRequest(input, *model, m_agentSettings, runLocations(agentModelStore().modelFolder(*model)));
 
-    const auto result = co_await agentRuntime().run(std::move(request), [self, requestID](const AgentRuntimeEvent &event) {
+    // Each task is made in a statement of its own and then awaited: GCC 12 destroys some
+    // temporaries of an awaited call twice.
+    const AgentRuntimeService::EventHandler onEvent = [self, requestID](const AgentRuntimeEvent &event) {
         if (self)
             self->handleAgentEvent(requestID, event);
-    });
+    };
+    auto running = agentRuntime().run(std::move(request), onEvent);
+    const auto result = co_await std::move(running);
     // Cancelled or superseded: whatever the runtime says now is not wanted.
     if (!self || m_activeAgentRequestID != requestID)
         co_return;
@@ -106,7 +111,8 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
         showAgentError(result.error().message(), ErrorResolutionDestination::commandModels());
         co_return;
     }
-    co_await deliverAgentAnswer(result.value(), conversationID, requestID, isContinuation);
+    auto delivering = deliverAgentAnswer(result.value(), conversationID, requestID, isContinuation);
+    co_await std::move(delivering);
 }
 
 void AppState::handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent &event)
@@ -122,8 +128,8 @@ void AppState::handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent 
     }
     if (event.text) {
         if (event.kind == AgentProtocolEventKind::Delta) {
-            setAgentStreamedText(m_agentStreamedText + *event.text);
             setAgentProgress(AgentProgressEstimator::receivedDelta(m_agentProgress, userPerceivedLength(*event.text)));
+            setAgentStreamedText(m_agentStreamedText + *event.text);
         } else if (event.kind == AgentProtocolEventKind::Phase) {
             setAgentPhaseDetail(*event.text);
         }
@@ -154,7 +160,8 @@ QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversatio
     bool pasted = false;
     bool copied = m_agentSettings.copyResult;
     if (target) {
-        const AgentDeliveryResult delivery = co_await agentPaste().deliver(answer, m_agentSettings, *target, replacing);
+        auto delivering = agentPaste().deliver(answer, m_agentSettings, *target, replacing);
+        const AgentDeliveryResult delivery = co_await std::move(delivering);
         if (!self)
             co_return;
         pasted = delivery.pasted;

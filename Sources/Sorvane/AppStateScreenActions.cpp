@@ -116,7 +116,8 @@ void AppState::prepareSpeechModelForOnboarding(const SpeechModel &model)
 QCoro::Task<void> AppState::watchPreferredModelDownload(std::shared_ptr<SpeechModelDownload> download, QString modelID)
 {
     const QPointer<AppState> self(this);
-    const auto outcome = co_await SpeechModelDownload::wait(download);
+    auto waiting = SpeechModelDownload::wait(download);
+    const auto outcome = co_await std::move(waiting);
     if (!self)
         co_return;
     // A model the user chose meanwhile cleared the pending id and is never overridden.

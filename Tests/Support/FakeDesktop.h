@@ -39,12 +39,19 @@ struct FakeDesktop {
     CapturePlatform makePlatform()
     {
         fakes = std::make_unique<FakePlatform>();
-        accessibility = fakes->accessibility;
+        attach(*fakes);
+        return fakes->platform->capture();
+    }
+
+    // Wires the desktop into fakes that another owner keeps (a TestAppState's, say).
+    void attach(FakePlatform &platform)
+    {
+        accessibility = platform.accessibility;
         accessibility->useField(field);
-        windows = fakes->windowSystem;
-        keystrokes = fakes->keystrokes;
-        clipboard = fakes->clipboard;
-        capture = fakes->windowCapture;
+        windows = platform.windowSystem;
+        keystrokes = platform.keystrokes;
+        clipboard = platform.clipboard;
+        capture = platform.windowCapture;
 
         target.processId = 100;
         target.name = QStringLiteral("Fixture");
@@ -78,8 +85,6 @@ struct FakeDesktop {
                     QTimer::singleShot(pasteFetchDelayMs, clipboard, paste);
             }
         };
-
-        return fakes->platform->capture();
     }
 };
 

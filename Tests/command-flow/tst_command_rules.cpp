@@ -56,7 +56,7 @@ Refusal refusal(const char *message, ErrorResolutionDestination destination)
 
 RunLocations locations()
 {
-    return RunLocations{QStringLiteral("/data/AgentModels"), QStringLiteral("/lib/llama-server"), std::nullopt,
+    return RunLocations{QStringLiteral("/data/AgentModels/tiny"), QStringLiteral("/lib/llama-server"), std::nullopt,
                         QStringLiteral("/data/Sessions")};
 }
 
@@ -330,9 +330,20 @@ private Q_SLOTS:
         missing.id = QUuid::createUuid();
         missing.filePath = dir.filePath(QStringLiteral("pending/gone.png"));
 
+        // A file of the user's own, elsewhere, named by an attachment.
+        const QString own = dir.filePath(QStringLiteral("Documents/own.png"));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("Documents"))));
+        QFile ownFile(own);
+        QVERIFY(ownFile.open(QIODevice::WriteOnly));
+        ownFile.close();
+        AgentContextAttachment foreign = shot;
+        foreign.id = QUuid::createUuid();
+        foreign.filePath = own;
+
+        const QString pendingFolder = dir.filePath(QStringLiteral("pending"));
         const QString folder = dir.filePath(QStringLiteral("Attachments/conversation"));
-        const auto moved = AgentCommandRules::moveAttachments({text, shot, missing}, folder);
-        QCOMPARE(moved.size(), 3);
+        const auto moved = AgentCommandRules::moveAttachments({text, shot, missing, foreign}, folder, pendingFolder);
+        QCOMPARE(moved.size(), 4);
         QVERIFY(moved[0] == text);
         QCOMPARE(moved[1].id, shot.id);
         QCOMPARE(moved[1].displayName, shot.displayName);
@@ -341,7 +352,10 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(pending));
         // A file that could not be moved is still pointed at its place in the folder.
         QCOMPARE(moved[2].filePath, std::optional(QDir(folder).absoluteFilePath(QStringLiteral("gone.png"))));
-        QVERIFY(AgentCommandRules::moveAttachments({}, folder).isEmpty());
+        // Never moved, so never deleted with the conversation.
+        QVERIFY(moved[3] == foreign);
+        QVERIFY(QFile::exists(own));
+        QVERIFY(AgentCommandRules::moveAttachments({}, folder, pendingFolder).isEmpty());
     }
 };
 

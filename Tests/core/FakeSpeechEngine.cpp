@@ -17,11 +17,17 @@
 //   FAKE_SPEECH_ENGINE_SIGNAL        signal number to die by after writing everything
 //   FAKE_SPEECH_ENGINE_UNKNOWN       comma-separated options this build does not know
 //                                    (an older engine)
-//   FAKE_SPEECH_ENGINE_TRANSCRIPT    when set, the transcript in place of the audio file's
-//                                    content (the file must still be readable), for callers
-//                                    that record real audio
+//   FAKE_SPEECH_ENGINE_ENVIRONMENT   file that receives its environment, each entry ended by NUL
+//   FAKE_SPEECH_ENGINE_TRANSCRIPT    the transcript to give instead of the audio file's content
+//                                    (the file must still be readable), for real recordings
+//   FAKE_SPEECH_ENGINE_AUDIO_COPY    file that receives a copy of the audio file it was given
+//   FAKE_SPEECH_ENGINE_PID_FILE      file that receives its process id once it has read its input
+//   FAKE_SPEECH_ENGINE_EXIT_STAMP    file that receives CLOCK_MONOTONIC in nanoseconds just before it exits
+//   FAKE_SPEECH_ENGINE_HOLD          when set, it waits there until it is killed
 
 #include <csignal>
+#include <ctime>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +78,11 @@ int main(int argc, char *argv[])
         program = program.substr(slash + 1);
     const bool parakeet = program == "parakeet-cli";
 
+    if (const std::string record = environment("FAKE_SPEECH_ENGINE_ENVIRONMENT"); !record.empty()) {
+        std::ofstream out(record, std::ios::binary | std::ios::trunc);
+        for (char **entry = environ; *entry; ++entry)
+            out << *entry << '\0';
+    }
     if (const std::string record = environment("FAKE_SPEECH_ENGINE_RECORD"); !record.empty()) {
         std::ofstream out(record, std::ios::binary | std::ios::trunc);
         for (int i = 1; i < argc; ++i)
@@ -122,8 +133,21 @@ int main(int argc, char *argv[])
     std::string transcript;
     if (audioPath.empty() || !readFile(audioPath, transcript))
         refuse(program, "failed to read audio file '" + audioPath + "'");
-    if (const char *spoken = std::getenv("FAKE_SPEECH_ENGINE_TRANSCRIPT"))
-        transcript = spoken;
+    if (const std::string copy = environment("FAKE_SPEECH_ENGINE_AUDIO_COPY"); !copy.empty())
+        std::ofstream(copy, std::ios::binary | std::ios::trunc) << transcript;
+    if (const char *given = std::getenv("FAKE_SPEECH_ENGINE_TRANSCRIPT"))
+        transcript = given;
+
+    if (const std::string pidFile = environment("FAKE_SPEECH_ENGINE_PID_FILE"); !pidFile.empty()) {
+        // Written whole under another name first, so a reader never sees half a number.
+        const std::string partial = pidFile + ".partial";
+        std::ofstream(partial, std::ios::trunc) << getpid() << '\n';
+        std::rename(partial.c_str(), pidFile.c_str());
+    }
+    if (std::getenv("FAKE_SPEECH_ENGINE_HOLD")) {
+        for (;;)
+            pause();
+    }
 
     if (!parakeet && printProgress) {
         std::stringstream percentages(environment("FAKE_SPEECH_ENGINE_PROGRESS"));
@@ -149,6 +173,11 @@ int main(int argc, char *argv[])
     if (const int signalNumber = numberFromEnvironment("FAKE_SPEECH_ENGINE_SIGNAL", 0)) {
         std::signal(signalNumber, SIG_DFL);
         std::raise(signalNumber);
+    }
+    if (const std::string stamp = environment("FAKE_SPEECH_ENGINE_EXIT_STAMP"); !stamp.empty()) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::ofstream(stamp, std::ios::trunc) << (static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
     }
     return numberFromEnvironment("FAKE_SPEECH_ENGINE_EXIT_STATUS", 0);
 }

@@ -19,7 +19,8 @@ namespace {
 const char *const fakeVariables[] = {
     "FAKE_SPEECH_ENGINE_RECORD", "FAKE_SPEECH_ENGINE_PROGRESS", "FAKE_SPEECH_ENGINE_STDERR",
     "FAKE_SPEECH_ENGINE_EXIT_STATUS", "FAKE_SPEECH_ENGINE_ERROR_STATUS", "FAKE_SPEECH_ENGINE_SIGNAL",
-    "FAKE_SPEECH_ENGINE_UNKNOWN", "SORVANE_WHISPER_CLI_PATH", "SORVANE_PARAKEET_CLI_PATH"};
+    "FAKE_SPEECH_ENGINE_UNKNOWN", "FAKE_SPEECH_ENGINE_ENVIRONMENT", "OMP_WAIT_POLICY",
+    "SORVANE_WHISPER_CLI_PATH", "SORVANE_PARAKEET_CLI_PATH"};
 
 SpeechModel catalogModel(const char *id)
 {
@@ -356,6 +357,37 @@ private Q_SLOTS:
         const QStringList expected = WhisperRunner::arguments(
             model, modelPath(), audioPath(), vocabulary, WhisperRunner::threadCount(QThread::idealThreadCount()));
         QCOMPARE(recordedArguments(), expected);
+    }
+
+    void openMpThreadsSleepWhileTheyWait_data()
+    {
+        QTest::addColumn<QByteArray>("userSetting");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("not set by the user") << QByteArray() << QByteArray("OMP_WAIT_POLICY=passive");
+        QTest::newRow("the user's choice") << QByteArray("active") << QByteArray("OMP_WAIT_POLICY=active");
+        QTest::newRow("set empty by the user") << QByteArray("") << QByteArray("OMP_WAIT_POLICY=");
+    }
+
+    void openMpThreadsSleepWhileTheyWait()
+    {
+        QFETCH(QByteArray, userSetting);
+        QFETCH(QByteArray, expected);
+        if (!userSetting.isNull())
+            qputenv("OMP_WAIT_POLICY", userSetting);
+        const QString environmentFile = m_dir->filePath(QStringLiteral("environment"));
+        qputenv("FAKE_SPEECH_ENGINE_ENVIRONMENT", QFile::encodeName(environmentFile));
+        qputenv("SORVANE_TEST_MARKER", "kept");
+        QVERIFY(writeFile(audioPath(), "hello"));
+        const Run run = transcribe(fakeRunner(), catalogModel("pocket"), {});
+        qunsetenv("SORVANE_TEST_MARKER");
+        QVERIFY(run.result && run.result->ok());
+        const QList<QByteArray> entries = readFile(environmentFile).split('\0');
+        const auto policies = std::count_if(entries.begin(), entries.end(),
+                                            [](const QByteArray &entry) { return entry.startsWith("OMP_WAIT_POLICY="); });
+        QCOMPARE(policies, 1);
+        QVERIFY(entries.contains(expected));
+        // The rest of this program's environment goes along.
+        QVERIFY(entries.contains("SORVANE_TEST_MARKER=kept"));
     }
 
     void whisperProgressIsReported()

@@ -276,6 +276,42 @@ private Q_SLOTS:
         QVERIFY(open()->items().isEmpty());
     }
 
+    void backgroundSavesLandInOrderAndTheLastWins()
+    {
+        auto store = open();
+        for (int n = 1; n <= 40; ++n)
+            store->insert(item(n, now.addSecs(n)), HistoryStore::Write::InBackground);
+        // The list itself changes at once.
+        QCOMPARE(store->items().size(), 40);
+        store->waitForWrites();
+        const QJsonArray saved = QJsonDocument::fromJson(readFile(AppPaths::history())).array();
+        QCOMPARE(saved.size(), 40);
+        for (qsizetype i = 0; i < saved.size(); ++i)
+            QCOMPARE(saved.at(i).toObject(), store->items().at(i).toJson());
+        QCOMPARE(texts(open()->items()), texts(store->items()));
+    }
+
+    void aSaveNowAfterBackgroundSavesIsTheOneOnDisk()
+    {
+        auto store = open();
+        for (int n = 1; n <= 20; ++n)
+            store->insert(item(n, now.addSecs(n)), HistoryStore::Write::InBackground);
+        store->deleteItem(item(20, now));
+        // Written before it returns, and no earlier background save lands after it.
+        QCOMPARE(QJsonDocument::fromJson(readFile(AppPaths::history())).array().size(), 19);
+        store->waitForWrites();
+        QCOMPARE(texts(open()->items()), texts(store->items()));
+    }
+
+    void aStoreGoneWithBackgroundSavesPendingLeavesThemOnDisk()
+    {
+        auto store = open();
+        store->insert(item(1, now), HistoryStore::Write::InBackground);
+        store->insert(item(2, now.addSecs(1)), HistoryStore::Write::InBackground);
+        store.reset();
+        QCOMPARE(texts(open()->items()), (QStringList{"text 2", "text 1"}));
+    }
+
 private:
     std::unique_ptr<QTemporaryDir> m_home;
 };

@@ -2,6 +2,7 @@
 #include "Services/HotKeyManager.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace sorvane;
@@ -312,6 +313,46 @@ private Q_SLOTS:
         QVERIFY(backend.key(cancel.keyCode, HotKeyManager::modifiers(cancel)));
         runPendingDeliveries();
         QCOMPARE(calls, QStringList{"cancel"});
+    }
+
+    // What the system refused is on record for the settings screen, with one log line each.
+    void refusedShortcutsAreRecorded()
+    {
+        FakeHotKeyBackend backend;
+        backend.takenElsewhere.append({toggle.keyCode, HotKeyManager::modifiers(toggle)});
+        backend.takenElsewhere.append({cancel.keyCode, HotKeyManager::modifiers(cancel)});
+        HotKeyManager manager(backend);
+        QSignalSpy changed(&manager, &HotKeyManager::refusedShortcutsChanged);
+
+        QTest::ignoreMessage(QtInfoMsg, "The shortcut Alt+Space was refused: Another application already uses this shortcut.");
+        QTest::ignoreMessage(QtInfoMsg, "The shortcut Alt+Shift+2 was refused: This shortcut is already in use by Sorvane.");
+        // Profile B repeats profile A's keys.
+        const KeyboardShortcutSetting repeated = shortcut(0x12, "2", false, true, false, true);
+        const KeyboardShortcutSetting first = shortcut(0x12, "1", false, true, false, true);
+        manager.registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {first, repeated}, cancel);
+        QCOMPARE(manager.refusedShortcuts(), (QSet<KeyboardShortcutSetting>{toggle, repeated}));
+        QCOMPARE(changed.size(), 1);
+
+        // The same outcome again announces nothing new.
+        QTest::ignoreMessage(QtInfoMsg, "The shortcut Alt+Space was refused: Another application already uses this shortcut.");
+        QTest::ignoreMessage(QtInfoMsg, "The shortcut Alt+Shift+2 was refused: This shortcut is already in use by Sorvane.");
+        manager.registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {first, repeated}, cancel);
+        QCOMPARE(changed.size(), 1);
+
+        QTest::ignoreMessage(QtInfoMsg, "The shortcut Esc was refused: Another application already uses this shortcut.");
+        manager.registerCancel();
+        QVERIFY(!manager.cancelHotKey());
+        QCOMPARE(manager.refusedShortcuts(), (QSet<KeyboardShortcutSetting>{toggle, repeated, cancel}));
+        manager.unregisterCancel();
+        QCOMPARE(manager.refusedShortcuts(), (QSet<KeyboardShortcutSetting>{toggle, repeated}));
+
+        // Suspended registration keeps the record; a registration that succeeds clears it.
+        manager.unregister();
+        QCOMPARE(manager.refusedShortcuts(), (QSet<KeyboardShortcutSetting>{toggle, repeated}));
+        backend.takenElsewhere.clear();
+        manager.registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {first}, cancel);
+        QVERIFY(manager.refusedShortcuts().isEmpty());
+        QCOMPARE(changed.size(), 4);
     }
 
     void aDestroyedManagerLeavesNothingBehind()

@@ -196,6 +196,43 @@ private Q_SLOTS:
         QCOMPARE(toggled + agentPressed, 0);
     }
 
+    void heldPushToTalkAcrossARefresh_data()
+    {
+        QTest::addColumn<bool>("sameCombination");
+        QTest::addColumn<int>("expectedEnded");
+        QTest::newRow("registered again") << true << 1;
+        QTest::newRow("changed meanwhile") << false << 0;
+    }
+
+    // The shortcuts are registered anew whenever a setting changes, possibly while
+    // push-to-talk is held; its release must still end the press it began.
+    void heldPushToTalkAcrossARefresh()
+    {
+        QFETCH(bool, sameCombination);
+        QFETCH(int, expectedEnded);
+        manager->registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {}, cancel);
+        QVERIFY(xdotool({"keydown", "ctrl+alt+space"}));
+        QTRY_COMPARE(began, 1);
+
+        const KeyboardShortcutSetting changed{49, QStringLiteral("Space"), false, false, true, true};
+        manager->registerShortcuts(toggle, sameCombination ? pushToTalk : changed, agent, std::nullopt, {profile},
+                                   cancel);
+        QVERIFY(manager->pushToTalkHotKey());
+        QVERIFY(xdotool({"keyup", "space", "keyup", "alt", "keyup", "ctrl"}));
+        // The profile press comes after the release: once it has arrived, so has
+        // whatever the release caused.
+        QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+        QTRY_COMPARE(profiles, QList<int>{0});
+        QCOMPARE(ended, expectedEnded);
+        QCOMPARE(began, 1);
+
+        // The key is free again: the next press and release are a fresh pair.
+        const QStringList combination = sameCombination ? QStringList{"ctrl+alt+space"} : QStringList{"ctrl+shift+space"};
+        QVERIFY(xdotool({"keydown", combination.first(), "keyup", combination.first()}));
+        QTRY_COMPARE(ended, expectedEnded + 1);
+        QCOMPARE(began, 2);
+    }
+
     void locksDoNotMatter_data()
     {
         QTest::addColumn<QStringList>("lockKeys");

@@ -26,6 +26,9 @@
 //   pid                 completed with its process id
 //   raw <line> || <line> writes the lines as they are, in one write, with {id} replaced by the request id
 //
+// When $SORVANE_FAKE_AGENT_ANSWER is set, every request, whatever its instruction, is
+// answered with phase generating and completed with that text.
+//
 // Any mode takes stderr=n: n lines on standard error first, and child=1: a child
 // in its process group, with no pipes open, that would outlive it.
 //
@@ -178,6 +181,11 @@ bool processGone(pid_t pid)
 void serve(const QJsonObject &request, QByteArray &inputBuffer)
 {
     const QString id = request.value(QStringLiteral("requestID")).toString();
+    if (qEnvironmentVariableIsSet("SORVANE_FAKE_AGENT_ANSWER")) {
+        send(phase(id, "generating"));
+        send(withText(id, "completed", qEnvironmentVariable("SORVANE_FAKE_AGENT_ANSWER")));
+        return;
+    }
     QString instruction = request.value(QStringLiteral("instruction")).toString();
     if (instruction.isEmpty())
         instruction = qEnvironmentVariable("SORVANE_FAKE_AGENT_MODE", QStringLiteral("stream"));

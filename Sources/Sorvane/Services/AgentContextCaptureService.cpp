@@ -28,6 +28,11 @@ AgentContextCaptureService::AgentContextCaptureService(CapturePlatform platform,
 {
 }
 
+QString AgentContextCaptureService::pendingAttachmentsFolder()
+{
+    return AppPaths::agentAttachments() + QStringLiteral("/pending");
+}
+
 AgentContextCaptureService::~AgentContextCaptureService() = default;
 
 AgentTargetSnapshot AgentContextCaptureService::captureTarget()
@@ -201,7 +206,7 @@ AgentContextCaptureService::captureWindowScreenshot(std::optional<RunningApplica
     if (!image || image->isNull())
         co_return AgentCaptureError::imageCaptureFailed();
 
-    const QString folder = AppPaths::agentAttachments() + QStringLiteral("/pending");
+    const QString folder = pendingAttachmentsFolder();
     if (!QDir().mkpath(folder))
         co_return AgentCaptureError::folderCreationFailed(folder);
 

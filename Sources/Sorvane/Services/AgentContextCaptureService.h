@@ -64,8 +64,8 @@ public:
     // Selects the stored range in the target element again.
     bool selectStoredRange(const AgentTargetSnapshot &target);
 
-    // For the permission checks of the program.
-    Accessibility &accessibility() { return m_platform.accessibility; }
+    // Where window screenshots wait until their instruction is stored.
+    static QString pendingAttachmentsFolder();
 
     // Activation checks the front application this often, this many times.
     static constexpr int activationChecks = 20;

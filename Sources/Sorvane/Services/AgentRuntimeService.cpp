@@ -1,5 +1,6 @@
 #include "Services/AgentRuntimeService.h"
 
+#include "Platform/ChildProcess.h"
 #include "Platform/ResourceLocator.h"
 
 #include <QCoreApplication>
@@ -160,8 +161,9 @@ Result<Done, AgentRuntimeError> AgentRuntimeService::ensureProcess()
         environment.remove(QString::fromLatin1(name));
     process->setProcessEnvironment(environment);
     // Its own process group, so that a retired runtime can be stopped with every
-    // program it started (the local inference server, the bridge).
-    process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    // program it started (the local inference server, the bridge). Should this
+    // program die, the runtime gets SIGTERM, so it can still end what it started.
+    endWithThisProgram(*process, SIGTERM, [] { ::setpgid(0, 0); });
 
     connect(process, &QProcess::readyReadStandardOutput, this,
             [this, process, generation] { consume(process->readAllStandardOutput(), generation); });
@@ -213,7 +215,11 @@ QCoro::Task<AgentRuntimeService::RunResult> AgentRuntimeService::run(AgentRuntim
 
     QTimer::singleShot(0, this, [this, request = std::move(request), generation] { write(request, generation); });
 
-    co_return co_await Completion::Awaiter{completion};
+    // A named awaiter: GCC 12 destroys a temporary awaiter of `co_return co_await` twice,
+    // which drops the completion's last reference while its resumption still holds it.
+    Completion::Awaiter awaiter{completion};
+    RunResult result = co_await awaiter;
+    co_return result;
 }
 
 void AgentRuntimeService::cancel(const QUuid &requestID)

@@ -58,15 +58,22 @@ void HistoryStore::load()
     }
 }
 
-void HistoryStore::insert(const HistoryItem &item)
+HistoryStore::~HistoryStore() = default;
+
+void HistoryStore::insert(const HistoryItem &item, Write write)
 {
     m_items.prepend(item);
     m_encoded.prepend(item.toJson());
     Q_EMIT itemsChanged();
-    save();
+    save(write);
 }
 
-void HistoryStore::save()
+void HistoryStore::waitForWrites()
+{
+    m_writer.waitForWrites();
+}
+
+void HistoryStore::save(Write write)
 {
     if (m_unreadableFileOnDisk) {
         // Keep what could not be read for the user instead of overwriting it;
@@ -75,7 +82,12 @@ void HistoryStore::save()
             return;
         m_unreadableFileOnDisk = false;
     }
-    (void)storedjson::writeFileAtomically(m_path, storedjson::encode(m_encoded));
+    // A copy that the writing thread reads while this list changes on.
+    m_writer.write([path = m_path, records = m_encoded] {
+        (void)storedjson::writeFileAtomically(path, storedjson::encode(records));
+    });
+    if (write == Write::Now)
+        m_writer.waitForWrites();
 }
 
 void HistoryStore::deleteItem(const HistoryItem &item)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Support/BackgroundWriter.h"
 #include "HistoryItem.h"
 
 #include <QDateTime>
@@ -29,12 +30,22 @@ public:
     // Loads the history file.
     explicit HistoryStore(Options options, QObject *parent = nullptr);
 
+    // Waits for the saves still being written.
+    ~HistoryStore() override;
+
     const QList<HistoryItem> &items() const { return m_items; }
 
+    // How a save reaches the file. Either way saves land in the order they were made;
+    // in the background the caller goes on at once (a long history takes tens of
+    // milliseconds to encode and write), and a later save may supersede it.
+    enum class Write { Now, InBackground };
+
     // Puts a new record at the top and saves.
-    void insert(const HistoryItem &item);
+    void insert(const HistoryItem &item, Write write = Write::Now);
     // Writes the whole list; failures are not reported.
-    void save();
+    void save(Write write = Write::Now);
+    // Returns once every save made so far is on disk.
+    void waitForWrites();
     // Removes every record with the item's identity, deletes its kept recording,
     // and saves.
     void deleteItem(const HistoryItem &item);
@@ -59,6 +70,7 @@ private:
     QJsonArray m_encoded;
     // The file on disk could not be read: it is moved aside before the first save.
     bool m_unreadableFileOnDisk = false;
+    BackgroundWriter m_writer;
 };
 
 } // namespace sorvane

@@ -32,6 +32,7 @@ void HotKeyManager::registerShortcuts(const KeyboardShortcutSetting &toggle, con
     unregister();
     m_cancelShortcut = cancel;
     installHandler();
+    m_refusedNow.clear();
     m_toggleHotKey = registerHotKey(toggle, ToggleId);
     m_pushToTalkHotKey = registerHotKey(pushToTalk, PushToTalkId);
     m_agentHotKey = registerHotKey(agent, AgentId);
@@ -41,6 +42,10 @@ void HotKeyManager::registerShortcuts(const KeyboardShortcutSetting &toggle, con
     for (qsizetype i = 0; i < profiles.size(); ++i)
         if (auto reference = registerHotKey(profiles[i], ProfileIdBase + quint32(i)))
             m_profileHotKeys.append(*reference);
+    // A cancel registration refused earlier stays on record until the next registerCancel().
+    if (m_refused.contains(CancelId))
+        m_refusedNow.insert(CancelId, m_refused.value(CancelId));
+    setRefused(m_refusedNow);
 }
 
 void HotKeyManager::registerCancel()
@@ -48,12 +53,31 @@ void HotKeyManager::registerCancel()
     release(m_cancelHotKey);
     // Registered without a handler, the grab would swallow the key and do nothing.
     installHandler();
+    m_refusedNow = m_refused;
+    m_refusedNow.remove(CancelId);
     m_cancelHotKey = registerHotKey(m_cancelShortcut, CancelId);
+    setRefused(m_refusedNow);
 }
 
 void HotKeyManager::unregisterCancel()
 {
     release(m_cancelHotKey);
+    auto refused = m_refused;
+    refused.remove(CancelId);
+    setRefused(refused);
+}
+
+QSet<KeyboardShortcutSetting> HotKeyManager::refusedShortcuts() const
+{
+    return QSet<KeyboardShortcutSetting>(m_refused.cbegin(), m_refused.cend());
+}
+
+void HotKeyManager::setRefused(QMap<quint32, KeyboardShortcutSetting> refused)
+{
+    const bool changed = refusedShortcuts() != QSet<KeyboardShortcutSetting>(refused.cbegin(), refused.cend());
+    m_refused = std::move(refused);
+    if (changed)
+        Q_EMIT refusedShortcutsChanged();
 }
 
 void HotKeyManager::unregister()
@@ -127,7 +151,11 @@ std::optional<HotKeyReference> HotKeyManager::registerHotKey(const KeyboardShort
 {
     auto result = m_backend->registerHotKey(shortcut.keyCode, modifiers(shortcut), id);
     if (!result) {
-        qCDebug(lcHotKeys) << "Shortcut" << shortcut.displayName() << "not registered:" << result.error().message();
+        // The default toggle, Alt+Space, is the window menu of many window managers:
+        // say so plainly, since nothing else tells the user why the key does nothing.
+        qCInfo(lcHotKeys).noquote() << "The shortcut" << shortcut.displayName()
+                                    << "was refused:" << result.error().message();
+        m_refusedNow.insert(id, shortcut);
         return std::nullopt;
     }
     return result.value();

@@ -4,6 +4,8 @@
 #include "Platform/HotKeyBackend.h"
 
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <QMetaObject>
 #include <QObject>
 #include <functional>
@@ -58,6 +60,10 @@ public:
     std::function<void(int profileIndex)> onAgentProfileToggle;
     std::function<void()> onCancel;
 
+Q_SIGNALS:
+    void refusedShortcutsChanged();
+
+public:
     // The registrations the system accepted.
     std::optional<HotKeyReference> toggleHotKey() const { return m_toggleHotKey; }
     std::optional<HotKeyReference> pushToTalkHotKey() const { return m_pushToTalkHotKey; }
@@ -66,6 +72,10 @@ public:
     std::optional<HotKeyReference> cancelHotKey() const { return m_cancelHotKey; }
     const QList<HotKeyReference> &profileHotKeys() const { return m_profileHotKeys; }
     const KeyboardShortcutSetting &cancelShortcut() const { return m_cancelShortcut; }
+    // The shortcuts the system refused when they were last registered (taken by the
+    // window manager or another program, or already held under another id). Kept
+    // while everything is unregistered; each registration replaces its own entry.
+    QSet<KeyboardShortcutSetting> refusedShortcuts() const;
 
     // Command 0x0100, Shift 0x0200, Option 0x0800, Control 0x1000, for the flags that are set.
     static HotKeyModifiers modifiers(const KeyboardShortcutSetting &shortcut);
@@ -75,6 +85,7 @@ private:
     void handle(quint32 id, HotKeyEventKind kind);
     void deliver(quint32 id, HotKeyEventKind kind) const;
     std::optional<HotKeyReference> registerHotKey(const KeyboardShortcutSetting &shortcut, quint32 id);
+    void setRefused(QMap<quint32, KeyboardShortcutSetting> refused);
     void release(std::optional<HotKeyReference> &slot);
 
     HotKeyBackend *m_backend = nullptr;
@@ -87,6 +98,9 @@ private:
     QList<HotKeyReference> m_profileHotKeys;
     QMetaObject::Connection m_handler;
     KeyboardShortcutSetting m_cancelShortcut{53, QStringLiteral("esc")};
+    // Refused shortcuts by the id they were to be registered under.
+    QMap<quint32, KeyboardShortcutSetting> m_refused;
+    QMap<quint32, KeyboardShortcutSetting> m_refusedNow; // collected during one registration
 };
 
 } // namespace sorvane

@@ -5,6 +5,7 @@
 #include "SpeechModel.h"
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QCoroTask>
@@ -18,7 +19,8 @@ namespace sorvane {
 //
 // The engine is a QProcess on the main loop: its pipes are read by the loop as data
 // arrives, so nothing is shared between threads and no lock is needed. The runner has
-// no time limit, and abandoning the task does not stop the engine.
+// no time limit, and abandoning the task does not stop the engine; the engine does
+// end when this program dies.
 class WhisperRunner {
 public:
     // Called on the main thread with a fraction between 0 and 1.
@@ -46,6 +48,10 @@ public:
     static int threadCount(int processors);
     static QStringList arguments(const SpeechModel &model, const QString &modelPath, const QString &audioPath,
                                  const QStringList &vocabulary, int threads);
+
+    // The engine's environment: the given one, with OpenMP's threads told to sleep
+    // while they wait unless the user chose otherwise.
+    static QProcessEnvironment engineEnvironment(QProcessEnvironment environment);
 
     // The last percentage of a "... progress = 40%" line in the engine's standard error.
     static std::optional<double> latestWhisperProgress(const QByteArray &standardError);

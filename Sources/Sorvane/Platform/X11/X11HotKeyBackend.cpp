@@ -152,6 +152,11 @@ Result<HotKeyReference, HotKeyError> X11HotKeyBackend::registerHotKey(quint32 ke
     grab.xModifiers = xModifiers;
     grab.grabbedMasks = std::move(masks).value();
     m_grabs.push_back(grab);
+    // A key still held from a registration of the same combination that went
+    // away: its release now ends the press under the new registration.
+    if (const auto held = m_pressed.find(xKeyCode);
+        held != m_pressed.end() && held->reference == 0 && held->xModifiers == xModifiers)
+        held->reference = grab.reference;
     return HotKeyReference{grab.reference};
 }
 
@@ -163,8 +168,13 @@ void X11HotKeyBackend::unregisterHotKey(HotKeyReference reference)
         return;
     ungrab(*it);
     m_grabs.erase(it);
-    // A key held down while its hot key goes away reports no release.
-    m_pressed.removeIf([&](const auto &entry) { return entry.value() == reference.value; });
+    // A key held down while its hot key goes away keeps its press: the release
+    // still arrives (the server keeps the keyboard with us until then), and belongs
+    // to the same combination if it is registered again meanwhile, as a refresh
+    // of every shortcut does. Without that it reports nothing.
+    for (Press &press : m_pressed)
+        if (press.reference == reference.value)
+            press.reference = 0;
 }
 
 void X11HotKeyBackend::readKeyboardMapping()
@@ -411,7 +421,7 @@ void X11HotKeyBackend::keyPressed(unsigned xKeyCode, unsigned state)
     // keyboard until it is released); they are not ours to report.
     if (it == m_grabs.end())
         return;
-    m_pressed.insert(xKeyCode, it->reference);
+    m_pressed.insert(xKeyCode, Press{it->reference, it->xModifiers});
     Q_EMIT hotKeyEvent(it->id, HotKeyEventKind::Pressed);
 }
 
@@ -421,8 +431,10 @@ void X11HotKeyBackend::keyReleased(unsigned xKeyCode)
     const auto pressed = m_pressed.constFind(xKeyCode);
     if (pressed == m_pressed.constEnd())
         return;
-    const quint64 reference = pressed.value();
+    const quint64 reference = pressed->reference;
     m_pressed.erase(pressed);
+    if (reference == 0)
+        return;
     const auto it = std::find_if(m_grabs.begin(), m_grabs.end(),
                                  [&](const Grab &grab) { return grab.reference == reference; });
     if (it != m_grabs.end())

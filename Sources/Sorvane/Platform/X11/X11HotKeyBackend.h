@@ -80,9 +80,17 @@ private:
     unsigned m_superMask = 0;
     unsigned m_numLockMask = 0;
 
+    // A grabbed key that is down, with the registration its press matched; the
+    // reference is 0 while that registration is gone, until the same combination
+    // is registered again (a refresh while the key is held).
+    struct Press {
+        quint64 reference = 0;
+        unsigned xModifiers = 0;
+    };
+
     std::vector<Grab> m_grabs;
-    // X key code of each grabbed key that is down -> the registration its press matched.
-    QHash<unsigned, quint64> m_pressed;
+    // X key code of each grabbed key that is down.
+    QHash<unsigned, Press> m_pressed;
     quint64 m_nextReference = 1;
 };
 

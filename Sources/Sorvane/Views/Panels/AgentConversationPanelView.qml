@@ -118,9 +118,9 @@ Rectangle {
             ScrollBar.vertical: ScrollBar {}
             // Follow the end while the user has not scrolled away from it.
             property bool following: true
-            onMovementEnded: following = atYEnd
-            onContentHeightChanged: if (following) positionViewAtEnd()
-            onCountChanged: { following = true; positionViewAtEnd() }
+            onMovementEnded: messageList.following = messageList.atYEnd
+            onContentHeightChanged: if (messageList.following) messageList.positionViewAtEnd()
+            onCountChanged: { messageList.following = true; messageList.positionViewAtEnd() }
             delegate: MessageBubble {
                 objectName: streaming ? "streamingBubble" : "messageBubble"
                 width: messageList.width - messageList.leftMargin - messageList.rightMargin
