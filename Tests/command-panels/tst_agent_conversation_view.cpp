@@ -1,9 +1,6 @@
 #include "PanelHarness.h"
 
-#include "Panels/AgentPanelRules.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 
 using namespace sorvane;
@@ -258,22 +255,6 @@ private Q_SLOTS:
         QVERIFY(o.model->isSendEnabled());
     }
 
-    void aRefusedFollowUpComesBack()
-    {
-        Open o;
-        AppState &state = o.h.state();
-        // A new Command is starting (its target is being read): the state refuses the
-        // follow-up although nothing shows as busy yet.
-        state.toggleAgentRecording(false);
-        QVERIFY(state.isCommandBusy());
-        QVERIFY(!AgentPanelRules::isBusy(state.agentPhase()));
-        o.model->setFollowUp(QStringLiteral("Shorter"));
-        QVERIFY(o.model->isSendEnabled());
-        o.model->submit();
-        QCOMPARE(o.h.store().conversation(o.id)->messages.size(), 2);
-        QCOMPARE(o.model->followUp(), QStringLiteral("Shorter"));
-    }
-
     void theMicrophoneShowsStopWhileListening()
     {
         Open o;
@@ -293,47 +274,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(PanelHarness::isShown(o.h.conversationItem(QStringLiteral("cameraButton"))), 10000);
     }
 
-    void aScreenshotFromBeforeTheSendIsDroppedAndDeleted()
-    {
-        Open o;
-        AppState &state = o.h.state();
-        state.setAgentSettings(imageModelSettings(state));
-        // The Command's target: an editor window.
-        FakeWindowSystem &windows = *o.h.t.fakes.windowSystem;
-        const RunningApplication editor{4242, QStringLiteral("Text Editor"), 77, QStringLiteral("editor"), QStringLiteral("editor")};
-        windows.applications = {editor};
-        windows.windows = {WindowInfo{77, 4242, QRect(0, 0, 400, 300), true, false}};
-        windows.frontmost = editor;
-        state.toggleAgentRecording(false);
-        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Listening, 20000);
-        // Opening the window made this program the front one.
-        windows.frontmost = RunningApplication{QCoreApplication::applicationPid(), QStringLiteral("Sorvane"), 99, {}, {}};
-        windows.windows.prepend(WindowInfo{99, QCoreApplication::applicationPid(), QRect(0, 0, 560, 680), true, false});
-
-        QSignalSpy finished(o.model, &AgentConversationViewModel::screenshotCaptureFinished);
-        o.model->attachScreenshot();
-        QVERIFY(!o.model->isCameraEnabled());
-        QVERIFY(finished.count() > 0 || finished.wait(20000));
-        QVERIFY2(o.model->attachmentError().isEmpty(), qPrintable(o.model->attachmentError()));
-        QCOMPARE(o.h.t.fakes.windowCapture->grabbedWindow, quint64(77));
-        QCOMPARE(o.model->attachments().size(), 1);
-        const QString first = o.model->attachments().first().filePathOrEmpty();
-        QVERIFY(QFile::exists(first));
-
-        // A second capture replaces the first and deletes its file.
-        o.model->attachScreenshot();
-        QVERIFY(finished.count() > 1 || finished.wait(20000));
-        QCOMPARE(o.model->attachments().size(), 1);
-        const QString second = o.model->attachments().first().filePathOrEmpty();
-        QVERIFY(second != first);
-        QVERIFY(!QFile::exists(first));
-        QVERIFY(QFile::exists(second));
-
-        // Shown another conversation: the draft's screenshot goes, file and all.
-        state.openAgentConversation(o.h.addConversation(QStringLiteral("Summarise"), QStringLiteral("In short")));
-        QVERIFY(o.model->attachments().isEmpty());
-        QVERIFY(!QFile::exists(second));
-    }
 };
 
 QTEST_MAIN(AgentConversationViewTest)
