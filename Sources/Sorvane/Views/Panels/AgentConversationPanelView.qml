@@ -8,9 +8,15 @@ import Sorvane
 Rectangle {
     id: panel
     objectName: "agentConversationPanel"
-    color: Qt.alpha(Colors.sorvanePaper, 0.35)
+    // The window's own background with the paper tone over it.
+    color: Colors.windowBackground
     implicitWidth: 560
     implicitHeight: 680
+
+    Rectangle {
+        anchors.fill: parent
+        color: Qt.alpha(Colors.sorvanePaper, 0.35)
+    }
 
     Column {
         objectName: "conversationUnavailable"
