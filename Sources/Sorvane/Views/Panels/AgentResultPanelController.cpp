@@ -3,6 +3,8 @@
 #include "AgentConversationViewModel.h"
 #include "AgentPanelRules.h"
 #include "AppState.h"
+#include "Overlay/DesktopColorScheme.h"
+#include "Overlay/OverlayX11.h"
 #include "ViewsModule.h"
 
 #include <QEvent>
@@ -23,6 +25,13 @@ AgentResultPanelController::AgentResultPanelController(AppState &state, Options 
     m_hideTimer.setInterval(m_options.toastHideDelay);
     connect(&m_hideTimer, &QTimer::timeout, this, &AgentResultPanelController::hideResult);
     connect(&state, &AppState::overlayAppearanceChanged, this, &AgentResultPanelController::appearanceChanged);
+    if (!m_options.activeWindowCentre)
+        m_options.activeWindowCentre = [] { return OverlayX11::activeWindowCentre(); };
+    if (!m_options.systemPrefersDark) {
+        m_colorScheme = std::make_unique<DesktopColorScheme>();
+        connect(m_colorScheme.get(), &DesktopColorScheme::changed, this, &AgentResultPanelController::appearanceChanged);
+        m_options.systemPrefersDark = [scheme = m_colorScheme.get()] { return scheme->isDark(); };
+    }
 }
 
 AgentResultPanelController::AgentResultPanelController(AppState &state) : AgentResultPanelController(state, Options{})
@@ -133,8 +142,14 @@ void AgentResultPanelController::showResult(const QUuid &conversationId)
     m_resultConversation = conversationId;
     m_toast->setScreen(screen);
     m_toast->setPosition(AgentPanelRules::toastTopLeft(screen->availableGeometry(), m_toast->size()));
-    m_toast->show();
-    m_toast->raise();
+    if (!m_toast->isVisible()) {
+        // The window manager forgets the hints when a window is unmapped.
+        m_toast->create();
+        OverlayX11::applyHints(*m_toast);
+        m_toast->setVisible(true);
+    }
+    if (OverlayX11::isAvailable())
+        m_toast->raise();
     m_hideTimer.stop();
     if (!m_toastHovered)
         m_hideTimer.start();

@@ -20,6 +20,7 @@ namespace sorvane {
 
 class AppState;
 class AgentConversationViewModel;
+class DesktopColorScheme;
 
 // Owns Command's two windows beside the overlay, each made on first use: the result
 // toast, a small frameless window at the top-right corner of the active window's
@@ -39,8 +40,10 @@ public:
     struct Options {
         std::chrono::milliseconds toastHideDelay = defaultToastHideDelay;
         // The centre of the desktop's active window in screen coordinates; none: unknown.
+        // Unset: asked of the X11 window system.
         std::function<std::optional<QPoint>()> activeWindowCentre;
         // The desktop prefers a dark colour scheme (for the "Automatic" appearance).
+        // Unset: the desktop portal's colour scheme, followed as it changes.
         std::function<bool()> systemPrefersDark;
     };
 
@@ -93,6 +96,7 @@ private:
 
     AppState &m_state;
     Options m_options;
+    std::unique_ptr<DesktopColorScheme> m_colorScheme;
     std::unique_ptr<AgentConversationViewModel> m_conversationModel;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_toast;
