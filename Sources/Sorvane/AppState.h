@@ -233,6 +233,8 @@ public:
     void setAgentPhaseDetail(const QString &detail);
     const QString &agentStreamedText() const { return m_agentStreamedText; }
     void setAgentStreamedText(const QString &text);
+    // Adds a streamed delta in place, so that the thousandth costs what the first did.
+    void appendAgentStreamedText(const QString &delta);
     const QString &agentResultText() const { return m_agentResultText; }
     void setAgentResultText(const QString &text);
     double agentProgress() const { return m_agentProgress; }

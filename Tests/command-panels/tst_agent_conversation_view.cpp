@@ -168,8 +168,11 @@ private Q_SLOTS:
         state.setAgentStreamedText(QStringLiteral("a"));
         o.model->flushStream();
         QSignalSpy changes(o.model->messages(), &QAbstractItemModel::dataChanged);
+        QSignalSpy streamed(&state, &AppState::agentStreamedTextChanged);
         for (int i = 0; i < 50; ++i)
-            state.setAgentStreamedText(state.agentStreamedText() + QStringLiteral("b"));
+            state.appendAgentStreamedText(QStringLiteral("b"));
+        state.appendAgentStreamedText(QString());
+        QCOMPARE(streamed.count(), 50);
         QCOMPARE(changes.count(), 0);
         QVERIFY(changes.wait(20000));
         QCOMPARE(changes.count(), 1);

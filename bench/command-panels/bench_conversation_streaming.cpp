@@ -51,14 +51,12 @@ int main(int argc, char **argv)
     const QString delta = QStringLiteral("lorem ips ");
     QList<qint64> deltaNs;
     deltaNs.reserve(deltas);
-    QString answer;
     QTimer arrival;
     arrival.setInterval(1);
     QObject::connect(&arrival, &QTimer::timeout, [&] {
         QElapsedTimer handling;
         handling.start();
-        answer += delta;
-        state.setAgentStreamedText(answer);
+        state.appendAgentStreamedText(delta);
         deltaNs.append(handling.nsecsElapsed());
         if (deltaNs.size() == deltas) {
             arrival.stop();
@@ -71,6 +69,7 @@ int main(int argc, char **argv)
     arrival.start();
     app.exec();
     const qint64 wallMs = wall.elapsed();
+    const QString answer = state.agentStreamedText();
     panel.conversationModel()->flushStream();
 
     const auto sum = [](const QList<qint64> &values) { return std::accumulate(values.begin(), values.end(), qint64(0)); };
