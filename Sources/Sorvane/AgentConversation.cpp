@@ -100,4 +100,12 @@ std::optional<AgentConversation> AgentConversation::fromJson(const QJsonValue &v
     return conversation;
 }
 
+QString AgentConversation::lastAnswer() const
+{
+    for (auto it = messages.crbegin(); it != messages.crend(); ++it)
+        if (it->role == AgentMessageRole::Assistant)
+            return it->text;
+    return {};
+}
+
 } // namespace sorvane

@@ -80,6 +80,9 @@ struct AgentConversation {
 
     friend bool operator==(const AgentConversation &, const AgentConversation &) = default;
 
+    // The text of the last answer; empty when there is none yet.
+    QString lastAnswer() const;
+
     QJsonObject toJson() const;
     static std::optional<AgentConversation> fromJson(const QJsonValue &value);
 };

@@ -564,6 +564,14 @@ void AppState::setAgentPhase(AgentPhase phase)
 
 void AppState::setAgentPhaseDetail(const QString &detail) { SORVANE_SET(m_agentPhaseDetail, detail, agentPhaseDetailChanged); }
 void AppState::setAgentStreamedText(const QString &text) { SORVANE_SET(m_agentStreamedText, text, agentStreamedTextChanged); }
+
+void AppState::appendAgentStreamedText(const QString &delta)
+{
+    if (delta.isEmpty())
+        return;
+    m_agentStreamedText.append(delta);
+    Q_EMIT agentStreamedTextChanged();
+}
 void AppState::setAgentResultText(const QString &text) { SORVANE_SET(m_agentResultText, text, agentResultTextChanged); }
 void AppState::setAgentProgress(double progress) { SORVANE_SET(m_agentProgress, progress, agentProgressChanged); }
 void AppState::setActiveAgentConversationID(const std::optional<QUuid> &id)

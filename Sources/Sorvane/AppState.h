@@ -234,6 +234,8 @@ public:
     void setAgentPhaseDetail(const QString &detail);
     const QString &agentStreamedText() const { return m_agentStreamedText; }
     void setAgentStreamedText(const QString &text);
+    // Adds a streamed delta in place, so that the thousandth costs what the first did.
+    void appendAgentStreamedText(const QString &delta);
     const QString &agentResultText() const { return m_agentResultText; }
     void setAgentResultText(const QString &text);
     double agentProgress() const { return m_agentProgress; }
@@ -401,6 +403,9 @@ public:
     Q_INVOKABLE void openAgentConversation(const QString &conversationID);
     Q_INVOKABLE void copyAgentResult();
     Q_INVOKABLE void pasteAgentResult();
+    // The same for the last answer of one conversation (the one a window shows).
+    void copyAgentAnswer(const QUuid &conversationID);
+    void pasteAgentAnswer(const QUuid &conversationID);
 
     // ---- Command flow ----
     // A Command is being captured, listened to, transcribed, run or delivered: a new
@@ -589,6 +594,7 @@ private:
                                bool isContinuation, std::optional<QUuid> profileID);
     void handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent &event);
     QCoro::Task<void> deliverAgentAnswer(QString answer, QUuid conversationID, QUuid requestID, bool isContinuation);
+    void pasteAgentText(const QString &text);
     QCoro::Task<void> pasteResultInto(std::optional<RunningApplication> application);
     QCoro::Task<void> watchPreferredModelDownload(std::shared_ptr<SpeechModelDownload> download, QString modelID);
     void showAgentOverlay();

@@ -262,14 +262,15 @@ QCoro::Task<Result<AgentContextAttachment, QString>> AppState::captureAgentScree
     const auto model = selectedAgentModel();
     if (!model || !model->capabilities.images)
         co_return AgentRuntimeError::screenshotsUnsupported().message();
-    auto capturing = agentContextCapture().capture(false, true);
-    const auto context = co_await std::move(capturing);
-    if (!context)
-        co_return context.error().message();
-    for (const AgentContextAttachment &attachment : context.value().attachments)
-        if (attachment.kind == AgentAttachmentKind::Screenshot)
-            co_return attachment;
-    co_return AgentRuntimeError::screenRecordingDenied().message();
+    // The Command's target, never the front application: opening the conversation
+    // window has made this program the front one.
+    const std::optional<AgentTargetSnapshot> target = m_agentTarget ? m_agentTarget : agentPaste().lastTarget();
+    auto capturing = agentContextCapture().captureWindowScreenshot(target ? target->application : std::nullopt,
+                                                                   target ? target->applicationName : QString());
+    const auto screenshot = co_await std::move(capturing);
+    if (!screenshot)
+        co_return screenshot.error().message();
+    co_return screenshot.value();
 }
 
 void AppState::openAgentConversation(const QUuid &conversationID)
@@ -294,11 +295,33 @@ void AppState::copyAgentResult()
     setAgentResultNeedsPaste(false);
 }
 
+void AppState::copyAgentAnswer(const QUuid &conversationID)
+{
+    const auto conversation = agentConversationStore().conversation(conversationID);
+    const QString answer = conversation ? conversation->lastAnswer() : QString();
+    if (answer.isEmpty())
+        return;
+    agentPaste().copyToClipboard(answer);
+    if (answer == m_agentResultText)
+        setAgentResultNeedsPaste(false);
+}
+
+void AppState::pasteAgentAnswer(const QUuid &conversationID)
+{
+    const auto conversation = agentConversationStore().conversation(conversationID);
+    pasteAgentText(conversation ? conversation->lastAnswer() : QString());
+}
+
 void AppState::pasteAgentResult()
 {
-    if (m_agentResultText.isEmpty() || !m_accessibilityGranted)
+    pasteAgentText(m_agentResultText);
+}
+
+void AppState::pasteAgentText(const QString &text)
+{
+    if (text.isEmpty() || !m_accessibilityGranted)
         return;
-    agentPaste().copyToClipboard(m_agentResultText);
+    agentPaste().copyToClipboard(text);
     const std::optional<AgentTargetSnapshot> target = agentPaste().lastTarget() ? agentPaste().lastTarget() : m_agentTarget;
     pasteResultInto(target ? target->application : std::nullopt);
 }

@@ -130,7 +130,7 @@ void AppState::handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent 
     if (event.text) {
         if (event.kind == AgentProtocolEventKind::Delta) {
             setAgentProgress(AgentProgressEstimator::receivedDelta(m_agentProgress, userPerceivedLength(*event.text)));
-            setAgentStreamedText(m_agentStreamedText + *event.text);
+            appendAgentStreamedText(*event.text);
         } else if (event.kind == AgentProtocolEventKind::Phase) {
             setAgentPhaseDetail(*event.text);
         }

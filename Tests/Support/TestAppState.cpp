@@ -196,7 +196,9 @@ AppState &TestAppState::build()
             overlay = presenter.get();
             return presenter;
         },
-        .makeResultPanel = [this](AppState &) -> std::unique_ptr<AgentResultPresenter> {
+        .makeResultPanel = [this](AppState &state) -> std::unique_ptr<AgentResultPresenter> {
+            if (resultPanelFactory)
+                return resultPanelFactory(state);
             auto presenter = std::make_unique<RecordingAgentResultPresenter>();
             resultPanel = presenter.get();
             return presenter;

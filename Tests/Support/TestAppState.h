@@ -17,6 +17,7 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 namespace sorvane::testing {
@@ -63,6 +64,9 @@ public:
     const SettingsStore *legacySettingsOverride = nullptr;
     // Before build(): the runtime program (a path that does not exist by default).
     QString runtimeExecutable;
+    // Before build(): makes the state's Command panels in place of the recording
+    // presenter (then `resultPanel` stays null).
+    std::function<std::unique_ptr<AgentResultPresenter>(AppState &)> resultPanelFactory;
     // Before build(): how the speech engine is found (none by default).
     WhisperRunner::EngineLocator engineLocator = [](SpeechEngine) { return std::optional<QString>(); };
 

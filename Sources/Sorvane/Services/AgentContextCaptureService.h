@@ -80,16 +80,19 @@ public:
 
     // Activation checks the front application this often, this many times.
 
+    // Activation checks the front application this often, this many times.
     static constexpr int activationChecks = 20;
     static constexpr std::chrono::milliseconds activationCheckInterval{25};
     // Around the paste keystroke: after activation, and after the keystroke.
     static constexpr std::chrono::milliseconds pasteSettle{75};
     static constexpr std::chrono::milliseconds pasteLand{150};
 
-private:
-    QCoro::Task<bool> activate(std::optional<RunningApplication> application);
+    // A screenshot of the application's front window into the pending attachments folder.
     QCoro::Task<Result<AgentContextAttachment, AgentCaptureError>>
     captureWindowScreenshot(std::optional<RunningApplication> application, QString applicationName);
+
+private:
+    QCoro::Task<bool> activate(std::optional<RunningApplication> application);
     QCoro::Task<std::optional<QString>> copySelection(RunningApplication application);
 
     CapturePlatform m_platform;
