@@ -8,6 +8,8 @@
 #include "Services/UpdateController.h"
 #include "Services/Updater/Updater.h"
 #include "Shell/SessionNotice.h"
+#include "Views/Overlay/OverlayPanelController.h"
+#include "Views/Panels/AgentResultPanelController.h"
 #include "Views/Shell/MainMenuModel.h"
 #include "Views/Shell/ShellActions.h"
 #include "Views/Shell/ShellWindows.h"
@@ -92,6 +94,8 @@ int main(int argc, char *argv[])
     DesktopAppState::Windows windows;
     windows.bell = [] { QApplication::beep(); };
     windows.activation = &shell->windows;
+    windows.makeOverlay = OverlayPanelController::factory();
+    windows.makeResultPanel = AgentResultPanelController::factory();
     std::unique_ptr<DesktopAppState> appState = makeAppState(*platform, std::move(windows));
     shell->setState(&appState->state());
     // The shortcuts are registered by now; the tray item comes last.
