@@ -319,7 +319,7 @@ void AppState::pasteAgentResult()
 
 void AppState::pasteAgentText(const QString &text)
 {
-    if (text.isEmpty() || !m_accessibilityGranted)
+    if (text.isEmpty() || !m_services.permissions.accessibilityGranted())
         return;
     agentPaste().copyToClipboard(text);
     const std::optional<AgentTargetSnapshot> target = agentPaste().lastTarget() ? agentPaste().lastTarget() : m_agentTarget;
