@@ -1,7 +1,8 @@
 // The built program running a Command on text selected in another application on the
 // test session's X display: the Command shortcut, an instruction spoken into the test
 // microphone (heard by the fake speech engine), the scripted fake runtime's answer
-// pasted over the selection and stored in the conversations file.
+// pasted over the selection and stored in the conversations file; then a follow-up typed
+// into the conversation window, opened from the result toast, continues that conversation.
 #include "AppPaths.h"
 #include "E2eTools.h"
 #include "Platform/SettingsStore.h"
@@ -14,12 +15,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QHash>
 #include <QProcess>
+#include <QRect>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using namespace sorvane;
 using namespace sorvane::testing;
@@ -35,6 +39,86 @@ const QString answer = QStringLiteral("Hello, world");
 QJsonArray conversations()
 {
     return QJsonDocument::fromJson(readFile(AppPaths::agentConversations())).array();
+}
+
+// The request lines the fake runtime received, in order.
+QList<QJsonObject> receivedRequests(const QString &agentLog)
+{
+    QList<QJsonObject> found;
+    for (const QByteArray &line : readFile(agentLog).split('\n')) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        if (record.value(QStringLiteral("record")).toString() == QLatin1String("request"))
+            found.append(QJsonDocument::fromJson(record.value(QStringLiteral("line")).toString().toUtf8()).object());
+    }
+    return found;
+}
+
+struct WindowGeometry {
+    quint64 window = 0;
+    QRect rect;
+};
+
+// The shown windows that xdotool finds with these search arguments, with where they are.
+QList<WindowGeometry> shownWindows(const QStringList &search)
+{
+    QList<WindowGeometry> found;
+    const auto ids = runTool(QStringLiteral("xdotool"), QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible")} + search);
+    if (!ids)
+        return found;
+    for (const QByteArray &id : ids->split('\n')) {
+        if (id.trimmed().isEmpty())
+            continue;
+        const auto shell = runTool(QStringLiteral("xdotool"),
+                                   {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(id.trimmed())});
+        if (!shell)
+            continue;
+        QHash<QByteArray, int> values;
+        for (const QByteArray &line : shell->split('\n')) {
+            const qsizetype equals = line.indexOf('=');
+            if (equals > 0)
+                values.insert(line.left(equals), line.mid(equals + 1).toInt());
+        }
+        found.append({id.trimmed().toULongLong(),
+                      QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"))});
+    }
+    return found;
+}
+
+// The result toast: Sorvane's shown window of the toast's size.
+std::optional<WindowGeometry> shownToast()
+{
+    for (const WindowGeometry &candidate : shownWindows({QStringLiteral("--class"), QStringLiteral("sorvane")}))
+        if (candidate.rect.size() == QSize(350, 116))
+            return candidate;
+    return std::nullopt;
+}
+
+// "Sorvane — Command" (Qt adds the application's name to the title it gives the window manager).
+std::optional<WindowGeometry> shownConversationWindow()
+{
+    const QList<WindowGeometry> found =
+        shownWindows({QStringLiteral("--name"), QStringLiteral("^Sorvane .+ Command( .+ Sorvane)?$")});
+    return found.isEmpty() ? std::nullopt : std::optional(found.first());
+}
+
+bool xdotool(const QStringList &arguments)
+{
+    return runTool(QStringLiteral("xdotool"), arguments).has_value();
+}
+
+// Clicks at a point of the window, measured from its top left corner (xdotool places
+// the pointer inside a framed window itself; the geometry it reports for one is offset).
+bool clickAt(const WindowGeometry &window, QPoint point)
+{
+    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window.window),
+                    QString::number(point.x()), QString::number(point.y())})
+        && xdotool({QStringLiteral("click"), QStringLiteral("1")});
+}
+
+quint64 activeWindow()
+{
+    const auto active = runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    return active ? active->trimmed().toULongLong() : 0;
 }
 
 } // namespace
@@ -155,6 +239,13 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(recordingStreams() > streamsBefore, 20000);
         QCOMPARE(QProcess::execute(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink, tone}), 0);
         QVERIFY(pressCommand());
+        // The pointer waits where the result toast shows, the screen's top right corner,
+        // so that it holds the toast's automatic hide back from the start.
+        const auto display = runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")});
+        QVERIFY(display);
+        const int displayWidth = display->split(' ').value(0).toInt();
+        QVERIFY(displayWidth > 0);
+        QVERIFY(xdotool({QStringLiteral("mousemove"), QString::number(displayWidth - 18 - 175), QStringLiteral("76")}));
 
         // The answer replaces the selection in the other application.
         QTRY_COMPARE_WITH_TIMEOUT(target.text, QStringLiteral("Dear team, ") + answer + QStringLiteral("."), 30000);
@@ -188,6 +279,57 @@ private Q_SLOTS:
         QCOMPARE(messages.at(1).toObject().value(QStringLiteral("text")).toString(), answer);
         QCOMPARE(stored.at(0).toObject().value(QStringLiteral("lastPastedText")).toString(), answer);
         QTRY_VERIFY_WITH_TIMEOUT(QDir(AppPaths::temporaryRecordings()).entryList(QDir::Files).isEmpty(), 20000);
+
+        // The result toast shows (the Command settings are the defaults, which show it).
+        // The pointer rests on it at once, which holds its automatic hide back, then
+        // clicks its "Open".
+        std::optional<WindowGeometry> toast;
+        QTRY_VERIFY_WITH_TIMEOUT((toast = shownToast()).has_value(), 20000);
+        QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(toast->window),
+                         QStringLiteral("175"), QStringLiteral("58")}));
+        // "Open" is the first action, at the left of the row under the heading.
+        QVERIFY(clickAt(*toast, QPoint(30, 77)));
+
+        std::optional<WindowGeometry> panel;
+        QTRY_VERIFY_WITH_TIMEOUT((panel = shownConversationWindow()).has_value(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!shownToast(), 20000);
+        // The follow-up field is the composer's first row, above the "Ctrl+Enter to send" line.
+        QVERIFY(clickAt(*panel, QPoint(60, panel->rect.height() - 56)));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), panel->window, 20000);
+        // The fake runtime answers "split" with "onetwo".
+        const QString followUp = QStringLiteral("split");
+        const QString followUpAnswer = QStringLiteral("onetwo");
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), followUp}));
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Return")}));
+
+        // The same conversation, with the typed follow-up and the runtime's second answer.
+        QTRY_VERIFY_WITH_TIMEOUT((stored = conversations()).size() == 1
+                                     && stored.at(0).toObject().value(QStringLiteral("messages")).toArray().size() == 4,
+                                 30000);
+        const QJsonObject conversation = stored.at(0).toObject();
+        const QString conversationID = conversation.value(QStringLiteral("id")).toString();
+        QVERIFY(!conversationID.isEmpty());
+        const QJsonArray continued = conversation.value(QStringLiteral("messages")).toArray();
+        QCOMPARE(continued.at(0).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("stream"));
+        QCOMPARE(continued.at(1).toObject().value(QStringLiteral("text")).toString(), answer);
+        QCOMPARE(continued.at(2).toObject().value(QStringLiteral("role")).toString(), QStringLiteral("user"));
+        QCOMPARE(continued.at(2).toObject().value(QStringLiteral("text")).toString(), followUp);
+        QCOMPARE(continued.at(3).toObject().value(QStringLiteral("role")).toString(), QStringLiteral("assistant"));
+        QCOMPARE(continued.at(3).toObject().value(QStringLiteral("text")).toString(), followUpAnswer);
+
+        // The runtime was asked to continue that conversation with the follow-up.
+        const QList<QJsonObject> requests = receivedRequests(agentLog);
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests.at(0).value(QStringLiteral("command")).toString(), QStringLiteral("run"));
+        QCOMPARE(requests.at(0).value(QStringLiteral("conversationID")).toString(), conversationID);
+        QCOMPARE(requests.at(1).value(QStringLiteral("command")).toString(), QStringLiteral("continue"));
+        QCOMPARE(requests.at(1).value(QStringLiteral("conversationID")).toString(), conversationID);
+        QCOMPARE(requests.at(1).value(QStringLiteral("instruction")).toString(), followUp);
+
+        // The second answer replaces the first where it was pasted, and is stored as pasted.
+        QTRY_COMPARE_WITH_TIMEOUT(target.text, QStringLiteral("Dear team, ") + followUpAnswer + QStringLiteral("."), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(conversations().at(0).toObject().value(QStringLiteral("lastPastedText")).toString(),
+                                  followUpAnswer, 20000);
     }
 };
 
