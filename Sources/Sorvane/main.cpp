@@ -61,7 +61,6 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Sorvane"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("sorvane.local"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SORVANE_VERSION));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Sorvane"));
     // Notifications, the tray and the window manager name the program by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.sorvane.local"));
     // The program lives in the tray: only Quit ends it, closing its window does not.
