@@ -100,4 +100,16 @@ private:
     std::unique_ptr<AppState> m_state;
 };
 
+// A shortcut setting by its key and modifiers, to set or to compare with what the state reads.
+inline KeyboardShortcutSetting shortcut(quint32 keyCode, const QString &label, bool option, bool control, bool shift)
+{
+    KeyboardShortcutSetting value;
+    value.keyCode = keyCode;
+    value.keyLabel = label;
+    value.option = option;
+    value.control = control;
+    value.shift = shift;
+    return value;
+}
+
 } // namespace sorvane::testing

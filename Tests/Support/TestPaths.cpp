@@ -4,7 +4,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonDocument>
+#include <QProcess>
+#include <QTest>
 
 namespace sorvane::testing {
 
@@ -88,5 +91,32 @@ void exitSkipped(const QString &reason)
     std::fprintf(stdout, "skipped: %s\n", qPrintable(reason));
     std::fflush(stdout);
     std::_Exit(77);
+}
+
+QString toolOutput(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(20000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+bool providedByTestSession(bool available, const char *failure, const QString &skipReason)
+{
+    if (available)
+        return true;
+    if (qEnvironmentVariableIsSet("SORVANE_TEST_SESSION")) {
+        QTest::qFail(failure, __FILE__, __LINE__);
+        return false;
+    }
+    exitSkipped(skipReason);
+}
+
+bool x11PlatformProvided()
+{
+    return providedByTestSession(QGuiApplication::platformName() == QLatin1String("xcb"),
+                                 "No X11 display in the test session.",
+                                 QStringLiteral("needs an X11 display; run through scripts/test.sh"));
 }
 } // namespace sorvane::testing

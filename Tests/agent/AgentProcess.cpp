@@ -9,8 +9,6 @@
 #include <QTest>
 #include <QUuid>
 
-#include <cerrno>
-#include <csignal>
 #include <unistd.h>
 
 namespace sorvane::testing {
@@ -18,17 +16,6 @@ namespace sorvane::testing {
 QString agentProgram()
 {
     return QDir(buildDirectory()).filePath(QStringLiteral("libexec/sorvane/sorvane-agent"));
-}
-
-bool processGone(qint64 pid)
-{
-    if (pid <= 0)
-        return true;
-    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-        return true;
-    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype close = stat.lastIndexOf(')');
-    return close >= 0 && stat.size() > close + 2 && stat.at(close + 2) == 'Z';
 }
 
 QJsonObject modelJson(const QString &provider, const QString &name, const QString &officialName, bool images)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProcessLiveness.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -12,9 +14,6 @@ namespace sorvane::testing {
 
 // The runtime program as built (libexec/sorvane/sorvane-agent).
 QString agentProgram();
-
-// No such process any more, or one that has ended and waits only to be reaped.
-bool processGone(qint64 pid);
 
 // A model descriptor as the application sends it, by provider text ("openAI", "llamaCPP", ...).
 QJsonObject modelJson(const QString &provider, const QString &name, const QString &officialName, bool images);

@@ -8,17 +8,6 @@ using namespace sorvane::testing;
 
 namespace {
 
-KeyboardShortcutSetting shortcut(quint32 keyCode, const QString &label, bool option, bool control, bool shift)
-{
-    KeyboardShortcutSetting value;
-    value.keyCode = keyCode;
-    value.keyLabel = label;
-    value.option = option;
-    value.control = control;
-    value.shift = shift;
-    return value;
-}
-
 // The first catalogue model of the provider whose image capability is as asked.
 QString catalogueModel(AgentModelProvider provider, bool images)
 {

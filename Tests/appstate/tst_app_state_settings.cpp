@@ -21,17 +21,6 @@ SettingValue settingValue(const QVariant &value)
     }
 }
 
-KeyboardShortcutSetting shortcut(quint32 keyCode, const QString &label, bool option, bool control, bool shift)
-{
-    KeyboardShortcutSetting value;
-    value.keyCode = keyCode;
-    value.keyLabel = label;
-    value.option = option;
-    value.control = control;
-    value.shift = shift;
-    return value;
-}
-
 KeyboardShortcutSetting storedShortcut(TestAppState &t, const QString &key)
 {
     const auto bytes = t.fakes.settings->bytesValue(key);

@@ -24,6 +24,15 @@ void dictate(AppState &state, FakeClipboard &clipboard, const QString &text)
     state.scheduleClipboardRestore(snapshot);
 }
 
+// The state built with the clipboard restore on, and the user's earlier copy on the clipboard.
+AppState &buildWithRestoreOn(TestAppState &t)
+{
+    t.fakes.settings->values.insert(QStringLiteral("clipboardRestoreEnabled"), true);
+    AppState &state = t.build();
+    t.fakes.clipboard->writeByOtherProgram(earlierClipboard);
+    return state;
+}
+
 SpeechModel parakeetModel()
 {
     for (const auto &model : SpeechModel::catalog())
@@ -87,9 +96,7 @@ private Q_SLOTS:
     void restoreBringsBackEveryFormat()
     {
         TestAppState t;
-        t.fakes.settings->values.insert(QStringLiteral("clipboardRestoreEnabled"), true);
-        AppState &state = t.build();
-        t.fakes.clipboard->writeByOtherProgram(earlierClipboard);
+        AppState &state = buildWithRestoreOn(t);
 
         dictate(state, *t.fakes.clipboard, QStringLiteral("dictated"));
         QVERIFY(state.isClipboardRestorePending());
@@ -103,9 +110,7 @@ private Q_SLOTS:
     void aForeignCopyBeforeTheRestoreWins()
     {
         TestAppState t;
-        t.fakes.settings->values.insert(QStringLiteral("clipboardRestoreEnabled"), true);
-        AppState &state = t.build();
-        t.fakes.clipboard->writeByOtherProgram(earlierClipboard);
+        AppState &state = buildWithRestoreOn(t);
         dictate(state, *t.fakes.clipboard, QStringLiteral("dictated"));
 
         t.timers.advance(1s);
@@ -119,9 +124,7 @@ private Q_SLOTS:
     void twoDictationsCarryTheOriginalClipboard()
     {
         TestAppState t;
-        t.fakes.settings->values.insert(QStringLiteral("clipboardRestoreEnabled"), true);
-        AppState &state = t.build();
-        t.fakes.clipboard->writeByOtherProgram(earlierClipboard);
+        AppState &state = buildWithRestoreOn(t);
 
         dictate(state, *t.fakes.clipboard, QStringLiteral("first"));
         t.timers.advance(1s);
@@ -139,9 +142,7 @@ private Q_SLOTS:
     void aSecondDictationAfterAForeignCopyKeepsThatCopy()
     {
         TestAppState t;
-        t.fakes.settings->values.insert(QStringLiteral("clipboardRestoreEnabled"), true);
-        AppState &state = t.build();
-        t.fakes.clipboard->writeByOtherProgram(earlierClipboard);
+        AppState &state = buildWithRestoreOn(t);
         dictate(state, *t.fakes.clipboard, QStringLiteral("first"));
         t.timers.advance(1s);
         const QList<ClipboardItem> usersCopy{ClipboardItem{{QStringLiteral("text/plain"), QByteArrayLiteral("mine")}}};
@@ -167,10 +168,8 @@ private Q_SLOTS:
     void restoreWaitsTheConfiguredDelay()
     {
         TestAppState t;
-        t.fakes.settings->values.insert(QStringLiteral("clipboardRestoreEnabled"), true);
         t.fakes.settings->values.insert(QStringLiteral("clipboardRestoreDelay"), qint64(10));
-        AppState &state = t.build();
-        t.fakes.clipboard->writeByOtherProgram(earlierClipboard);
+        AppState &state = buildWithRestoreOn(t);
         dictate(state, *t.fakes.clipboard, QStringLiteral("dictated"));
         QCOMPARE(t.timers.pendingDelays(), QList<qint64>{10000});
     }

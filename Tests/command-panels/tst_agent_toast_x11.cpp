@@ -12,52 +12,27 @@
 #include <QScreen>
 #include <QTest>
 
+// Xlib last: its macros break the Qt headers.
+#include "X11FocusFixture.h"
 #include <X11/Xlib.h>
 
 using namespace sorvane;
 
-namespace {
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(20000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-} // namespace
-
 class AgentToastX11Test : public QObject {
     Q_OBJECT
 
-    Display *display = nullptr;
-    QProcess fixture;
+    testing::X11FocusFixture x11;
     std::unique_ptr<testing::TestAppState> t;
     std::unique_ptr<AgentResultPanelController> panel;
 
-    unsigned long focus()
-    {
-        Window window = None;
-        int revert = 0;
-        XSync(display, False);
-        XGetInputFocus(display, &window, &revert);
-        return window;
-    }
+    unsigned long focus() { return x11.focus(); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             testing::exitSkipped(QStringLiteral("needs an X display (run through scripts/test.sh)"));
-        display = XOpenDisplay(nullptr);
-        QVERIFY(display);
-        fixture.start(testing::testProgram(QStringLiteral("capture-fixture")), {QStringLiteral("Focus stays here")});
-        QVERIFY2(fixture.waitForStarted(20000), "the fixture did not start");
-        QTRY_VERIFY_WITH_TIMEOUT(fixture.canReadLine(), 20000);
-        QCOMPARE(fixture.readLine().trimmed().split(' ').value(0), QByteArray("ready"));
-        QTRY_VERIFY_WITH_TIMEOUT(focus() != None && focus() != PointerRoot, 20000);
+        QVERIFY2(x11.start(), qPrintable(x11.error));
 
         t = std::make_unique<testing::TestAppState>();
         t->build();
@@ -70,12 +45,7 @@ private Q_SLOTS:
     {
         panel.reset();
         t.reset();
-        if (fixture.state() != QProcess::NotRunning) {
-            fixture.terminate();
-            fixture.waitForFinished(10000);
-        }
-        if (display)
-            XCloseDisplay(display);
+        x11.stop();
     }
 
     void theFixtureKeepsTheFocusWhileTheToastShowsAndIsClicked()
@@ -88,8 +58,9 @@ private Q_SLOTS:
         QQuickWindow *toast = panel->toastWindow();
         QVERIFY(QTest::qWaitForWindowExposed(toast, 20000));
         // Let the window manager act on the new window before looking.
-        QTRY_VERIFY_WITH_TIMEOUT(run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(toast->winId()),
-                                                              QStringLiteral("WM_STATE")})
+        QTRY_VERIFY_WITH_TIMEOUT(testing::toolOutput(QStringLiteral("xprop"), {QStringLiteral("-id"),
+                                                                             QString::number(toast->winId()),
+                                                                             QStringLiteral("WM_STATE")})
                                      .contains(QLatin1String("window state: Normal")),
                                  20000);
         const QRect available = toast->screen()->availableGeometry();
@@ -102,8 +73,9 @@ private Q_SLOTS:
             test::QmlScene::findObject(toast->contentItem(), QStringLiteral("toastDismissButton")));
         QVERIFY(dismiss);
         const QPoint target = toast->mapToGlobal(dismiss->mapToScene(QPointF(dismiss->width() / 2, dismiss->height() / 2)).toPoint());
-        run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(target.x()), QString::number(target.y()),
-                                         QStringLiteral("click"), QStringLiteral("1")});
+        testing::toolOutput(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(target.x()),
+                                                        QString::number(target.y()), QStringLiteral("click"),
+                                                        QStringLiteral("1")});
         QTRY_VERIFY_WITH_TIMEOUT(!toast->isVisible(), 20000);
         QCOMPARE(focus(), before);
     }

@@ -1,3 +1,4 @@
+#include "ProcessLiveness.h"
 #include "TestPaths.h"
 
 #include <QDir>
@@ -11,23 +12,6 @@
 #include <unistd.h>
 
 using namespace sorvane::testing;
-
-namespace {
-
-// Alive and not merely waiting to be reaped by whoever adopted it.
-bool isRunning(qint64 pid)
-{
-    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype afterName = line.lastIndexOf(')');
-    return afterName < 0 || line.mid(afterName + 2, 1) != "Z";
-}
-
-} // namespace
 
 // A child that outlives Sorvane (a speech engine at full speed, a runtime holding a
 // model in memory) goes on using the computer for nothing; killing Sorvane by a

@@ -3,6 +3,7 @@
 // What the end-to-end tests share: the tools of the test session, run to their end,
 // and the other application's window that Sorvane writes into.
 
+#include "ProcessLiveness.h"
 #include "TestPaths.h"
 
 #include <QDeadlineTimer>
@@ -35,17 +36,66 @@ inline std::optional<QByteArray> runTool(const QString &program, const QStringLi
     return process.readAllStandardOutput();
 }
 
-// Whether the process runs (a zombie does not).
-inline bool isRunning(qint64 pid)
+// The test session's X display and its PulseAudio test sink (see providedByTestSession).
+inline bool displayAndMicrophoneProvided()
 {
-    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype afterName = line.lastIndexOf(')');
-    return afterName < 0 || line.mid(afterName + 2, 1) != "Z";
+    return providedByTestSession(!qEnvironmentVariableIsEmpty("DISPLAY")
+                                     && !qEnvironmentVariableIsEmpty("SORVANE_TEST_PULSE_SINK"),
+                                 "The test session has no X display or no PulseAudio test sink.",
+                                 QStringLiteral("needs the test session's display and microphone; "
+                                                "run through scripts/test.sh"));
+}
+
+// Streams that record from the sound server (Sorvane's while it records); -1 where
+// they cannot be listed.
+inline int recordingStreams()
+{
+    const auto listing = runTool(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
+                                                           QStringLiteral("source-outputs")});
+    if (!listing)
+        return -1;
+    const QByteArray lines = listing->trimmed();
+    return lines.isEmpty() ? 0 : int(lines.count('\n')) + 1;
+}
+
+// Writes a second and a half of a loud tone, for the test microphone to hear.
+inline bool writeTone(const QString &path)
+{
+    return QProcess::execute(QStringLiteral("sox"),
+                             {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                              QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), path,
+                              QStringLiteral("synth"), QStringLiteral("1.5"), QStringLiteral("sine"),
+                              QStringLiteral("440"), QStringLiteral("vol"), QStringLiteral("0.5")})
+        == 0;
+}
+
+// The built program's environment: its data and settings in the given folders, the
+// fake speech engine hearing `transcript`, the fake runtime writing to `agentLog`.
+inline QProcessEnvironment sorvaneEnvironment(const QString &dataHome, const QString &configHome,
+                                              const QString &transcript, const QString &agentLog)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    environment.insert(QStringLiteral("SORVANE_SKIP_INSTALL_LOCATION_PROMPT"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("SORVANE_WHISPER_CLI_PATH"), testProgram(QStringLiteral("fake-speech-engine")));
+    environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_TRANSCRIPT"), transcript);
+    environment.insert(QStringLiteral("SORVANE_SORVANE_AGENT_PATH"), testProgram(QStringLiteral("fake-sorvane-agent")));
+    environment.insert(QStringLiteral("SORVANE_FAKE_AGENT_LOG"), agentLog);
+    return environment;
+}
+
+// Ends the program: asked first, killed when it does not listen.
+inline void stopProgram(QProcess &program)
+{
+    if (program.state() == QProcess::NotRunning)
+        return;
+    program.terminate();
+    if (!program.waitForFinished(10000)) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
 }
 
 // The window that receives Sorvane's text: one text field, with a part of its text

@@ -134,16 +134,6 @@ class CommandEndToEndTest : public QObject {
     QString dataHome() const { return home->filePath(QStringLiteral("data")); }
     QString configHome() const { return home->filePath(QStringLiteral("config")); }
 
-    int recordingStreams()
-    {
-        const auto listing = runTool(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
-                                                               QStringLiteral("source-outputs")});
-        if (!listing)
-            return -1;
-        const QByteArray lines = listing->trimmed();
-        return lines.isEmpty() ? 0 : int(lines.count('\n')) + 1;
-    }
-
     // The Command shortcut, Alt+Shift+Space by default.
     bool pressCommand()
     {
@@ -153,16 +143,7 @@ class CommandEndToEndTest : public QObject {
     void startSorvane()
     {
         sorvane = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
-        environment.insert(QStringLiteral("SORVANE_SKIP_INSTALL_LOCATION_PROMPT"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("SORVANE_WHISPER_CLI_PATH"), testProgram(QStringLiteral("fake-speech-engine")));
-        environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_TRANSCRIPT"), QStringLiteral("stream"));
-        environment.insert(QStringLiteral("SORVANE_SORVANE_AGENT_PATH"), testProgram(QStringLiteral("fake-sorvane-agent")));
-        environment.insert(QStringLiteral("SORVANE_FAKE_AGENT_LOG"), agentLog);
-        sorvane->setProcessEnvironment(environment);
+        sorvane->setProcessEnvironment(sorvaneEnvironment(dataHome(), configHome(), QStringLiteral("stream"), agentLog));
         sorvane->setProcessChannelMode(QProcess::ForwardedChannels);
         sorvane->start(buildDirectory() + QStringLiteral("/bin/sorvane"), {});
         QVERIFY(sorvane->waitForStarted(10000));
@@ -173,11 +154,8 @@ class CommandEndToEndTest : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("SORVANE_TEST_PULSE_SINK")) {
-            if (qEnvironmentVariableIsSet("SORVANE_TEST_SESSION"))
-                QFAIL("The test session has no X display or no PulseAudio test sink.");
-            exitSkipped(QStringLiteral("needs the test session's display and microphone; run through scripts/test.sh"));
-        }
+        if (!displayAndMicrophoneProvided())
+            return;
         sink = qEnvironmentVariable("SORVANE_TEST_PULSE_SINK");
         for (const char *tool : {"xdotool", "sox", "paplay", "pactl", "dbus-send"})
             QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
@@ -207,13 +185,8 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (sorvane && sorvane->state() != QProcess::NotRunning) {
-            sorvane->terminate();
-            if (!sorvane->waitForFinished(10000)) {
-                sorvane->kill();
-                sorvane->waitForFinished(5000);
-            }
-        }
+        if (sorvane)
+            stopProgram(*sorvane);
         sorvane.reset();
         runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt+shift+space")});
     }
@@ -225,13 +198,7 @@ private Q_SLOTS:
         QVERIFY2(target.start(fieldText, selectionStart, selectionLength, true), "the target window did not become active");
 
         const QString tone = home->filePath(QStringLiteral("tone.wav"));
-        QCOMPARE(QProcess::execute(QStringLiteral("sox"),
-                                   {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                                    QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                                    QStringLiteral("16"), tone, QStringLiteral("synth"), QStringLiteral("1.5"),
-                                    QStringLiteral("sine"), QStringLiteral("440"), QStringLiteral("vol"),
-                                    QStringLiteral("0.5")}),
-                 0);
+        QVERIFY(writeTone(tone));
         const int streamsBefore = recordingStreams();
         QVERIFY(streamsBefore >= 0);
         QVERIFY(pressCommand());

@@ -75,17 +75,6 @@ class DictationEndToEndTest : public QObject {
         return taken;
     }
 
-    // Streams that record from the sound server; Sorvane's while it records.
-    int recordingStreams()
-    {
-        const auto listing = runTool(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
-                                                               QStringLiteral("source-outputs")});
-        if (!listing)
-            return -1;
-        const QByteArray lines = listing->trimmed();
-        return lines.isEmpty() ? 0 : int(lines.count('\n')) + 1;
-    }
-
     QString clipboard()
     {
         const auto text = runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
@@ -101,19 +90,11 @@ class DictationEndToEndTest : public QObject {
     void startSorvane(const QProcessEnvironment &extra = {})
     {
         sorvane = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
-        environment.insert(QStringLiteral("SORVANE_SKIP_INSTALL_LOCATION_PROMPT"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("SORVANE_WHISPER_CLI_PATH"), testProgram(QStringLiteral("fake-speech-engine")));
-        environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_TRANSCRIPT"), transcript);
-        environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_AUDIO_COPY"), audioCopy);
-        environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_PID_FILE"), enginePidFile);
-        environment.insert(QStringLiteral("SORVANE_SORVANE_AGENT_PATH"), testProgram(QStringLiteral("fake-sorvane-agent")));
         // The program starts its runtime right after it registered its shortcuts.
         const QString agentLog = home->filePath(QStringLiteral("agent-%1.log").arg(++starts));
-        environment.insert(QStringLiteral("SORVANE_FAKE_AGENT_LOG"), agentLog);
+        QProcessEnvironment environment = sorvaneEnvironment(dataHome(), configHome(), transcript, agentLog);
+        environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_AUDIO_COPY"), audioCopy);
+        environment.insert(QStringLiteral("FAKE_SPEECH_ENGINE_PID_FILE"), enginePidFile);
         environment.insert(extra);
         sorvane->setProcessEnvironment(environment);
         sorvane->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -129,13 +110,7 @@ class DictationEndToEndTest : public QObject {
     {
         if (!sorvane)
             return;
-        if (sorvane->state() != QProcess::NotRunning) {
-            sorvane->terminate();
-            if (!sorvane->waitForFinished(10000)) {
-                sorvane->kill();
-                sorvane->waitForFinished(5000);
-            }
-        }
+        stopProgram(*sorvane);
         sorvane.reset();
     }
 
@@ -152,13 +127,7 @@ class DictationEndToEndTest : public QObject {
         runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::number(target.window)});
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), target.window, 20000);
         const QString tone = home->filePath(QStringLiteral("tone.wav"));
-        QCOMPARE(QProcess::execute(QStringLiteral("sox"),
-                                   {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                                    QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                                    QStringLiteral("16"), tone, QStringLiteral("synth"), QStringLiteral("1.5"),
-                                    QStringLiteral("sine"), QStringLiteral("440"), QStringLiteral("vol"),
-                                    QStringLiteral("0.5")}),
-                 0);
+        QVERIFY(writeTone(tone));
         const int streamsBefore = recordingStreams();
         QVERIFY(streamsBefore >= 0);
         QVERIFY(pressToggle());
@@ -171,11 +140,8 @@ class DictationEndToEndTest : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("SORVANE_TEST_PULSE_SINK")) {
-            if (qEnvironmentVariableIsSet("SORVANE_TEST_SESSION"))
-                QFAIL("The test session has no X display or no PulseAudio test sink.");
-            exitSkipped(QStringLiteral("needs the test session's display and microphone; run through scripts/test.sh"));
-        }
+        if (!displayAndMicrophoneProvided())
+            return;
         sink = qEnvironmentVariable("SORVANE_TEST_PULSE_SINK");
         for (const char *tool : {"xdotool", "xclip", "sox", "paplay", "pactl"})
             QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);

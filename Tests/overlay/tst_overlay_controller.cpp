@@ -36,6 +36,14 @@ class OverlayControllerTest : public QObject {
         controller = std::make_unique<OverlayPanelController>(
             state(), settings(), OverlayPanelController::Options{clock.get(), false});
     }
+    // A new overlay shown, each tap on its pill counted in `taps`.
+    QQuickWindow *showCountingTaps(int &taps)
+    {
+        make();
+        controller->viewModel().setTapHandler([&taps] { ++taps; });
+        controller->show();
+        return controller->window();
+    }
     QPoint defaultPlace(QSize size) const
     {
         return QPoint(available().center().x() + 1 - size.width() / 2, available().top() + 72);
@@ -180,11 +188,8 @@ private Q_SLOTS:
 
     void aClickWithJitterIsOneTap()
     {
-        make();
         int taps = 0;
-        controller->viewModel().setTapHandler([&] { ++taps; });
-        controller->show();
-        QQuickWindow *window = controller->window();
+        QQuickWindow *window = showCountingTaps(taps);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         const QPoint centre = controller->pillRect().center();
         QTest::mouseClick(window, Qt::LeftButton, {}, centre);
@@ -205,11 +210,8 @@ private Q_SLOTS:
 
     void aDragMovesAndIsSavedOnRelease()
     {
-        make();
         int taps = 0;
-        controller->viewModel().setTapHandler([&] { ++taps; });
-        controller->show();
-        QQuickWindow *window = controller->window();
+        QQuickWindow *window = showCountingTaps(taps);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QSignalSpy saved(controller.get(), &OverlayPanelController::positionSaved);
         const QPoint origin = window->position();

@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+// Xlib last: its macros break the Qt headers.
+#include "X11FocusFixture.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 
@@ -18,25 +20,17 @@ using namespace sorvane;
 
 namespace {
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(20000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
 QString xprop(WId window)
 {
-    return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_STATE"),
-                                         QStringLiteral("_NET_WM_WINDOW_TYPE"), QStringLiteral("_NET_WM_DESKTOP"),
-                                         QStringLiteral("WM_HINTS"), QStringLiteral("WM_STATE")});
+    return testing::toolOutput(QStringLiteral("xprop"),
+                               {QStringLiteral("-id"), QString::number(window), QStringLiteral("_NET_WM_STATE"),
+                                QStringLiteral("_NET_WM_WINDOW_TYPE"), QStringLiteral("_NET_WM_DESKTOP"),
+                                QStringLiteral("WM_HINTS"), QStringLiteral("WM_STATE")});
 }
 
 void xdotool(const QStringList &arguments)
 {
-    run(QStringLiteral("xdotool"), arguments);
+    testing::toolOutput(QStringLiteral("xdotool"), arguments);
 }
 
 } // namespace
@@ -44,21 +38,13 @@ void xdotool(const QStringList &arguments)
 class OverlayX11Test : public QObject {
     Q_OBJECT
 
+    testing::X11FocusFixture x11;
     Display *display = nullptr;
-    QProcess fixture;
-    unsigned long fixtureWindow = 0;
     std::unique_ptr<testing::TestAppState> t;
     std::unique_ptr<OverlayClock> clock;
     std::unique_ptr<OverlayPanelController> controller;
 
-    // The window that has the keyboard focus, as the X server sees it.
-    unsigned long focus()
-    {
-        Window window = None;
-        int revert = 0;
-        XGetInputFocus(display, &window, &revert);
-        return window;
-    }
+    unsigned long focus() { return x11.focus(); }
 
     // The window's shape of `kind` (ShapeBounding, ShapeInput) as the X server has it.
     QRegion serverShape(WId window, int kind)
@@ -89,16 +75,8 @@ private Q_SLOTS:
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             testing::exitSkipped(QStringLiteral("needs an X display (run through scripts/test.sh)"));
-        display = XOpenDisplay(nullptr);
-        QVERIFY(display);
-        fixture.start(testing::testProgram(QStringLiteral("capture-fixture")), {QStringLiteral("Focus stays here")});
-        QVERIFY2(fixture.waitForStarted(20000), "the fixture did not start");
-        QTRY_VERIFY_WITH_TIMEOUT(fixture.canReadLine(), 20000);
-        const QList<QByteArray> ready = fixture.readLine().trimmed().split(' ');
-        QCOMPARE(ready.value(0), QByteArray("ready"));
-        fixtureWindow = ready.value(1).toULong();
-        QVERIFY(fixtureWindow != 0);
-        QTRY_VERIFY_WITH_TIMEOUT(focus() != None && focus() != PointerRoot, 20000);
+        QVERIFY2(x11.start(), qPrintable(x11.error));
+        display = x11.display;
 
         t = std::make_unique<testing::TestAppState>();
         t->build();
@@ -112,12 +90,8 @@ private Q_SLOTS:
         controller.reset();
         clock.reset();
         t.reset();
-        if (fixture.state() != QProcess::NotRunning) {
-            fixture.terminate();
-            fixture.waitForFinished(10000);
-        }
-        if (display)
-            XCloseDisplay(display);
+        x11.stop();
+        display = nullptr;
     }
 
     void hintsAreSetBeforeEveryShow()

@@ -6,26 +6,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <cerrno>
-#include <csignal>
 
 namespace sorvane::testing {
 
 QString fakeAgentProgram()
 {
     return testProgram(QStringLiteral("fake-sorvane-agent"));
-}
-
-bool processGone(qint64 pid)
-{
-    if (pid <= 0)
-        return true;
-    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-        return true;
-    // A zombie is gone for our purpose: nothing runs any more.
-    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype close = stat.lastIndexOf(')');
-    return close >= 0 && stat.size() > close + 2 && stat.at(close + 2) == 'Z';
 }
 
 QList<QJsonObject> FakeAgentLog::records() const

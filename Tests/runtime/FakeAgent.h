@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProcessLiveness.h"
+
 #include "AgentRuntimeProtocol.h"
 #include "Services/AgentRuntimeService.h"
 
@@ -14,9 +16,6 @@ namespace sorvane::testing {
 
 // The program under <build>/tests/ that plays the Command runtime.
 QString fakeAgentProgram();
-
-// No such process any more, or one that has ended and waits only to be reaped.
-bool processGone(qint64 pid);
 
 // What the fake runtime wrote to its log ($SORVANE_FAKE_AGENT_LOG), read afresh each call.
 class FakeAgentLog {

@@ -6,6 +6,7 @@
 #include "Platform/SettingsStore.h"
 #include "Support/StoredJson.h"
 #include "TestAppState.h"
+#include "BenchTools.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,28 +17,9 @@
 
 using namespace sorvane;
 using namespace sorvane::testing;
+using namespace sorvane::bench;
 
 namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
-void writeHistory(int count)
-{
-    const QDateTime start = QDateTime::currentDateTimeUtc();
-    QJsonArray array;
-    for (int i = 0; i < count; ++i)
-        array.append(HistoryItem::make(start.addSecs(-60 * i),
-                                       QStringLiteral("Dictation number %1: a sentence of ordinary length that "
-                                                      "someone said into the microphone.")
-                                           .arg(i),
-                                       4.5 + i % 30, QStringLiteral("pocket"))
-                         .toJson());
-    storedjson::writeFileAtomically(AppPaths::history(), storedjson::encode(array));
-}
 
 void writeConversations(int count)
 {
@@ -62,7 +44,7 @@ int main(int argc, char **argv)
 
     constexpr int historyRecords = 10000;
     constexpr int conversations = 200;
-    writeHistory(historyRecords);
+    writeHistory(AppPaths::history(), historyRecords);
     writeConversations(conversations);
 
     std::printf("application state start: %d history records, %d conversations on disk; median of 7 runs "

@@ -8,6 +8,7 @@
 #include "Support/StoredJson.h"
 #include "TestAppState.h"
 #include "TestPaths.h"
+#include "BenchTools.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +21,7 @@
 
 using namespace sorvane;
 using namespace sorvane::testing;
+using namespace sorvane::bench;
 
 namespace {
 
@@ -30,27 +32,7 @@ qint64 monotonicNanoseconds()
     return qint64(now.tv_sec) * 1000000000LL + now.tv_nsec;
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
 double milliseconds(qint64 from, qint64 to) { return (to - from) / 1e6; }
-
-void writeHistory(const QString &path, int count)
-{
-    const QDateTime start = QDateTime::currentDateTimeUtc();
-    QJsonArray array;
-    for (int i = 0; i < count; ++i)
-        array.append(HistoryItem::make(start.addSecs(-60 * i),
-                                       QStringLiteral("Dictation number %1: a sentence of ordinary length that "
-                                                      "someone said into the microphone.")
-                                           .arg(i),
-                                       4.5 + i % 30, QStringLiteral("pocket"))
-                         .toJson());
-    storedjson::writeFileAtomically(path, storedjson::encode(array));
-}
 
 } // namespace
 

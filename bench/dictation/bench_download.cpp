@@ -2,6 +2,7 @@
 // fetching the same file from the same server.
 #include "LoopbackHttpServer.h"
 #include "Services/FileDownload.h"
+#include "BenchTools.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 
 using namespace sorvane;
 using namespace sorvane::testing;
+using namespace sorvane::bench;
 
 namespace {
 
@@ -25,12 +27,6 @@ constexpr int rounds = 5;
 double best(const QList<double> &values)
 {
     return *std::max_element(values.begin(), values.end());
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "TestPaths.h"
 #include "Services/HistoryStore.h"
 #include "Support/StoredJson.h"
+#include "BenchTools.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,31 +14,7 @@
 
 using namespace sorvane;
 using namespace sorvane::testing;
-
-namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
-void writeHistory(const QString &path, int count)
-{
-    const QDateTime start = QDateTime::currentDateTimeUtc();
-    QJsonArray array;
-    for (int i = 0; i < count; ++i) {
-        HistoryItem item = HistoryItem::make(start.addSecs(-60 * i),
-                                             QStringLiteral("Dictation number %1: a sentence of ordinary length "
-                                                            "that someone said into the microphone.")
-                                                 .arg(i),
-                                             4.5 + i % 30, QStringLiteral("pocket"));
-        array.append(item.toJson());
-    }
-    storedjson::writeFileAtomically(path, storedjson::encode(array));
-}
-
-} // namespace
+using namespace sorvane::bench;
 
 int main(int argc, char **argv)
 {

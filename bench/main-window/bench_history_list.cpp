@@ -4,6 +4,7 @@
 #include "Services/AgentConversationStore.h"
 #include "Services/HistoryStore.h"
 #include "StoredJson.h"
+#include "BenchTools.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,14 +14,9 @@
 #include <cstdio>
 
 using namespace sorvane;
+using namespace sorvane::bench;
 
 namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 const QStringList words = {QStringLiteral("meeting"), QStringLiteral("budget"), QStringLiteral("release"),
                            QStringLiteral("holiday"), QStringLiteral("invoice"), QStringLiteral("kubernetes")};

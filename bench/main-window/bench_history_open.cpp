@@ -5,6 +5,7 @@
 #include "QmlScene.h"
 #include "StoredJson.h"
 #include "TestAppState.h"
+#include "BenchTools.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 
 using namespace sorvane;
 using namespace sorvane::testing;
+using namespace sorvane::bench;
 using sorvane::test::QmlScene;
 
 namespace {
@@ -32,12 +34,6 @@ long residentKiB()
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').first().toLong();
     return 0;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
 }
 
 bool waitForFrame(QQuickWindow *window)

@@ -1,0 +1,40 @@
+#pragma once
+
+// What the benchmarks share: the median of repeated runs, and a history file of a given
+// size to load.
+
+#include "HistoryItem.h"
+#include "Support/StoredJson.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+
+#include <algorithm>
+
+namespace sorvane::bench {
+
+inline double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+// `count` dictations of ordinary length, a minute apart back from now, as the history
+// store writes them.
+inline void writeHistory(const QString &path, int count)
+{
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    QJsonArray array;
+    for (int i = 0; i < count; ++i)
+        array.append(HistoryItem::make(start.addSecs(-60 * i),
+                                       QStringLiteral("Dictation number %1: a sentence of ordinary length that "
+                                                      "someone said into the microphone.")
+                                           .arg(i),
+                                       4.5 + i % 30, QStringLiteral("pocket"))
+                         .toJson());
+    storedjson::writeFileAtomically(path, storedjson::encode(array));
+}
+
+} // namespace sorvane::bench
