@@ -93,11 +93,11 @@ std::optional<WindowGeometry> shownToast()
     return std::nullopt;
 }
 
-// "Sorvane — Command" (Qt adds the application's name to the title it gives the window manager).
+// "Sorvane — Command", exactly (no application name appended by Qt).
 std::optional<WindowGeometry> shownConversationWindow()
 {
     const QList<WindowGeometry> found =
-        shownWindows({QStringLiteral("--name"), QStringLiteral("^Sorvane .+ Command( .+ Sorvane)?$")});
+        shownWindows({QStringLiteral("--name"), QStringLiteral("^Sorvane .+ Command$")});
     return found.isEmpty() ? std::nullopt : std::optional(found.first());
 }
 
