@@ -133,6 +133,11 @@ class DictationEndToEndTest : public QObject {
         QVERIFY(pressToggle());
         // Recording once Sorvane's stream reads from the microphone.
         QTRY_VERIFY_WITH_TIMEOUT(recordingStreams() > streamsBefore, 20000);
+        // The overlay shows the recording, and the target keeps the keyboard focus.
+        QTRY_VERIFY_WITH_TIMEOUT(runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                                     QStringLiteral("--name"), QStringLiteral("^Sorvane overlay$")}),
+                                 20000);
+        QCOMPARE(activeWindow(), target.window);
         QCOMPARE(QProcess::execute(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink, tone}), 0);
         QVERIFY(pressToggle());
     }
