@@ -75,7 +75,8 @@ private Q_SLOTS:
         QTest::newRow("wayland session") << "wayland" << "wayland-0" << ":0" << true;
         QTest::newRow("Wayland in capitals") << "Wayland" << "" << "" << true;
         QTest::newRow("wayland display only") << "" << "wayland-0" << "" << true;
-        QTest::newRow("both displays, no session type") << "" << "wayland-0" << ":1" << false;
+        // XWayland: the shortcuts are refused there too, so the user is told.
+        QTest::newRow("both displays, no session type") << "" << "wayland-0" << ":1" << true;
         QTest::newRow("nothing known") << "" << "" << "" << false;
         QTest::newRow("tty") << "tty" << "" << ":0" << false;
     }

@@ -10,9 +10,10 @@ std::optional<QString> shortcutsUnavailableNotice(const QProcessEnvironment &env
 {
     const bool waylandSession =
         environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0;
-    const bool waylandOnly = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()
-        && environment.value(QStringLiteral("DISPLAY")).isEmpty();
-    if (!waylandSession && !waylandOnly)
+    // The same rule the hot-key backend refuses by: under a Wayland compositor an X
+    // display (XWayland) would only see keys typed into X windows.
+    const bool waylandDisplay = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+    if (!waylandSession && !waylandDisplay)
         return std::nullopt;
     return QStringLiteral("This is a Wayland session, where Sorvane\u2019s global shortcuts cannot be registered. "
                           "Start and stop Dictation and Command from the tray menu, or sign in to an X11 session "
