@@ -199,16 +199,12 @@ void AppState::readSettings()
     m_clipboardRestoreDelay = clampedDelay(store.integerValue(clipboardRestoreDelayKey).value_or(3));
     m_smartDictationEnabled = readBoolean(store, smartDictationKey);
 
-    const QString appearance = readString(store, overlayAppearanceKey).value_or(QString());
-    m_overlayAppearance = appearance == QLatin1String("Automatic") ? OverlayAppearance::Automatic
-                          : appearance == QLatin1String("Light")   ? OverlayAppearance::Light
-                                                                   : OverlayAppearance::Dark;
-    m_overlaySize = readString(store, overlaySizeKey).value_or(QString()) == QLatin1String("Mini") ? OverlaySize::Mini
-                                                                                                  : OverlaySize::Classic;
-    const QString sound = readString(store, completionSoundKey).value_or(QString());
-    m_completionSound = sound == QLatin1String("Soft pop")     ? CompletionSound::SoftPop
-                        : sound == QLatin1String("Gentle tap") ? CompletionSound::GentleTap
-                                                               : CompletionSound::GlassChime;
+    const auto readEnum = [&store]<typename Enum>(const QString &key, Enum fallback) {
+        return fromText<Enum>(readString(store, key).value_or(QString())).value_or(fallback);
+    };
+    m_overlayAppearance = readEnum(overlayAppearanceKey, OverlayAppearance::Dark);
+    m_overlaySize = readEnum(overlaySizeKey, OverlaySize::Classic);
+    m_completionSound = readEnum(completionSoundKey, CompletionSound::GlassChime);
     m_completionSoundEnabled = readStrictBool(store, completionSoundEnabledKey, true);
 
     m_toggleShortcut = KeyboardShortcutSetting::load(store, toggleShortcutKey, shortcut(49, "Space", true, false, false));

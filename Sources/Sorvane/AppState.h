@@ -597,7 +597,6 @@ private:
     void pasteAgentText(const QString &text);
     QCoro::Task<void> pasteResultInto(std::optional<RunningApplication> application);
     QCoro::Task<void> watchPreferredModelDownload(std::shared_ptr<SpeechModelDownload> download, QString modelID);
-    void showAgentOverlay();
     void beginAgentProgress();
     void tickAgentProgress();
     void finishAgentProgress(double progress);

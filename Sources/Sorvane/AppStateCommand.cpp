@@ -42,12 +42,6 @@ bool AppState::isCommandBusy() const
     return m_agentStarting || isRunInFlight(m_agentPhase) || m_activeAgentRequestID.has_value();
 }
 
-void AppState::showAgentOverlay()
-{
-    if (OverlayPresenter *overlay = overlayController())
-        overlay->show();
-}
-
 QString AppState::accessibilityRequirementMessage() const
 {
     return AgentCommandRules::accessibilityRequirementMessage(m_agentSettings.includeSelectedText,
@@ -141,7 +135,7 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
     setAgentStreamedText(QString());
     setAgentResultNeedsPaste(false);
     hotKey().registerCancel();
-    showAgentOverlay();
+    showOverlay();
 }
 
 void AppState::stopAgentAndRun()
@@ -173,7 +167,7 @@ void AppState::stopAgentAndRun()
     setAgentPhase(AgentPhase::Transcribing);
     setAgentPhaseDetail(speechModel->name);
     setTranscriptionProgress(0.04);
-    showAgentOverlay();
+    showOverlay();
     transcribeInstruction(recording->path, *speechModel, conversationID, attachments, profileID);
 }
 
@@ -183,7 +177,7 @@ QCoro::Task<void> AppState::transcribeInstruction(QString audioPath, SpeechModel
                                                   std::optional<QUuid> profileID)
 {
     const QPointer<AppState> self(this);
-    const QString modelPath = QDir(modelStore().modelsDirectory()).filePath(speechModel.fileName);
+    const QString modelPath = modelStore().filePath(speechModel);
     const WhisperRunner::ProgressCallback progress = [self](double value) {
         if (self && self->m_agentPhase == AgentPhase::Transcribing)
             self->setTranscriptionProgress(std::min(value, 0.98));

@@ -62,7 +62,7 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     beginAgentProgress();
     setAgentPhaseDetail(AgentCommandRules::loadingDetail(*model));
     setAgentStreamedText(QString());
-    showAgentOverlay();
+    showOverlay();
     hotKey().registerCancel();
 
     const QPointer<AppState> self(this);
@@ -203,7 +203,7 @@ void AppState::showAgentError(const QString &message, const std::optional<ErrorR
     setAgentPhaseDetail(message);
     setErrorResolution(destination ? std::optional(ErrorResolution(message, *destination)) : std::nullopt);
     hotKey().unregisterCancel();
-    showAgentOverlay();
+    showOverlay();
     scheduleAgentOverlayHide(3.0);
 }
 

@@ -71,8 +71,7 @@ void AppState::routeToErrorResolution()
         setSelectedSection(AppSection::Settings);
         break;
     case ErrorResolutionDestination::Kind::Permissions:
-        ++m_permissionAttentionRequest;
-        Q_EMIT permissionAttentionRequestChanged();
+        requestPermissionAttention();
         setSelectedSettingsArea(SettingsArea::Account);
         setSelectedSection(AppSection::Settings);
         break;

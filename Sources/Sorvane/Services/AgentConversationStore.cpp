@@ -172,10 +172,7 @@ void AgentConversationStore::load()
 
 void AgentConversationStore::save()
 {
-    QJsonArray array;
-    for (const AgentConversation &conversation : m_conversations)
-        array.append(conversation.toJson());
-    (void)m_file.write(storedjson::encode(array));
+    (void)m_file.write(storedjson::encode(storedjson::recordArray(m_conversations)));
 }
 
 } // namespace sorvane

@@ -59,9 +59,4 @@ std::optional<QString> resolvedPathInside(const QString &path, const QString &fo
     return child;
 }
 
-bool isPathInside(const QString &path, const QString &folder)
-{
-    return resolvedPathInside(path, folder).has_value();
-}
-
 } // namespace sorvane

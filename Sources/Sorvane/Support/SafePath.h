@@ -10,11 +10,6 @@ namespace sorvane {
 // not "." or "..", and without "/", "\" or NUL.
 bool isSafePathComponent(const QString &name);
 
-// Whether `path` lies strictly below `folder` as the system follows both: made
-// absolute, with each symbolic link resolved before a ".." after it is applied (so
-// "<folder>/link/../x" is judged by where the link leads). A link that leads nowhere
-// is never inside.
-bool isPathInside(const QString &path, const QString &folder);
 // The path so resolved when it lies inside; what is read or removed must be this path,
 // not the one given.
 std::optional<QString> resolvedPathInside(const QString &path, const QString &folder);
