@@ -1,7 +1,7 @@
 // The Command conversations file, through the store. What loads is saved, loaded again
 // and saved again to the same bytes.
 #include "FuzzCheck.h"
-#include "Services/AgentConversationStore.h"
+#include "Services/Command/AgentConversationStore.h"
 
 using namespace sorvane;
 using namespace sorvane::fuzzing;

@@ -1,6 +1,6 @@
 // The custom-models file: each entry that reads is written and read back the same, and
 // its names are safe to use as paths.
-#include "AgentModelDescriptor.h"
+#include "Command/AgentModelDescriptor.h"
 #include "FuzzCheck.h"
 #include "Support/SafePath.h"
 #include "Support/StoredJson.h"

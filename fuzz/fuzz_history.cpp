@@ -1,7 +1,7 @@
 // The dictation history file, through the store. What loads is saved, loaded again and
 // saved again to the same bytes, and the weekly minutes are always a number.
 #include "FuzzCheck.h"
-#include "Services/HistoryStore.h"
+#include "Services/Dictation/HistoryStore.h"
 
 using namespace sorvane;
 using namespace sorvane::fuzzing;

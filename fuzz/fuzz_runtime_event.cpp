@@ -1,6 +1,6 @@
 // One event line of the Command runtime. An event that reads is written and read back
 // to the same bytes.
-#include "AgentRuntimeProtocol.h"
+#include "Command/AgentRuntimeProtocol.h"
 #include "FuzzCheck.h"
 
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 // One request line to the Command runtime, as the runtime's side reads it. A request
 // that reads is written and read back to the same line.
-#include "AgentRuntimeProtocol.h"
+#include "Command/AgentRuntimeProtocol.h"
 #include "FuzzCheck.h"
 #include "Support/StoredJson.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Presenters/AgentResultPresenter.h"
+#include "State/Presenters/AgentResultPresenter.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Presenters/OverlayPresenter.h"
+#include "State/Presenters/OverlayPresenter.h"
 
 #include <QStringList>
 

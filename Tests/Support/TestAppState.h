@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "FakePermissionProbe.h"
 #include "FakePlatform.h"
 #include "FakeSoundPlayer.h"
@@ -10,10 +10,10 @@
 #include "MemorySettingsStore.h"
 #include "RecordingAgentResultPresenter.h"
 #include "RecordingOverlayPresenter.h"
-#include "Services/AgentNotificationService.h"
-#include "Services/AgentRuntimeService.h"
-#include "Services/HotKeyManager.h"
-#include "Services/WhisperRunner.h"
+#include "Services/Command/AgentNotificationService.h"
+#include "Services/Command/AgentRuntimeService.h"
+#include "Services/Shell/HotKeyManager.h"
+#include "Services/Dictation/WhisperRunner.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

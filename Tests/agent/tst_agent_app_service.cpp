@@ -1,11 +1,11 @@
 // The application's own runtime service, as it is, finds and drives the real sorvane-agent
 // through a run and a continuation of the same conversation.
 
-#include "AgentModelDescriptor.h"
+#include "Command/AgentModelDescriptor.h"
 #include "AgentProcess.h"
 #include "AwaitTask.h"
 #include "FakeChatServer.h"
-#include "Services/AgentRuntimeService.h"
+#include "Services/Command/AgentRuntimeService.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 // The state over the real stores and a real settings file, in the test's own XDG folders.
 
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "Platform/SettingsStore.h"
 #include "Support/StoredJson.h"
 #include "TestAppState.h"

@@ -1,4 +1,4 @@
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "AwaitTask.h"
 #include "TestAppState.h"
 #include "TestPaths.h"

@@ -1,5 +1,5 @@
 #include "TestAppState.h"
-#include "TranscriptionProgressEstimator.h"
+#include "Dictation/TranscriptionProgressEstimator.h"
 
 #include <QSignalSpy>
 #include <QTest>

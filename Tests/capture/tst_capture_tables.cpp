@@ -3,7 +3,7 @@
 #include "Platform/TextOffsets.h"
 #include "Platform/WindowCapture.h"
 #include "Platform/WindowSystem.h"
-#include "Services/AgentTextRangeVerifier.h"
+#include "Services/Command/AgentTextRangeVerifier.h"
 
 #include <QTest>
 

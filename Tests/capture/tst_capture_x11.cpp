@@ -1,11 +1,11 @@
 // Capture and paste against a real Qt window on the test session's X display, with a
 // window manager and the accessibility bus (scripts/test.sh starts them).
 #include "AwaitTask.h"
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "Platform/DesktopPlatform.h"
-#include "Services/AgentContextCaptureService.h"
-#include "Services/AgentPasteCoordinator.h"
-#include "Services/PasteboardSnapshot.h"
+#include "Services/Command/AgentContextCaptureService.h"
+#include "Services/Command/AgentPasteCoordinator.h"
+#include "Services/Shared/PasteboardSnapshot.h"
 #include "TestPaths.h"
 
 #include <QCoroTask>

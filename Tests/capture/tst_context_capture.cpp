@@ -1,7 +1,7 @@
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "FakeDesktop.h"
-#include "Services/AgentContextCaptureService.h"
-#include "Services/PasteboardSnapshot.h"
+#include "Services/Command/AgentContextCaptureService.h"
+#include "Services/Shared/PasteboardSnapshot.h"
 #include "TestPaths.h"
 
 #include <QCoroTask>

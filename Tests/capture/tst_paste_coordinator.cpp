@@ -1,5 +1,5 @@
 #include "FakeDesktop.h"
-#include "Services/AgentPasteCoordinator.h"
+#include "Services/Command/AgentPasteCoordinator.h"
 
 #include <QTest>
 

@@ -6,7 +6,7 @@
 // the scripted fake runtime.
 
 #include "FakeDesktop.h"
-#include "Services/HotKeyManager.h"
+#include "Services/Shell/HotKeyManager.h"
 #include "TestAppState.h"
 #include "TestPaths.h"
 

@@ -3,9 +3,9 @@
 // the scripted fake runtime, the delivery, the follow-ups and the result actions.
 #include "CommandHarness.h"
 
-#include "AgentRuntimeError.h"
-#include "AgentCompletionNotice.h"
-#include "AppPaths.h"
+#include "Command/AgentRuntimeError.h"
+#include "Command/AgentCompletionNotice.h"
+#include "Shared/AppPaths.h"
 #include "AwaitTask.h"
 #include "../runtime/FakeAgent.h"
 

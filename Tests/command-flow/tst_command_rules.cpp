@@ -1,5 +1,5 @@
-#include "AgentCommandRules.h"
-#include "Services/AgentCaptureError.h"
+#include "Command/AgentCommandRules.h"
+#include "Services/Command/AgentCaptureError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "TestPaths.h"
-#include "AgentCompletionNotice.h"
-#include "AgentConversation.h"
-#include "AgentPhase.h"
-#include "AgentProgressEstimator.h"
-#include "UserPerceivedText.h"
+#include "Command/AgentCompletionNotice.h"
+#include "Command/AgentConversation.h"
+#include "Command/AgentPhase.h"
+#include "Command/AgentProgressEstimator.h"
+#include "Shared/UserPerceivedText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,5 +1,5 @@
-#include "AppPaths.h"
-#include "Services/AgentConversationStore.h"
+#include "Shared/AppPaths.h"
+#include "Services/Command/AgentConversationStore.h"
 #include "Support/StoredJson.h"
 #include "TestPaths.h"
 

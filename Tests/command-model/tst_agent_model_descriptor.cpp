@@ -1,5 +1,5 @@
 #include "TestPaths.h"
-#include "AgentModelDescriptor.h"
+#include "Command/AgentModelDescriptor.h"
 #include "BuildConfig.h"
 
 #include <QJsonArray>

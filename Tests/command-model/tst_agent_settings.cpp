@@ -1,6 +1,6 @@
 #include "TestPaths.h"
-#include "AgentReasoningEffort.h"
-#include "AgentSettings.h"
+#include "Command/AgentReasoningEffort.h"
+#include "Command/AgentSettings.h"
 #include "Support/StoredJson.h"
 
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "Panels/AgentConversationViewModel.h"
 #include "Panels/AgentResultPanelController.h"
 #include "QmlScene.h"

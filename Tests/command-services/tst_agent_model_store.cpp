@@ -1,8 +1,8 @@
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "AwaitTask.h"
 #include "LoopbackHttpServer.h"
 #include "Support/SafePath.h"
-#include "Services/AgentModelStore.h"
+#include "Services/Command/AgentModelStore.h"
 #include "TestPaths.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 // The completion notification's own rules, over the platform's fake notifications.
 #include "FakePlatform.h"
-#include "Services/AgentNotificationService.h"
+#include "Services/Command/AgentNotificationService.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -2,7 +2,7 @@
 // session bus that scripts/test.sh starts.
 #include "FakeNotificationServer.h"
 #include "Platform/DBus/DBusNotifications.h"
-#include "Services/AgentNotificationService.h"
+#include "Services/Command/AgentNotificationService.h"
 #include "TestPaths.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // that scripts/test.sh starts), checked from outside with secret-tool.
 #include "AwaitTask.h"
 #include "Platform/Keyring/QtKeychainSecretStore.h"
-#include "Services/CloudAPIKeychainStore.h"
+#include "Services/Command/CloudAPIKeychainStore.h"
 #include "TestPaths.h"
 
 #include <QDBusConnection>

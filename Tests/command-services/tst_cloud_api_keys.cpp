@@ -1,6 +1,6 @@
 #include "AwaitTask.h"
 #include "FakeSecretStore.h"
-#include "Services/CloudAPIKeychainStore.h"
+#include "Services/Command/CloudAPIKeychainStore.h"
 
 #include <QCoroTask>
 #include <QTest>

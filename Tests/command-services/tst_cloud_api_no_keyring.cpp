@@ -1,7 +1,7 @@
 // Without any keyring the key stores fail, and the key is not kept anywhere else.
 #include "AwaitTask.h"
 #include "Platform/Keyring/QtKeychainSecretStore.h"
-#include "Services/CloudAPIKeychainStore.h"
+#include "Services/Command/CloudAPIKeychainStore.h"
 #include "TestPaths.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "TestPaths.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "DictationTypes.h"
+#include "Dictation/DictationTypes.h"
 
 #include <QTest>
 

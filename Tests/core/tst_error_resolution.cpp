@@ -1,4 +1,4 @@
-#include "ErrorResolution.h"
+#include "Shared/ErrorResolution.h"
 
 #include <QTest>
 

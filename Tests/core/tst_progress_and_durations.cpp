@@ -1,4 +1,4 @@
-#include "TranscriptionProgressEstimator.h"
+#include "Dictation/TranscriptionProgressEstimator.h"
 
 #include <QTest>
 #include <cmath>

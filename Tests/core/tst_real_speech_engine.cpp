@@ -5,7 +5,7 @@
 //   SORVANE_TEST_WHISPER_CHECK_WORDS=1   also compare the words heard with the words spoken
 // Without them the test is reported as skipped.
 
-#include "Services/WhisperRunner.h"
+#include "Services/Dictation/WhisperRunner.h"
 #include "AwaitTask.h"
 #include "TestPaths.h"
 

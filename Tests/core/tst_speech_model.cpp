@@ -1,5 +1,5 @@
 #include "BuildConfig.h"
-#include "SpeechModel.h"
+#include "Dictation/SpeechModel.h"
 
 #include <QSet>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "Services/WhisperRunner.h"
+#include "Services/Dictation/WhisperRunner.h"
 #include "AwaitTask.h"
 #include "TestPaths.h"
 

@@ -6,8 +6,8 @@
 //   orphan-probe runtime <runtime program> <instruction>
 //       starts the Command runtime, sends it one request with that instruction and
 //       prints the runtime's process id on a line of its own
-#include "Services/AgentRuntimeService.h"
-#include "Services/WhisperRunner.h"
+#include "Services/Command/AgentRuntimeService.h"
+#include "Services/Dictation/WhisperRunner.h"
 
 #include <QCoreApplication>
 #include <QCoroTask>

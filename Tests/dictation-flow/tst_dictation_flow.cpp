@@ -1,9 +1,9 @@
 // A dictation through the application state over fakes: the fake microphone, the
 // fake speech engine (a real child process), the fake runtime, clipboard, windows,
 // keystrokes and timers.
-#include "AppPaths.h"
-#include "DictationFlowRules.h"
-#include "Services/AgentRuntimeService.h"
+#include "Shared/AppPaths.h"
+#include "Dictation/DictationFlowRules.h"
+#include "Services/Command/AgentRuntimeService.h"
 #include "TestAppState.h"
 #include "TestPaths.h"
 

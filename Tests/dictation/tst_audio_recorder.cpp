@@ -1,7 +1,7 @@
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "FakeAudioInput.h"
 #include "FakePlatform.h"
-#include "Services/AudioRecorder.h"
+#include "Services/Dictation/AudioRecorder.h"
 #include "TestPaths.h"
 #include "WavFile.h"
 

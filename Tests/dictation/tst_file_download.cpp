@@ -1,6 +1,6 @@
 #include "AwaitTask.h"
 #include "LoopbackHttpServer.h"
-#include "Services/FileDownload.h"
+#include "Services/Shared/FileDownload.h"
 #include "TestPaths.h"
 
 #include <QCryptographicHash>

@@ -1,5 +1,5 @@
-#include "AppPaths.h"
-#include "Services/HistoryStore.h"
+#include "Shared/AppPaths.h"
+#include "Services/Dictation/HistoryStore.h"
 #include "Support/StoredJson.h"
 #include "TestPaths.h"
 

@@ -1,5 +1,5 @@
 // The download bookkeeping both model stores publish.
-#include "Services/ModelDownloadStore.h"
+#include "Services/Shared/ModelDownloadStore.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "AwaitTask.h"
 #include "LoopbackHttpServer.h"
-#include "Services/ModelStore.h"
+#include "Services/Dictation/ModelStore.h"
 #include "TestPaths.h"
 
 #include <QCoroTask>

@@ -1,6 +1,6 @@
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "Platform/Multimedia/QtAudioInput.h"
-#include "Services/AudioRecorder.h"
+#include "Services/Dictation/AudioRecorder.h"
 #include "TestPaths.h"
 
 #include <QDir>

@@ -3,10 +3,10 @@
 // microphone (heard by the fake speech engine), the scripted fake runtime's answer
 // pasted over the selection and stored in the conversations file; then a follow-up typed
 // into the conversation window, opened from the result toast, continues that conversation.
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "E2eTools.h"
 #include "Platform/SettingsStore.h"
-#include "SpeechModel.h"
+#include "Dictation/SpeechModel.h"
 #include "TestPaths.h"
 
 #include <QDir>

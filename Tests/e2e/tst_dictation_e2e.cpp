@@ -1,10 +1,10 @@
 // The built program, dictating into another application on the test session's X
 // display, with the test microphone of its PulseAudio daemon and the fake speech
 // engine: toggle, speak, toggle, and the text arrives in the other window.
-#include "AppPaths.h"
-#include "Services/AudioRecorder.h"
+#include "Shared/AppPaths.h"
+#include "Services/Dictation/AudioRecorder.h"
 #include "Platform/SettingsStore.h"
-#include "SpeechModel.h"
+#include "Dictation/SpeechModel.h"
 #include "TestPaths.h"
 #include "E2eTools.h"
 #include "../dictation/WavFile.h"

@@ -1,5 +1,5 @@
 #include "FakeHotKeyBackend.h"
-#include "Services/HotKeyManager.h"
+#include "Services/Shell/HotKeyManager.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>

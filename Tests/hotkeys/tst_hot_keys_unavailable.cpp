@@ -1,5 +1,5 @@
 #include "Platform/X11/X11HotKeyBackend.h"
-#include "Services/HotKeyManager.h"
+#include "Services/Shell/HotKeyManager.h"
 
 #include <QTest>
 

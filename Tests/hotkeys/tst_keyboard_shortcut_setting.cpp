@@ -1,4 +1,4 @@
-#include "KeyboardShortcutSetting.h"
+#include "Shared/KeyboardShortcutSetting.h"
 #include "MemorySettingsStore.h"
 #include "Platform/VirtualKeyCodes.h"
 

@@ -1,6 +1,6 @@
 #include "Platform/X11/X11HotKeyBackend.h"
 #include "Platform/X11/X11WindowSystem.h"
-#include "Services/HotKeyManager.h"
+#include "Services/Shell/HotKeyManager.h"
 #include "TestPaths.h"
 
 #include <QProcess>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "AgentConversation.h"
-#include "HistoryItem.h"
-#include "Services/AgentConversationStore.h"
-#include "Services/HistoryStore.h"
+#include "Command/AgentConversation.h"
+#include "Dictation/HistoryItem.h"
+#include "Services/Command/AgentConversationStore.h"
+#include "Services/Dictation/HistoryStore.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "AgentPhase.h"
+#include "Command/AgentPhase.h"
 #include "TestAppState.h"
 #include "TestPaths.h"
 

@@ -1,7 +1,7 @@
 #include "HistoryFixtures.h"
 #include "MainWindow/HistoryListModel.h"
-#include "Services/AgentConversationStore.h"
-#include "Services/HistoryStore.h"
+#include "Services/Command/AgentConversationStore.h"
+#include "Services/Dictation/HistoryStore.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

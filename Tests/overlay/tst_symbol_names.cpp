@@ -1,6 +1,6 @@
 #include "Kit/Fonts.h"
 #include "Kit/Symbols.h"
-#include "SpeechModel.h"
+#include "Dictation/SpeechModel.h"
 #include "QmlScene.h"
 
 #include <QDirIterator>

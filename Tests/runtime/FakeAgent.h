@@ -2,8 +2,8 @@
 
 #include "ProcessLiveness.h"
 
-#include "AgentRuntimeProtocol.h"
-#include "Services/AgentRuntimeService.h"
+#include "Command/AgentRuntimeProtocol.h"
+#include "Services/Command/AgentRuntimeService.h"
 
 #include <QJsonObject>
 #include <QList>

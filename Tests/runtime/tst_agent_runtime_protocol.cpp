@@ -1,6 +1,6 @@
-#include "AgentRuntimeError.h"
-#include "AgentRuntimeProtocol.h"
-#include "Services/AgentRuntimeService.h"
+#include "Command/AgentRuntimeError.h"
+#include "Command/AgentRuntimeProtocol.h"
+#include "Services/Command/AgentRuntimeService.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

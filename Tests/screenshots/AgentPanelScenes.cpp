@@ -1,6 +1,6 @@
 #include "ScreenshotScenes.h"
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "Panels/AgentConversationViewModel.h"
 #include "Panels/AgentResultPanelController.h"
 #include "TestAppState.h"

@@ -2,7 +2,7 @@
 // the real application state with fake desktop services.
 #include "FakeShellControllers.h"
 #include "ScreenshotScenes.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 #include "TestAppState.h"
 
 #include <QDir>

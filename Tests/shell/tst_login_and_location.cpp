@@ -1,5 +1,5 @@
-#include "Services/ApplicationLocationController.h"
-#include "Services/LoginItemController.h"
+#include "Services/Shell/ApplicationLocationController.h"
+#include "Services/Shell/LoginItemController.h"
 #include "TestPaths.h"
 
 #include <QDBusConnection>

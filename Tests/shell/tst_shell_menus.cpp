@@ -1,4 +1,4 @@
-#include "Services/UpdateController.h"
+#include "Services/Shell/UpdateController.h"
 #include "Shell/ShellMenus.h"
 #include "TestAppState.h"
 

@@ -1,6 +1,6 @@
 #include "FakeNotificationServer.h"
 #include "FakeTrayHost.h"
-#include "Services/SingleInstance.h"
+#include "Services/Shell/SingleInstance.h"
 #include "TestPaths.h"
 
 #include <QDBusConnectionInterface>

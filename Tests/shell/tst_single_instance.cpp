@@ -1,4 +1,4 @@
-#include "Services/SingleInstance.h"
+#include "Services/Shell/SingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,7 +1,7 @@
 #include "Ed25519TestKey.h"
 #include "LoopbackHttpServer.h"
-#include "Services/UpdateController.h"
-#include "Services/Updater/UpdateWindowModel.h"
+#include "Services/Shell/UpdateController.h"
+#include "Services/Shell/Updater/UpdateWindowModel.h"
 #include "TestPaths.h"
 
 #include <QDir>

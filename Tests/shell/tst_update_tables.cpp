@@ -1,10 +1,10 @@
 #include "Ed25519TestKey.h"
-#include "Services/UpdateController.h"
-#include "Services/Updater/Appcast.h"
-#include "Services/Updater/Ed25519Signature.h"
-#include "Services/Updater/UpdatePresentation.h"
-#include "Services/Updater/UpdateWindowModel.h"
-#include "Services/Updater/VersionComparison.h"
+#include "Services/Shell/UpdateController.h"
+#include "Services/Shell/Updater/Appcast.h"
+#include "Services/Shell/Updater/Ed25519Signature.h"
+#include "Services/Shell/Updater/UpdatePresentation.h"
+#include "Services/Shell/Updater/UpdateWindowModel.h"
+#include "Services/Shell/Updater/VersionComparison.h"
 
 #include <QSignalSpy>
 #include <QTest>

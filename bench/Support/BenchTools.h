@@ -3,7 +3,7 @@
 // What the benchmarks share: the median of repeated runs, and a history file of a given
 // size to load.
 
-#include "HistoryItem.h"
+#include "Dictation/HistoryItem.h"
 #include "Support/StoredJson.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 // hot keys registered, runtime launch requested) with a large history and many
 // conversations on disk. System services are the tests' fakes; stores, settings file
 // and runtime process are real.
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "Platform/SettingsStore.h"
 #include "Support/StoredJson.h"
 #include "TestAppState.h"

@@ -1,7 +1,7 @@
 // A 20 000-character answer streamed in 2 000 deltas into the open conversation window:
 // the main thread's time for the deltas and for the frames, the longest frame, and the
 // time per delta early and late in the answer (it should stay flat).
-#include "AppState.h"
+#include "State/AppState.h"
 #include "Panels/AgentConversationViewModel.h"
 #include "Panels/AgentResultPanelController.h"
 #include "TestAppState.h"

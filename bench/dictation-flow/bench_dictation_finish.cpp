@@ -3,8 +3,8 @@
 // clipboard, windows and keystrokes cost nothing there), with the fake engine as a real
 // child process that stamps the moment it exits. The deliberate waits of the paste are
 // listed apart and taken out of the program's own time.
-#include "AppPaths.h"
-#include "Services/PasteboardSnapshot.h"
+#include "Shared/AppPaths.h"
+#include "Services/Shared/PasteboardSnapshot.h"
 #include "Support/StoredJson.h"
 #include "TestAppState.h"
 #include "TestPaths.h"

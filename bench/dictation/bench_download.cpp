@@ -1,7 +1,7 @@
 // Download throughput from a loopback HTTP server: our download against curl,
 // fetching the same file from the same server.
 #include "LoopbackHttpServer.h"
-#include "Services/FileDownload.h"
+#include "Services/Shared/FileDownload.h"
 #include "BenchTools.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // History load and insert-plus-save at growing sizes.
-#include "AppPaths.h"
+#include "Shared/AppPaths.h"
 #include "TestPaths.h"
-#include "Services/HistoryStore.h"
+#include "Services/Dictation/HistoryStore.h"
 #include "Support/StoredJson.h"
 #include "BenchTools.h"
 

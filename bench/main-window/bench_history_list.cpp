@@ -1,9 +1,9 @@
 // The history list with 10 000 dictations and 500 conversations: building it from the
 // two stores, and narrowing it as each letter of a search is typed.
 #include "MainWindow/HistoryListModel.h"
-#include "Services/AgentConversationStore.h"
-#include "Services/HistoryStore.h"
-#include "StoredJson.h"
+#include "Services/Command/AgentConversationStore.h"
+#include "Services/Dictation/HistoryStore.h"
+#include "Support/StoredJson.h"
 #include "BenchTools.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // Opening the history section with 10 000 dictations and 500 conversations: the time
 // to its first frame and the memory it adds, then the time from a keystroke in the
 // search to the frame that shows its result.
-#include "HistoryItem.h"
+#include "Dictation/HistoryItem.h"
 #include "QmlScene.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 #include "TestAppState.h"
 #include "BenchTools.h"
 

@@ -8,7 +8,7 @@
 // The fake is <build>/tests/fake-sorvane-agent, or $SORVANE_SORVANE_AGENT_PATH.
 
 #include "Platform/UnixSignalWatcher.h"
-#include "Services/AgentRuntimeService.h"
+#include "Services/Command/AgentRuntimeService.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AgentConversation.h"
-#include "HistoryItem.h"
+#include "Command/AgentConversation.h"
+#include "Dictation/HistoryItem.h"
 
 #include <QDateTime>
 #include <QList>

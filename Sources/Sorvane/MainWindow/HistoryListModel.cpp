@@ -1,7 +1,7 @@
 #include "MainWindow/HistoryListModel.h"
 
-#include "Services/AgentConversationStore.h"
-#include "Services/HistoryStore.h"
+#include "Services/Command/AgentConversationStore.h"
+#include "Services/Dictation/HistoryStore.h"
 
 namespace sorvane {
 

@@ -2,8 +2,8 @@
 
 #include "MainWindow/KeyedListModel.h"
 #include "MainWindow/HistoryEntry.h"
-#include "Services/AgentConversationStore.h"
-#include "Services/HistoryStore.h"
+#include "Services/Command/AgentConversationStore.h"
+#include "Services/Dictation/HistoryStore.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "MainWindow/HomeAttention.h"
 
-#include "Services/CloudAPIKeychainStore.h"
+#include "Services/Command/CloudAPIKeychainStore.h"
 
 namespace sorvane::HomeScreen {
 

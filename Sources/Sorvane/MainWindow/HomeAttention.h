@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AgentModelDescriptor.h"
-#include "AgentWritingProvider.h"
-#include "DictationTypes.h"
+#include "Command/AgentModelDescriptor.h"
+#include "Command/AgentWritingProvider.h"
+#include "Dictation/DictationTypes.h"
 
 #include <QList>
 #include <QString>

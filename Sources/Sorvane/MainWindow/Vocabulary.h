@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SpeechModel.h"
+#include "Dictation/SpeechModel.h"
 
 #include <QStringList>
 #include <optional>

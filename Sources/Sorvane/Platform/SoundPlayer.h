@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DictationTypes.h"
+#include "Dictation/DictationTypes.h"
 
 namespace sorvane {
 

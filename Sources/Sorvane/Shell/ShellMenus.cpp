@@ -1,7 +1,7 @@
 #include "Shell/ShellMenus.h"
 
-#include "AppState.h"
-#include "Services/UpdateController.h"
+#include "State/AppState.h"
+#include "Services/Shell/UpdateController.h"
 
 namespace sorvane {
 

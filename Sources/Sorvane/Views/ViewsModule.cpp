@@ -1,6 +1,6 @@
 #include "ViewsModule.h"
 
-#include "Enumerations.h"
+#include "Shared/Enumerations.h"
 #include "Kit/Fonts.h"
 
 #include <QQmlEngine>

@@ -1,6 +1,6 @@
 #include "Palette.h"
 
-#include "SpeechModel.h"
+#include "Dictation/SpeechModel.h"
 
 namespace sorvane {
 

@@ -1,6 +1,6 @@
 #include "Symbols.h"
 
-#include "SpeechModel.h"
+#include "Dictation/SpeechModel.h"
 
 #include <QHash>
 

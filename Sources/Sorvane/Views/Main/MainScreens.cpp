@@ -1,12 +1,12 @@
 #include "MainScreens.h"
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "BuildConfig.h"
 #include "MainWindow/HomeAttention.h"
 #include "MainWindow/MainWindowLayout.h"
 #include "MainWindow/Vocabulary.h"
 #include "Platform/SystemClipboard.h"
-#include "StoredJson.h"
+#include "Support/StoredJson.h"
 
 #include <QDir>
 #include <QTextBlock>

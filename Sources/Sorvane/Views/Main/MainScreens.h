@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DictationTypes.h"
+#include "Dictation/DictationTypes.h"
 #include "MainWindow/HistoryListModel.h"
 #include "MainWindow/ImmediateActionGuard.h"
 #include "MainWindow/TermListModel.h"

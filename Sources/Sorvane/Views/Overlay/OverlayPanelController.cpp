@@ -1,6 +1,6 @@
 #include "OverlayPanelController.h"
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "OverlayClock.h"
 #include "OverlayViewModel.h"
 #include "OverlayX11.h"

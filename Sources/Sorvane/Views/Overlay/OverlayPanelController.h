@@ -1,7 +1,7 @@
 #pragma once
 
 #include "OverlayPlacement.h"
-#include "Presenters/OverlayPresenter.h"
+#include "State/Presenters/OverlayPresenter.h"
 
 #include <QObject>
 #include <QPoint>

@@ -1,6 +1,6 @@
 #include "OverlayPresentation.h"
 
-#include "TranscriptionProgressEstimator.h"
+#include "Dictation/TranscriptionProgressEstimator.h"
 
 #include <QTimeZone>
 #include <algorithm>

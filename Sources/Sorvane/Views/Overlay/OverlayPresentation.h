@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AgentPhase.h"
-#include "DictationTypes.h"
-#include "SpeechModel.h"
+#include "Command/AgentPhase.h"
+#include "Dictation/DictationTypes.h"
+#include "Dictation/SpeechModel.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "OverlayViewModel.h"
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "DesktopColorScheme.h"
 #include "Kit/Palette.h"
 #include "OverlayClock.h"

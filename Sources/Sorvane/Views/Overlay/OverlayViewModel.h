@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "OverlayPresentation.h"
 
 #include <QColor>

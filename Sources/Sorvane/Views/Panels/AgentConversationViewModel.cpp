@@ -1,8 +1,8 @@
 #include "AgentConversationViewModel.h"
 
 #include "AgentPanelRules.h"
-#include "AppState.h"
-#include "Services/AgentConversationStore.h"
+#include "State/AppState.h"
+#include "Services/Command/AgentConversationStore.h"
 
 #include <QCoroTask>
 #include <QFile>

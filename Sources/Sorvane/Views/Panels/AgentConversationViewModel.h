@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AgentConversation.h"
+#include "Command/AgentConversation.h"
 #include "AgentMessageListModel.h"
 
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AgentConversation.h"
-#include "Enumerations.h"
+#include "Command/AgentConversation.h"
+#include "Shared/Enumerations.h"
 
 #include <QList>
 #include <QPoint>

@@ -2,7 +2,7 @@
 
 #include "AgentConversationViewModel.h"
 #include "AgentPanelRules.h"
-#include "AppState.h"
+#include "State/AppState.h"
 #include "Overlay/DesktopColorScheme.h"
 #include "Overlay/OverlayX11.h"
 #include "ViewsModule.h"

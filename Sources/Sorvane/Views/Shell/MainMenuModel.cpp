@@ -1,7 +1,7 @@
 #include "MainMenuModel.h"
 
-#include "AppState.h"
-#include "Services/UpdateController.h"
+#include "State/AppState.h"
+#include "Services/Shell/UpdateController.h"
 #include "ShellActions.h"
 
 namespace sorvane {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppState.h"
-#include "Services/UpdateController.h"
+#include "State/AppState.h"
+#include "Services/Shell/UpdateController.h"
 
 #include "Shell/ShellMenus.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Services/LoginItemController.h"
+#include "Services/Shell/LoginItemController.h"
 
 #include <QtQml/qqmlregistration.h>
 

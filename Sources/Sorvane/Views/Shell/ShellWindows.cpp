@@ -1,10 +1,10 @@
 #include "ShellWindows.h"
 
-#include "AppState.h"
+#include "State/AppState.h"
 #include "MainMenuModel.h"
-#include "Services/ApplicationLocationController.h"
-#include "Services/UpdateController.h"
-#include "Services/Updater/UpdateWindowModel.h"
+#include "Services/Shell/ApplicationLocationController.h"
+#include "Services/Shell/UpdateController.h"
+#include "Services/Shell/Updater/UpdateWindowModel.h"
 #include "ViewsModule.h"
 
 #include <QFile>

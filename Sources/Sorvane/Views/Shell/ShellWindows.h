@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppState.h"
-#include "Services/ApplicationLocationController.h"
-#include "Services/UpdateController.h"
+#include "State/AppState.h"
+#include "Services/Shell/ApplicationLocationController.h"
+#include "Services/Shell/UpdateController.h"
 #include "MainMenuModel.h"
 
 #include "Platform/WindowActivation.h"

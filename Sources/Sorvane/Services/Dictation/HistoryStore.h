@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Dictation/HistoryItem.h"
+#include "Support/BackgroundWriter.h"
+#include "Support/StoredFile.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QList>
+#include <QObject>
+#include <functional>
+
+namespace sorvane {
+
+// The dictation history: every finished dictation, newest first, kept in one JSON
+// file that is rewritten whole after each change.
+class HistoryStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int minutesThisWeek READ minutesThisWeek NOTIFY itemsChanged)
+public:
+    using Clock = std::function<QDateTime()>;
+
+    struct Options {
+        QString path;
+        QString recordingsFolder;
+        Clock clock;
+    };
+    // AppPaths::history(), AppPaths::recordings() and the system clock (UTC).
+    static Options defaultOptions();
+
+    // Loads the history file.
+    explicit HistoryStore(Options options, QObject *parent = nullptr);
+
+    // Waits for the saves still being written.
+    ~HistoryStore() override;
+
+    const QList<HistoryItem> &items() const { return m_items; }
+
+    // How a save reaches the file. Either way saves land in the order they were made;
+    // in the background the caller goes on at once (a long history takes tens of
+    // milliseconds to encode and write), and a later save may supersede it.
+    enum class Write { Now, InBackground };
+
+    // Puts a new record at the top and saves.
+    void insert(const HistoryItem &item, Write write = Write::Now);
+    // Writes the whole list; failures are not reported.
+    void save(Write write = Write::Now);
+    // Returns once every save made so far is on disk.
+    void waitForWrites();
+    // Removes every record with the item's identity, deletes its kept recording,
+    // and saves.
+    void deleteItem(const HistoryItem &item);
+
+    // Minutes dictated in the last seven days, rounded to the nearest minute.
+    int minutesThisWeek() const;
+
+    const QString &path() const { return m_file.path(); }
+
+Q_SIGNALS:
+    void itemsChanged();
+
+private:
+    void load();
+
+    StoredFile m_file;
+    QString m_recordingsFolder;
+    Clock m_clock;
+    QList<HistoryItem> m_items;
+    // The stored form of each item, in the same order, so a save encodes only what
+    // changed since the load.
+    QJsonArray m_encoded;
+    // Declared last: destroyed first, so every write asked for has ended.
+    BackgroundWriter m_writer;
+};
+
+} // namespace sorvane
