@@ -3,6 +3,7 @@
 #include <QAtomicInteger>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -89,6 +90,28 @@ private:
 
 SessionStore::SessionStore(QString path) : m_path(std::move(path)) {}
 
+std::optional<QString> SessionStore::setAsideIfUnreadable() const
+{
+    if (!QFileInfo::exists(m_path))
+        return std::nullopt;
+    {
+        const Connection connection(m_path);
+        if (connection.isSound())
+            return std::nullopt;
+    }
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = m_path + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = m_path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
+    if (!QFile::rename(m_path, aside))
+        return std::nullopt;
+    // What SQLite may have left beside it belongs to the damaged file, not to the new one.
+    for (const char *suffix : {"-journal", "-wal", "-shm"})
+        QFile::remove(m_path + QLatin1String(suffix));
+    return QStringLiteral("Command's conversation store could not be read. It was moved to ") + aside +
+           QStringLiteral(" and a new one was started; earlier Command conversations cannot be continued.");
+}
+
 QString SessionStore::damagedMessage() const
 {
     return QStringLiteral("Command's session file is damaged, so earlier turns cannot be used. "
@@ -170,6 +193,48 @@ std::optional<QString> SessionStore::append(const QString &conversationID, const
         return cannotWrite;
     }
     return database.commit() ? std::nullopt : std::optional<QString>(cannotWrite);
+}
+
+std::optional<QString> SessionStore::remove(const QStringList &conversationIDs, bool keepNamed) const
+{
+    const QString cannotWrite = QStringLiteral("Command could not remove the turns of deleted conversations: ") + m_path;
+    if (!QFileInfo::exists(m_path))
+        return std::nullopt;
+    const Connection connection(m_path);
+    if (!connection.isSound())
+        return damagedMessage();
+    if (!connection.hasTurnsTable())
+        return std::nullopt;
+    QSqlDatabase database = connection.database();
+    if (!database.transaction())
+        return cannotWrite;
+    bool removed = true;
+    {
+        // The named ones in a table of their own, so that a long list needs no long statement.
+        QSqlQuery query(database);
+        removed = query.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS named (id TEXT PRIMARY KEY)")) &&
+                  query.exec(QStringLiteral("DELETE FROM named"));
+        QSqlQuery insert(database);
+        insert.prepare(QStringLiteral("INSERT OR IGNORE INTO named (id) VALUES (?)"));
+        for (const QString &id : conversationIDs) {
+            if (!removed)
+                break;
+            insert.addBindValue(id.toUpper());
+            removed = insert.exec();
+        }
+        if (removed)
+            removed = query.exec(keepNamed
+                                     ? QStringLiteral("DELETE FROM turns WHERE conversation_id NOT IN (SELECT id FROM named)")
+                                     : QStringLiteral("DELETE FROM turns WHERE conversation_id IN (SELECT id FROM named)"));
+    }
+    if (!removed || !database.commit()) {
+        database.rollback();
+        return cannotWrite;
+    }
+    // The removed texts are not left readable in the file's free pages.
+    QSqlQuery vacuum(database);
+    vacuum.exec(QStringLiteral("VACUUM"));
+    return std::nullopt;
 }
 
 } // namespace sorvane::agent

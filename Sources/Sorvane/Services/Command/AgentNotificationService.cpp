@@ -16,11 +16,14 @@ void AgentNotificationService::setActiveConversationReader(std::function<std::op
     m_activeConversation = std::move(reader);
 }
 
-void AgentNotificationService::postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName)
+void AgentNotificationService::postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName,
+                                              const QStringList &warnings)
 {
     if (!m_delegateInstalled)
         installDelegate();
-    const QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName);
+    QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName);
+    for (const QString &warning : warnings)
+        body += QLatin1Char('\n') + warning;
     if (m_sending) {
         m_waitingBody = body;
         return;
