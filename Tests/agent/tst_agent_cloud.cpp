@@ -673,6 +673,7 @@ private Q_SLOTS:
         const QByteArray page = QByteArray("{\"error\":{\"message\":\"") + QByteArray(64 * 1024 * 1024, 'e') + "\"}}";
         m_server.setHandler([&page](const FakeChatServer::Request &) {
             FakeChatServer::Reply reply = FakeChatServer::error(400, {});
+            reply.writes.clear();
             for (qsizetype at = 0; at < page.size(); at += 1024 * 1024)
                 reply.writes.append(page.mid(at, 1024 * 1024));
             return reply;
