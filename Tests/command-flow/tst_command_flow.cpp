@@ -886,6 +886,20 @@ private Q_SLOTS:
                  QJsonArray{kept.toString(QUuid::WithoutBraces).toUpper()});
     }
 
+    void theRuntimeKeepsEveryTurnWhileTheConversationsCannotBeRead()
+    {
+        // Set aside, they may come back; their turns must still be there then.
+        CommandHarness h;
+        QFile file(h.t.folder.filePath(QStringLiteral("conversations.json")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[{\"not\": \"a conversation\"");
+        file.close();
+        AppState &state = h.start();
+        runCommand(h, "stream");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
+        QVERIFY(FakeAgentLog(m_agentLog).turnsRequests().isEmpty());
+    }
+
     void aRuntimeWarningIsToldWithTheAnswer_data()
     {
         QTest::addColumn<bool>("notify");
