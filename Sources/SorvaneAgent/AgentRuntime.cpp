@@ -288,7 +288,7 @@ void AgentRuntime::begin(AgentRequest request)
             history = std::get<QList<Turn>>(std::move(turns));
             // Without them the model would answer the follow-up alone, and the answer would
             // replace what was pasted as if it were the next turn.
-            if (history.isEmpty()) {
+            if (history.isEmpty() || m_incompleteConversations.contains(req.conversationID.toUpper())) {
                 fail(QStringLiteral("The earlier turns of this conversation are gone, so it cannot be continued. "
                                     "Start a new Command."));
                 return;
@@ -411,8 +411,10 @@ void AgentRuntime::complete(const QString &answer)
     if (m_job->keepTurns) {
         const SessionStore store(m_job->request.sessionPath);
         const QList<Turn> turns{{Turn::Role::User, m_job->prompt.userText}, {Turn::Role::Assistant, answer}};
-        if (const std::optional<QString> message = store.append(m_job->request.conversationID, turns))
+        if (const std::optional<QString> message = store.append(m_job->request.conversationID, turns)) {
+            m_incompleteConversations.insert(m_job->request.conversationID.toUpper());
             m_output.warning(requestID, *message);
+        }
     }
     stopWork();
     m_job.reset();

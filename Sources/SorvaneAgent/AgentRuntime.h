@@ -11,6 +11,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include <chrono>
@@ -95,6 +96,9 @@ private:
     std::deque<QByteArray> m_lines;
     std::optional<Job> m_job;
     bool m_nextScheduled = false;
+    // Conversations one of whose turns could not be saved: their kept turns are not all
+    // there are, so they cannot be continued.
+    QSet<QString> m_incompleteConversations;
 
     QNetworkAccessManager m_network;
     LlamaServer m_llama;

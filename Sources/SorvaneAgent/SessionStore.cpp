@@ -47,17 +47,27 @@ public:
     QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
 
     // True when the file is a store of ours (or an empty database that can become one).
-    bool isSound() const
+    bool isSound() const { return health() == Health::Sound; }
+
+    enum class Health { Sound, Busy, Damaged };
+    // A store another program holds locked for longer than the busy wait is not damaged.
+    Health health() const
     {
         if (!m_open)
-            return false;
+            return Health::Damaged;
         QSqlQuery query(database());
+        const auto failed = [&query] {
+            const QString code = query.lastError().nativeErrorCode();
+            return code == QLatin1String("5") || code == QLatin1String("6") ? Health::Busy : Health::Damaged;
+        };
         if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-            return false;
+            return failed();
         if (query.value(0).toInt() > schemaVersion)
-            return false;
+            return Health::Damaged;
         // A file that is not SQLite fails here, not at open.
-        return query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            return failed();
+        return Health::Sound;
     }
 
     bool createSchema() const
@@ -96,7 +106,7 @@ std::optional<QString> SessionStore::setAsideIfUnreadable() const
         return std::nullopt;
     {
         const Connection connection(m_path);
-        if (connection.isSound())
+        if (connection.health() != Connection::Health::Damaged)
             return std::nullopt;
     }
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -112,6 +122,14 @@ std::optional<QString> SessionStore::setAsideIfUnreadable() const
            QStringLiteral(" and a new one was started; earlier Command conversations cannot be continued.");
 }
 
+QString SessionStore::problemMessage(const Connection &connection) const
+{
+    if (connection.health() == Connection::Health::Busy)
+        return QStringLiteral("Command's conversation store is in use by another program. Try again in a moment: ") +
+               m_path;
+    return damagedMessage();
+}
+
 QString SessionStore::damagedMessage() const
 {
     return QStringLiteral("Command's session file is damaged, so earlier turns cannot be used. "
@@ -125,7 +143,7 @@ std::variant<QList<Turn>, QString> SessionStore::turns(const QString &conversati
         return QList<Turn>{};
     const Connection connection(m_path);
     if (!connection.isSound())
-        return damagedMessage();
+        return problemMessage(connection);
     if (!connection.hasTurnsTable())
         return QList<Turn>{};
     QSqlQuery query(connection.database());
@@ -150,7 +168,7 @@ std::optional<QString> SessionStore::checkWritable() const
         return std::nullopt;
     const Connection connection(m_path);
     if (!connection.isSound())
-        return damagedMessage();
+        return problemMessage(connection);
     return std::nullopt;
 }
 
@@ -161,7 +179,7 @@ std::optional<QString> SessionStore::append(const QString &conversationID, const
         return cannotWrite;
     const Connection connection(m_path);
     if (!connection.isSound())
-        return damagedMessage();
+        return problemMessage(connection);
     QSqlDatabase database = connection.database();
     if (!connection.createSchema() || !database.transaction())
         return cannotWrite;
@@ -202,7 +220,7 @@ std::optional<QString> SessionStore::remove(const QStringList &conversationIDs, 
         return std::nullopt;
     const Connection connection(m_path);
     if (!connection.isSound())
-        return damagedMessage();
+        return problemMessage(connection);
     if (!connection.hasTurnsTable())
         return std::nullopt;
     QSqlDatabase database = connection.database();

@@ -33,6 +33,7 @@ public:
 private:
     class Connection;
     QString damagedMessage() const;
+    QString problemMessage(const Connection &connection) const;
 
     QString m_path;
 };

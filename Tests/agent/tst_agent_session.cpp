@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -181,6 +183,31 @@ private Q_SLOTS:
         QCOMPARE(readFile(blocker), QByteArray("not a folder"));
     }
 
+    void aFollowUpAfterATurnThatWasNotSavedEndsInAnError()
+    {
+        // Sent on, it would go with the first turn and without the one that was lost.
+        const QString conversation = newConversation();
+        AgentProcess agent(environment());
+        QCOMPARE(kindOf(agent.run(turn(QStringLiteral("run"), conversation, QStringLiteral("First")))), QStringLiteral("completed"));
+        {
+            QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("refuse"));
+            database.setDatabaseName(m_session);
+            QVERIFY(database.open());
+            QSqlQuery query(database);
+            QVERIFY(query.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON turns WHEN NEW.text LIKE '%Second%' "
+                                              "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("refuse"));
+        const QJsonObject second = turn(QStringLiteral("continue"), conversation, QStringLiteral("Second"));
+        QCOMPARE(textOf(agent.run(second)), QStringLiteral("Answer to Second"));
+        QCOMPARE(warningsOf(agent, idOf(second)),
+                 QStringList{QStringLiteral("Command could not save this turn of the conversation: ") + m_session});
+        const int sent = int(m_server.requests().size());
+        const QJsonObject third = agent.run(turn(QStringLiteral("continue"), conversation, QStringLiteral("Third")));
+        QCOMPARE(textOf(third), turnsGone());
+        QCOMPARE(int(m_server.requests().size()), sent);
+    }
+
     void anEphemeralRunKeepsNothing_data()
     {
         QTest::addColumn<bool>("storeExists");
@@ -281,6 +308,30 @@ private Q_SLOTS:
         QVERIFY(warningsOf(agent, idOf(next)).isEmpty());
         QVERIFY(warningsOf(agent, idOf(followUp)).isEmpty());
         QCOMPARE(folder.entryList({QStringLiteral("sessions.sqlite.unreadable-*")}, QDir::Files).size(), 1);
+    }
+
+    void aStoreInUseIsNotTakenForDamaged()
+    {
+        AgentProcess agent(environment());
+        QCOMPARE(kindOf(agent.run(turn(QStringLiteral("run"), newConversation(), QStringLiteral("First")))), QStringLiteral("completed"));
+        const QByteArray before = fingerprint(m_session);
+        {
+            // Another program holds the store locked for longer than the runtime waits.
+            QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+            database.setDatabaseName(m_session);
+            QVERIFY(database.open());
+            QSqlQuery query(database);
+            QVERIFY(query.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            const QJsonObject end = agent.run(turn(QStringLiteral("run"), newConversation(), QStringLiteral("Second")));
+            QCOMPARE(kindOf(end), QStringLiteral("error"));
+            QCOMPARE(textOf(end), QStringLiteral("Command's conversation store is in use by another program. "
+                                                 "Try again in a moment: ") + m_session);
+            QVERIFY(query.exec(QStringLiteral("ROLLBACK")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        QCOMPARE(fingerprint(m_session), before);
+        QVERIFY(QFileInfo(m_session).dir().entryList({QStringLiteral("sessions.sqlite.unreadable-*")}, QDir::Files).isEmpty());
+        QCOMPARE(kindOf(agent.run(turn(QStringLiteral("run"), newConversation(), QStringLiteral("Third")))), QStringLiteral("completed"));
     }
 
     void removesTheTurnsOfDeletedConversations_data()
