@@ -6,6 +6,7 @@
 #include "AgentProcess.h"
 #include "TestPaths.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QTest>
@@ -120,6 +121,42 @@ private Q_SLOTS:
         const qint64 second = serverOf(agent);
         QVERIFY(second != 0);
         QVERIFY(second != first);
+    }
+
+    void theServersOpenMpThreadsSleepWhileTheyWait_data()
+    {
+        QTest::addColumn<QString>("chosen"); // the user's OMP_WAIT_POLICY; empty: none
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unset") << QString() << QStringLiteral("passive");
+        QTest::newRow("the user's choice") << QStringLiteral("active") << QStringLiteral("active");
+    }
+
+    // Spinning OpenMP threads make the server many times slower while other programs are busy.
+    void theServersOpenMpThreadsSleepWhileTheyWait()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, expected);
+        const QByteArray before = qgetenv("OMP_WAIT_POLICY");
+        if (chosen.isEmpty())
+            qunsetenv("OMP_WAIT_POLICY");
+        else
+            qputenv("OMP_WAIT_POLICY", chosen.toUtf8());
+        AgentProcess agent;
+        if (before.isNull())
+            qunsetenv("OMP_WAIT_POLICY");
+        else
+            qputenv("OMP_WAIT_POLICY", before);
+        QCOMPARE(answer(agent, localRequest(QStringLiteral("writer-a.gguf"))), answerOfA);
+        const qint64 server = serverOf(agent);
+        QVERIFY(server != 0);
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(server));
+        QVERIFY(environ.open(QIODevice::ReadOnly));
+        QByteArray policy;
+        for (const QByteArray &variable : environ.readAll().split('\0')) {
+            if (variable.startsWith("OMP_WAIT_POLICY="))
+                policy = variable.mid(int(qstrlen("OMP_WAIT_POLICY=")));
+        }
+        QCOMPARE(QString::fromUtf8(policy), expected);
     }
 
     void stopsTheServerAtTheEndOfInput()
