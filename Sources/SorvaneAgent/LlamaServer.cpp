@@ -175,8 +175,8 @@ void LlamaServer::launch()
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
-    // OpenMP's worker threads spin while they wait by default, which slows a run down many
-    // times over while other programs want the processors.
+    // OpenMP's worker threads spin while they wait by default, which on a desktop where
+    // other programs want the processors slows every answer down many times over.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!environment.contains(QStringLiteral("OMP_WAIT_POLICY")))
         environment.insert(QStringLiteral("OMP_WAIT_POLICY"), QStringLiteral("passive"));
