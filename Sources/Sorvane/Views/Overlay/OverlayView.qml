@@ -21,6 +21,9 @@ Item {
     RoundedBox {
         id: pill
         objectName: "pill"
+        // What the pill says, in every layout (the mini one has no words on show).
+        Accessible.role: Accessible.StaticText
+        Accessible.name: root.overlay ? root.overlay.accessibleText : ""
         x: 4
         y: 4
         width: root.overlay ? root.overlay.pillWidth : 310
