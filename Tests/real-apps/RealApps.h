@@ -8,12 +8,21 @@
 #include "Shared/AppPaths.h"
 #include "Dictation/SpeechModel.h"
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace sorvane::testing {
 
@@ -181,5 +190,120 @@ inline bool speakBetweenPresses(const QString &shortcut, const QString &tone)
         return false;
     return xdotool({QStringLiteral("key"), shortcut});
 }
+
+inline constexpr uint pushButtonRole = 43; // ATSPI_ROLE_PUSH_BUTTON
+inline const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+
+struct AtSpiNode {
+    QString service;
+    QString path;
+};
+
+// A client of the accessibility bus, as a screen reader is.
+class AtSpiClient {
+public:
+    bool connect()
+    {
+        QDBusInterface bus(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
+                           QDBusConnection::sessionBus());
+        const QDBusReply<QString> address = bus.call(QStringLiteral("GetAddress"));
+        if (!address.isValid())
+            return false;
+        m_bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("screen-reader"));
+        return m_bus.isConnected();
+    }
+
+    QList<AtSpiNode> children(const AtSpiNode &node) const
+    {
+        QList<AtSpiNode> found;
+        const QDBusMessage reply = call(node, accessibleInterface, QStringLiteral("GetChildren"));
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return found;
+        const QDBusArgument array = reply.arguments().first().value<QDBusArgument>();
+        array.beginArray();
+        while (!array.atEnd()) {
+            QString service;
+            QDBusObjectPath path;
+            array.beginStructure();
+            array >> service >> path;
+            array.endStructure();
+            found.append({service, path.path()});
+        }
+        array.endArray();
+        return found;
+    }
+
+    QString name(const AtSpiNode &node) const
+    {
+        const QDBusMessage reply = call(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                        {accessibleInterface, QStringLiteral("Name")});
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return {};
+        return reply.arguments().first().value<QDBusVariant>().variant().toString();
+    }
+
+    uint role(const AtSpiNode &node) const
+    {
+        const QDBusMessage reply = call(node, accessibleInterface, QStringLiteral("GetRole"));
+        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+                   ? reply.arguments().first().toUInt()
+                   : 0;
+    }
+
+    bool press(const AtSpiNode &node) const
+    {
+        const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"), {0});
+        return reply.type() == QDBusMessage::ReplyMessage;
+    }
+
+    // The running application of this name.
+    std::optional<AtSpiNode> application(const QString &applicationName) const
+    {
+        for (const AtSpiNode &candidate : children({QStringLiteral("org.a11y.atspi.Registry"),
+                                               QStringLiteral("/org/a11y/atspi/accessible/root")}))
+            if (name(candidate) == applicationName)
+                return candidate;
+        return std::nullopt;
+    }
+
+    // The first element below `root` that `matches`, depth first.
+    std::optional<AtSpiNode> find(const AtSpiNode &root, const std::function<bool(const AtSpiNode &)> &matches, int depth = 0) const
+    {
+        if (depth > 40)
+            return std::nullopt;
+        for (const AtSpiNode &child : children(root)) {
+            if (matches(child))
+                return child;
+            if (auto below = find(child, matches, depth + 1))
+                return below;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<AtSpiNode> button(const AtSpiNode &application, const QString &buttonName) const
+    {
+        return find(application,
+                    [&](const AtSpiNode &node) { return role(node) == pushButtonRole && name(node) == buttonName; });
+    }
+
+    // The name of the first element below `root` whose name starts with `prefix`.
+    QString nameStartingWith(const AtSpiNode &root, const QString &prefix) const
+    {
+        const auto found = find(root, [&](const AtSpiNode &node) { return name(node).startsWith(prefix); });
+        return found ? name(*found) : QString();
+    }
+
+private:
+    QDBusMessage call(const AtSpiNode &node, const QString &interface, const QString &method,
+                      const QVariantList &arguments = {}) const
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path, interface, method);
+        message.setArguments(arguments);
+        return m_bus.call(message, QDBus::Block, 5000);
+    }
+
+    QDBusConnection m_bus{QStringLiteral("unconnected")};
+};
+
 
 } // namespace sorvane::testing

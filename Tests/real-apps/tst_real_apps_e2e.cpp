@@ -132,9 +132,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(savedText(file), transcript, 30000);
     }
 
-    // The selection is read from the GTK 3 editor, and the answer replaces it there.
+    // The selection is read from the GTK 3 editor, and the answer replaces it there;
+    // the result toast tells a screen reader what it shows.
     void commandOnMousepadSelection()
     {
+        AtSpiClient screenReader;
+        QVERIFY(screenReader.connect());
         QVERIFY(sorvane->start(QStringLiteral("stream")));
         const QString file = home->filePath(QStringLiteral("letter.txt"));
         const QString text = QStringLiteral("the meeting moves to Friday");
@@ -143,9 +146,20 @@ private Q_SLOTS:
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
 
         QVERIFY(speakBetweenPresses(QStringLiteral("alt+shift+space"), tone));
+        // The pointer waits where the result toast shows, the screen's top right corner,
+        // which holds the toast's automatic hide back.
+        const auto display = runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")});
+        QVERIFY(display);
+        const int displayWidth = display->split(' ').value(0).toInt();
+        QVERIFY(xdotool({QStringLiteral("mousemove"), QString::number(displayWidth - 18 - 175), QStringLiteral("76")}));
 
         const QString agentLog = home->filePath(QStringLiteral("agent.log"));
         QTRY_COMPARE_WITH_TIMEOUT(attachedTexts(agentLog), QStringList{text}, 30000);
+        std::optional<AtSpiNode> application;
+        QTRY_VERIFY_WITH_TIMEOUT((application = screenReader.application(QStringLiteral("Sorvane"))).has_value(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(screenReader.nameStartingWith(*application, QStringLiteral("Command finished")),
+                                  QStringLiteral("Command finished"), 30000);
+        QCOMPARE(screenReader.nameStartingWith(*application, answer), answer);
         QTRY_COMPARE_WITH_TIMEOUT(savedText(file), answer, 30000);
     }
 
@@ -169,6 +183,13 @@ private Q_SLOTS:
         QVERIFY2(line.contains("not eligible for the on-device model"), line.constData());
         QVERIFY2(line.contains("apple-system"), line.constData());
         QCOMPARE(savedText(file), text);
+        // The instruction is kept in its conversation, without an answer.
+        QJsonArray stored;
+        QTRY_VERIFY_WITH_TIMEOUT((stored = QJsonDocument::fromJson(readFile(AppPaths::agentConversations())).array()).size() == 1,
+                                 20000);
+        const QJsonArray messages = stored.at(0).toObject().value(QStringLiteral("messages")).toArray();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.at(0).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("rewrite this"));
     }
 };
 
