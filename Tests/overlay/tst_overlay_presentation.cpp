@@ -117,14 +117,17 @@ private Q_SLOTS:
         QTest::addColumn<AgentPhase>("phase");
         QTest::addColumn<OverlaySize>("size");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("description"); // why it failed
         QTest::newRow("classic recording") << Kind::Recording << AgentPhase::Idle << OverlaySize::Classic
-                                           << "Listening. Esc to cancel";
+                                           << "Listening. Esc to cancel" << "";
         QTest::newRow("mini copied only") << Kind::Success << AgentPhase::Idle << OverlaySize::Mini
-                                          << "Copied to clipboard. Press Ctrl+V to paste";
+                                          << "Copied to clipboard. Press Ctrl+V to paste" << "";
         QTest::newRow("Command listening") << Kind::Idle << AgentPhase::Listening << OverlaySize::Mini
-                                           << "Command listening. Into Mail";
+                                           << "Command listening. Into Mail" << "";
         QTest::newRow("Command failed") << Kind::Idle << AgentPhase::Error << OverlaySize::Classic
-                                        << "Needs attention. Click to see why and fix it";
+                                        << "Needs attention. Click to see why and fix it" << "The model ran out of memory.";
+        QTest::newRow("dictation failed") << Kind::Error << AgentPhase::Idle << OverlaySize::Mini
+                                          << "Needs attention. Click to see why and fix it" << "The engine failed.";
     }
     void accessibleText()
     {
@@ -132,15 +135,19 @@ private Q_SLOTS:
         QFETCH(AgentPhase, phase);
         QFETCH(OverlaySize, size);
         QFETCH(QString, text);
+        QFETCH(QString, description);
         OverlayInputs inputs;
         inputs.status = status;
+        inputs.statusMessage = status == Kind::Error ? QStringLiteral("The engine failed.") : QString();
         inputs.agentPhase = phase;
-        inputs.agentPhaseDetail = QStringLiteral("Into Mail");
+        inputs.agentPhaseDetail =
+            phase == AgentPhase::Error ? QStringLiteral("The model ran out of memory.") : QStringLiteral("Into Mail");
         inputs.overlaySize = size;
         inputs.cancelShortcutName = QStringLiteral("Esc");
         inputs.resultInserted = false;
         inputs.resultPasteKeyName = QStringLiteral("Ctrl+V");
         QCOMPARE(P::accessibleText(inputs), text);
+        QCOMPARE(P::accessibleDescription(inputs), description);
     }
 
     void statusSymbols_data()

@@ -122,6 +122,13 @@ QString accessibleText(const OverlayInputs &inputs)
     return {};
 }
 
+QString accessibleDescription(const OverlayInputs &inputs)
+{
+    if (inputs.overlayShowsAgent())
+        return inputs.agentPhase == AgentPhase::Error ? inputs.agentPhaseDetail : QString();
+    return inputs.status == Kind::Error ? inputs.statusMessage : QString();
+}
+
 QString agentPhaseWord(AgentPhase phase)
 {
     switch (phase) {

@@ -24,6 +24,8 @@ struct OverlayInputs {
     // the key that pastes the clipboard there (empty where no key does).
     bool resultInserted = true;
     QString resultPasteKeyName;
+    // The message of a failed dictation; a failed Command's is its phase detail.
+    QString statusMessage;
     QString targetApplicationName;
     // The cancel shortcut as it is shown ("Esc", "Ctrl+Alt+X").
     QString cancelShortcutName;
@@ -68,6 +70,8 @@ QString miniStatusIcon(CaptureStatus::Kind status);
 // What the pill says, read by screen readers in every layout: the title and the hint,
 // or the Command's phase and its detail.
 QString accessibleText(const OverlayInputs &inputs);
+// Why it failed, for screen readers, while the pill shows an error; empty otherwise.
+QString accessibleDescription(const OverlayInputs &inputs);
 
 QString agentPhaseWord(AgentPhase phase);
 QString agentDetail(const OverlayInputs &inputs);

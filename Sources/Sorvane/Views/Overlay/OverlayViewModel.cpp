@@ -72,6 +72,7 @@ void OverlayViewModel::readState()
     inputs.transcriptionProgress = state.transcriptionProgress();
     inputs.resultInserted = state.lastDictationInserted();
     inputs.resultPasteKeyName = state.lastDictationPasteKeyName();
+    inputs.statusMessage = state.status().text();
     inputs.targetApplicationName = state.targetApplicationName();
     inputs.cancelShortcutName = state.cancelShortcut().displayName();
     inputs.selectedModel = state.selectedModel();
