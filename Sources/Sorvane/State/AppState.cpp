@@ -21,7 +21,6 @@ namespace sorvane {
 
 Q_DECLARE_LOGGING_CATEGORY(lcDictation)
 
-
 namespace {
 
 AppState *theInstance = nullptr;

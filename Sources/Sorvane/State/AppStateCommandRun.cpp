@@ -197,8 +197,9 @@ QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversatio
             panel->showResult(conversationID);
     if (m_agentSettings.notifyOnCompletion) {
         const auto &application = target ? target->application : std::nullopt;
-        const QString pasteKey = application ? clipboardPasteKeyName(application->windowClass, application->windowInstance).value_or(QString())
-                                             : clipboardPasteKeyName(QString(), QString()).value_or(QString());
+        const QString pasteKey = clipboardPasteKeyName(application ? application->windowClass : QString(),
+                                                       application ? application->windowInstance : QString())
+                                     .value_or(QString());
         agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString(), pasteKey);
     }
     scheduleAgentOverlayHide(1.2);

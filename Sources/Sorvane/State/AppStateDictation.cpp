@@ -398,10 +398,10 @@ QCoro::Task<> AppState::finishTranscription(QString text, SpeechModel model, QSt
             scheduleClipboardRestore(snapshot);
     }
     m_lastDictationInserted = pasted;
-    m_lastDictationPasteKeyName =
-        m_targetApplication
-            ? clipboardPasteKeyName(m_targetApplication->windowClass, m_targetApplication->windowInstance).value_or(QString())
-            : clipboardPasteKeyName(QString(), QString()).value_or(QString());
+    const auto &target = m_targetApplication;
+    m_lastDictationPasteKeyName = clipboardPasteKeyName(target ? target->windowClass : QString(),
+                                                        target ? target->windowInstance : QString())
+                                      .value_or(QString());
     m_progressTask.reset();
     setStatus(CaptureStatus::success(text));
     m_permissionAttention.reset();
