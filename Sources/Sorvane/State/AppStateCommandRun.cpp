@@ -6,15 +6,19 @@
 #include "Command/AgentCommandRules.h"
 #include "Command/AgentProgressEstimator.h"
 #include "Command/AgentRuntimeError.h"
+#include "Platform/Keystrokes.h"
 #include "Shared/AppPaths.h"
 #include "Services/Command/AgentNotificationService.h"
 #include "Services/Command/AgentRuntimeService.h"
 #include "Services/Shell/HotKeyManager.h"
 #include "Shared/UserPerceivedText.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
 
 namespace sorvane {
+
+Q_LOGGING_CATEGORY(lcCommand, "sorvane.command")
 
 namespace {
 
@@ -113,7 +117,8 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
         QString message = result.error().message();
         if (!m_agentRunWarnings.isEmpty())
             message += QLatin1Char('\n') + m_agentRunWarnings.join(QLatin1Char('\n'));
-        showAgentError(message, ErrorResolutionDestination::commandModels());
+        showAgentError(message, ErrorResolutionDestination::commandModels(),
+                       QStringLiteral("the writing model %1 (%2) answered with an error").arg(model->name, model->id));
         co_return;
     }
     auto delivering = deliverAgentAnswer(result.value(), conversationID, requestID, isContinuation);
@@ -197,14 +202,23 @@ QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversatio
         if (AgentResultPresenter *panel = agentResultController())
             panel->showResult(conversationID);
     // A warning is told even to a user who wants no word of a finished Command.
-    if (m_agentSettings.notifyOnCompletion || !m_agentRunWarnings.isEmpty())
-        agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString(),
+    if (m_agentSettings.notifyOnCompletion || !m_agentRunWarnings.isEmpty()) {
+        const auto &application = target ? target->application : std::nullopt;
+        const QString pasteKey = clipboardPasteKeyName(application ? application->windowClass : QString(),
+                                                       application ? application->windowInstance : QString())
+                                     .value_or(QString());
+        agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString(), pasteKey,
                                             m_agentRunWarnings);
+    }
     scheduleAgentOverlayHide(1.2);
 }
 
-void AppState::showAgentError(const QString &message, const std::optional<ErrorResolutionDestination> &destination)
+void AppState::showAgentError(const QString &message, const std::optional<ErrorResolutionDestination> &destination,
+                              const QString &cause)
 {
+    // What the user sees is one line; the log keeps it with what led to it.
+    qCWarning(lcCommand).noquote() << QStringLiteral("A Command failed: ") + message
+                                          + (cause.isEmpty() ? QString() : QStringLiteral(" (") + cause + QStringLiteral(")"));
     m_activeAgentRequestID.reset();
     finishAgentProgress(0);
     setAgentPhase(AgentPhase::Error);

@@ -17,11 +17,11 @@ void AgentNotificationService::setActiveConversationReader(std::function<std::op
 }
 
 void AgentNotificationService::postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName,
-                                              const QStringList &warnings)
+                                              const QString &pasteKeyName, const QStringList &warnings)
 {
     if (!m_delegateInstalled)
         installDelegate();
-    QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName);
+    QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName, pasteKeyName);
     for (const QString &warning : warnings)
         body += QLatin1Char('\n') + warning;
     if (m_sending) {

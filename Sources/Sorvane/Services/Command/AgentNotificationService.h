@@ -32,7 +32,7 @@ public:
     // Returns at once; the notification is handed to the desktop in the background. Warnings
     // of the run follow the notice, one a line.
     void postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName,
-                        const QStringList &warnings = {});
+                        const QString &pasteKeyName = QStringLiteral("Ctrl+V"), const QStringList &warnings = {});
 
     // The id of the notification on screen, 0 when there is none.
     quint32 currentNotificationId() const { return m_currentId; }

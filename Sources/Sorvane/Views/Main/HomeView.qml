@@ -199,6 +199,9 @@ Item {
                 T.Button {
                     id: dictationButton
                     objectName: "dictationButton"
+                    Accessible.role: Accessible.Button
+                    Accessible.name: MainScreens.dictationButtonTitle(appState ? appState.status : undefined)
+                    Accessible.onPressAction: dictationButton.clicked()
                     Layout.alignment: Qt.AlignBottom
                     leftPadding: 26
                     rightPadding: 26
