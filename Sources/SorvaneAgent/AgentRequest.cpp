@@ -50,6 +50,9 @@ std::optional<ModelInfo> decodeModel(const QJsonObject &object)
         !readText(object, "officialName", model.officialName))
         return std::nullopt;
     model.takesImages = object.value(QLatin1String("capabilities")).toObject().value(QLatin1String("images")).toBool();
+    const QJsonValue context = object.value(QLatin1String("contextTokens"));
+    if (context.isDouble() && context.toDouble() >= 512 && context.toDouble() <= 1048576)
+        model.contextTokens = context.toInt();
     return model;
 }
 
@@ -101,6 +104,10 @@ std::variant<AgentRequest, RequestProblem> decodeRequestLine(const QByteArray &l
         request.command = AgentRequest::Command::Run;
     else if (command == QLatin1String("continue"))
         request.command = AgentRequest::Command::Continue;
+    else if (command == QLatin1String("forgetTurns"))
+        request.command = AgentRequest::Command::ForgetTurns;
+    else if (command == QLatin1String("keepTurns"))
+        request.command = AgentRequest::Command::KeepTurns;
     else if (QStringList{QStringLiteral("cancel"), QStringLiteral("list"), QStringLiteral("load"),
                          QStringLiteral("delete"), QStringLiteral("shutdown")}
                  .contains(command))
@@ -141,6 +148,19 @@ std::variant<AgentRequest, RequestProblem> decodeRequestLine(const QByteArray &l
         request.attachments.append(std::move(*attachment));
     }
     request.ephemeralSession = object.value(QLatin1String("ephemeralSession")).toBool(false);
+
+    const QJsonValue conversations = object.value(QLatin1String("conversationIDs"));
+    if (!conversations.isUndefined() && !conversations.isArray())
+        return problem(QStringLiteral("Command received a request it could not read."), requestID);
+    for (const QJsonValue &value : conversations.toArray()) {
+        if (QUuid::fromString(value.toString()).isNull())
+            return problem(QStringLiteral("Command received a request it could not read."), requestID);
+        request.conversationIDs.append(value.toString().toUpper());
+    }
+    const bool changesTurns = request.command == AgentRequest::Command::ForgetTurns ||
+                              request.command == AgentRequest::Command::KeepTurns;
+    if (changesTurns && (request.sessionPath.isEmpty() || !conversations.isArray()))
+        return problem(QStringLiteral("Command received a request it could not read."), requestID);
     return request;
 }
 

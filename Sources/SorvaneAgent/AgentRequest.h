@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <variant>
 
@@ -21,6 +22,8 @@ struct ModelInfo {
     QString officialName;
     Provider provider = Provider::AppleSystem;
     bool takesImages = false;
+    // A local model's context size in tokens, where its descriptor names one.
+    std::optional<int> contextTokens;
 };
 
 struct Attachment {
@@ -33,7 +36,9 @@ struct Attachment {
 
 // One request line, as far as the runtime serves it.
 struct AgentRequest {
-    enum class Command { Run, Continue, Other };
+    // ForgetTurns removes the kept turns of the conversations named; KeepTurns removes those
+    // of every conversation not named.
+    enum class Command { Run, Continue, ForgetTurns, KeepTurns, Other };
 
     QString requestID; // as written; events carry it back unchanged
     Command command = Command::Run;
@@ -51,6 +56,7 @@ struct AgentRequest {
     QString personalContext;
     QString reasoningEffort; // empty when absent
     bool ephemeralSession = false;
+    QStringList conversationIDs; // of ForgetTurns and KeepTurns, in upper case
 };
 
 // A line that cannot be served: why, and the request id when one could be read.

@@ -87,13 +87,25 @@ AgentRuntime::AgentRuntime(int inputFd, int outputFd, Limits limits, QObject *pa
         if (!m_job)
             return;
         markGenerating();
-        QJsonObject body{{QStringLiteral("messages"), chatMessages(m_job->prompt)}};
-        if (!m_job->request.model->officialName.isEmpty())
-            body.insert(QStringLiteral("model"), m_job->request.model->officialName);
+        const ModelInfo &model = *m_job->request.model;
+        const int context = model.contextTokens.value_or(LlamaServer::defaultContextTokens);
+        // A model that never stops is stopped at a length, and the answer reported as cut short.
+        QJsonObject body{{QStringLiteral("messages"), chatMessages(m_job->prompt)},
+                         {QStringLiteral("max_tokens"), std::min(maxLocalAnswerTokens, context / 2)}};
+        if (!model.officialName.isEmpty())
+            body.insert(QStringLiteral("model"), model.officialName);
         // The model has loaded ("generating" is out); reading a long prompt may take a while
         // before the first token, and only the request's deadline limits it.
-        stream(QUrl(m_llama.baseUrl().toString() + QStringLiteral("/v1/chat/completions")), {}, body,
-               QStringLiteral("llama-server"), std::chrono::milliseconds(0), true);
+        ChatStream::Options options;
+        options.url = QUrl(m_llama.baseUrl().toString() + QStringLiteral("/v1/chat/completions"));
+        options.body = body;
+        options.serviceName = QStringLiteral("llama-server");
+        options.firstByteLimit = std::chrono::milliseconds(0);
+        options.dropLeadingThought = true;
+        options.modelName = m_job->modelName;
+        options.unreachableMessage = QStringLiteral("The server of ") + m_job->modelName +
+                                     QStringLiteral(" stopped. Try the Command again.");
+        stream(new ChatStream(&m_network, std::move(options), this));
     });
     connect(&m_llama, &LlamaServer::failed, this, [this](const QString &message) {
         if (m_job)
@@ -163,8 +175,22 @@ void AgentRuntime::takeLines()
 
 void AgentRuntime::endOfInput()
 {
-    // The application closes the input when it wants no more answers.
-    stop();
+    // The application closes the input once it has sent all it wants answered: what came is
+    // answered (each within its deadline), then the runtime stops.
+    m_inputEnded = true;
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    if (!m_inputBuffer.isEmpty() && !m_skippingLine)
+        m_lines.push_back(std::exchange(m_inputBuffer, {})); // a last line without its newline
+    m_inputBuffer.clear();
+    scheduleNext();
+    stopIfDone();
+}
+
+void AgentRuntime::stopIfDone()
+{
+    if (m_inputEnded && !m_job && (m_lines.empty() || !m_output.isOpen()))
+        stop();
 }
 
 void AgentRuntime::stop()
@@ -206,8 +232,26 @@ void AgentRuntime::serveNext()
         AgentRequest request = std::get<AgentRequest>(std::move(decoded));
         if (request.command == AgentRequest::Command::Other)
             continue; // never sent by the application; nothing to answer
+        if (request.command == AgentRequest::Command::ForgetTurns || request.command == AgentRequest::Command::KeepTurns) {
+            changeTurns(request);
+            continue;
+        }
         begin(std::move(request));
     }
+    stopIfDone();
+}
+
+void AgentRuntime::changeTurns(const AgentRequest &request)
+{
+    const SessionStore store(request.sessionPath);
+    const std::optional<QString> message =
+        store.remove(request.conversationIDs, request.command == AgentRequest::Command::KeepTurns);
+    if (message) {
+        diagnostic("the turns of deleted conversations could not be removed");
+        m_output.error(request.requestID, *message);
+        return;
+    }
+    m_output.completed(request.requestID, QString());
 }
 
 void AgentRuntime::begin(AgentRequest request)
@@ -230,6 +274,11 @@ void AgentRuntime::begin(AgentRequest request)
     job.keepTurns = hasSession && !req.ephemeralSession;
     if (hasSession) {
         const SessionStore store(req.sessionPath);
+        // A damaged store would stop every Command: it is moved aside, once, and the user told.
+        if (job.keepTurns || req.command == AgentRequest::Command::Continue) {
+            if (const std::optional<QString> setAside = store.setAsideIfUnreadable())
+                m_output.warning(req.requestID, *setAside);
+        }
         if (req.command == AgentRequest::Command::Continue) {
             std::variant<QList<Turn>, QString> turns = store.turns(req.conversationID);
             if (const auto *message = std::get_if<QString>(&turns)) {
@@ -237,6 +286,13 @@ void AgentRuntime::begin(AgentRequest request)
                 return;
             }
             history = std::get<QList<Turn>>(std::move(turns));
+            // Without them the model would answer the follow-up alone, and the answer would
+            // replace what was pasted as if it were the next turn.
+            if (history.isEmpty() || m_incompleteConversations.contains(req.conversationID.toUpper())) {
+                fail(QStringLiteral("The earlier turns of this conversation are gone, so it cannot be continued. "
+                                    "Start a new Command."));
+                return;
+            }
         } else if (job.keepTurns) {
             // Found out before the model works, not after: the file is never overwritten.
             if (const std::optional<QString> message = store.checkWritable()) {
@@ -272,16 +328,32 @@ void AgentRuntime::runCloud()
 {
     const AgentRequest &req = m_job->request;
     const Provider provider = req.model->provider;
-    if (req.cloudAPIKey.trimmed().isEmpty()) {
+    const QString key = req.cloudAPIKey.trimmed();
+    if (key.isEmpty()) {
         fail(QStringLiteral("Add your ") + providerName(provider) + QStringLiteral(" API key before using this model."));
         return;
+    }
+    // A line break or other control character in the key would end its header and start another.
+    for (const QChar c : key) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.category() == QChar::Other_Control) {
+            fail(provider == Provider::OpenAI ? QStringLiteral("Enter a valid OpenAI API key beginning with sk-.")
+                                              : QStringLiteral("Enter a valid ") + providerName(provider) +
+                                                    QStringLiteral(" API key."));
+            return;
+        }
     }
     QJsonObject body{{QStringLiteral("model"), req.model->officialName},
                      {QStringLiteral("messages"), chatMessages(m_job->prompt)}};
     if (const std::optional<QString> effort = providerReasoningEffort(provider, req.reasoningEffort))
         body.insert(QStringLiteral("reasoning_effort"), *effort);
-    stream(chatCompletionsUrl(provider), req.cloudAPIKey.trimmed(), body, providerName(provider), m_limits.firstByte,
-           false);
+    ChatStream::Options options;
+    options.url = chatCompletionsUrl(provider);
+    options.apiKey = key;
+    options.body = body;
+    options.serviceName = providerName(provider);
+    options.firstByteLimit = m_limits.firstByte;
+    options.modelName = m_job->modelName;
+    stream(new ChatStream(&m_network, std::move(options), this));
 }
 
 void AgentRuntime::runLocal()
@@ -293,8 +365,8 @@ void AgentRuntime::runLocal()
         program = qEnvironmentVariable("SORVANE_LLAMA_SERVER_PATH");
     if (program.isEmpty())
         program = QStandardPaths::findExecutable(QStringLiteral("llama-server"));
-    LlamaServer::Setup setup{program, req.modelPath,
-                             req.model->takesImages ? req.projectorPath : QString(), m_job->modelName};
+    LlamaServer::Setup setup{program, req.modelPath, req.model->takesImages ? req.projectorPath : QString(),
+                             m_job->modelName, req.model->contextTokens.value_or(LlamaServer::defaultContextTokens)};
     m_llama.prepare(setup);
 }
 
@@ -304,11 +376,8 @@ void AgentRuntime::runOnDevice()
     m_bridge.start(m_job->request.appleBridgePath, m_job->prompt.system, singlePrompt(m_job->prompt));
 }
 
-void AgentRuntime::stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName,
-                          std::chrono::milliseconds firstByteLimit, bool dropLeadingThought)
+void AgentRuntime::stream(ChatStream *chat)
 {
-    ChatStream::Options options{url, apiKey, body, serviceName, firstByteLimit, dropLeadingThought};
-    auto *chat = new ChatStream(&m_network, std::move(options), this);
     m_stream = chat;
     connect(chat, &ChatStream::responding, this, &AgentRuntime::markGenerating);
     connect(chat, &ChatStream::delta, this, [this](const QString &text) {
@@ -316,7 +385,9 @@ void AgentRuntime::stream(const QUrl &url, const QString &apiKey, const QJsonObj
             m_output.delta(m_job->request.requestID, text);
     });
     connect(chat, &ChatStream::finished, this, &AgentRuntime::complete);
-    connect(chat, &ChatStream::failed, this, &AgentRuntime::fail);
+    connect(chat, &ChatStream::failed, this, [this](const QString &message, ChatStream::Failure failure) {
+        fail(message, failure == ChatStream::Failure::ContextTooLarge ? QStringLiteral("contextTooLarge") : QString());
+    });
     chat->start();
 }
 
@@ -340,24 +411,28 @@ void AgentRuntime::complete(const QString &answer)
     if (m_job->keepTurns) {
         const SessionStore store(m_job->request.sessionPath);
         const QList<Turn> turns{{Turn::Role::User, m_job->prompt.userText}, {Turn::Role::Assistant, answer}};
-        if (const std::optional<QString> message = store.append(m_job->request.conversationID, turns))
+        if (const std::optional<QString> message = store.append(m_job->request.conversationID, turns)) {
+            m_incompleteConversations.insert(m_job->request.conversationID.toUpper());
             m_output.warning(requestID, *message);
+        }
     }
     stopWork();
     m_job.reset();
     m_output.completed(requestID, answer);
     scheduleNext();
+    stopIfDone();
 }
 
-void AgentRuntime::fail(const QString &message)
+void AgentRuntime::fail(const QString &message, const QString &code)
 {
     if (!m_job)
         return;
     const QString requestID = m_job->request.requestID;
     stopWork();
     m_job.reset();
-    m_output.error(requestID, message);
+    m_output.error(requestID, message, code);
     scheduleNext();
+    stopIfDone();
 }
 
 void AgentRuntime::stopWork()

@@ -11,6 +11,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include <chrono>
@@ -49,8 +50,12 @@ public:
     // Drops the work in hand and what is queued, stops what it started, then says ended().
     void stop();
 
+    // The longest answer asked of a local model, in tokens: half its context, at most this.
+    static constexpr int maxLocalAnswerTokens = 4096;
+
 Q_SIGNALS:
-    // The input ended and everything the runtime started has been stopped.
+    // The input ended, what it asked for was answered, and everything the runtime started has
+    // been stopped.
     void ended();
 
 private:
@@ -68,15 +73,17 @@ private:
     void scheduleNext();
     void serveNext();
     void begin(AgentRequest request);
+    void changeTurns(const AgentRequest &request);
     void runCloud();
     void runLocal();
     void runOnDevice();
-    void stream(const QUrl &url, const QString &apiKey, const QJsonObject &body, const QString &serviceName,
-                std::chrono::milliseconds firstByteLimit, bool dropLeadingThought);
+    void stream(ChatStream *chat);
     void markGenerating();
     void complete(const QString &answer);
-    void fail(const QString &message);
+    void fail(const QString &message, const QString &code = {});
     void stopWork();
+    // At the end of input with nothing more to serve: stop.
+    void stopIfDone();
 
     int m_inputFd;
     EventOutput m_output;
@@ -85,9 +92,13 @@ private:
     QByteArray m_inputBuffer;
     bool m_skippingLine = false; // the rest of an overlong line is being dropped
     bool m_stopped = false; // by the end of input or a stop()
+    bool m_inputEnded = false; // what was read is still served, then the runtime stops
     std::deque<QByteArray> m_lines;
     std::optional<Job> m_job;
     bool m_nextScheduled = false;
+    // Conversations one of whose turns could not be saved: their kept turns are not all
+    // there are, so they cannot be continued.
+    QSet<QString> m_incompleteConversations;
 
     QNetworkAccessManager m_network;
     LlamaServer m_llama;

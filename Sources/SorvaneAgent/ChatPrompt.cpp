@@ -29,6 +29,17 @@ QString referenceTag(const QString &text)
     return tag;
 }
 
+// A name inside a reference's opening tag, such as "<application> window": a name holding a
+// quote or an angle bracket must not end the tag, or the reference, and go on as the user.
+QString attributeText(const QString &text)
+{
+    QString escaped = text.toHtmlEscaped(); // &, <, > and "
+    escaped.replace(QLatin1Char('\''), QStringLiteral("&#39;"));
+    escaped.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    escaped.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return escaped;
+}
+
 } // namespace
 
 std::variant<ChatPrompt, QString> buildPrompt(const AgentRequest &request, const QList<Turn> &history)
@@ -50,12 +61,12 @@ std::variant<ChatPrompt, QString> buildPrompt(const AgentRequest &request, const
         if (attachment.kind == Attachment::Kind::SelectedText) {
             const QString tag = referenceTag(attachment.text);
             prompt.userText += QStringLiteral("\n\n<") + tag + QStringLiteral(" kind=\"selectedText\" name=\"") +
-                               attachment.displayName + QStringLiteral("\">\n") + attachment.text + QStringLiteral("\n</") +
+                               attributeText(attachment.displayName) + QStringLiteral("\">\n") + attachment.text + QStringLiteral("\n</") +
                                tag + QLatin1Char('>');
             continue;
         }
-        prompt.userText += QStringLiteral("\n\n<reference kind=\"screenshot\" name=\"") + attachment.displayName +
-                           QStringLiteral("\"/>");
+        prompt.userText += QStringLiteral("\n\n<reference kind=\"screenshot\" name=\"") +
+                           attributeText(attachment.displayName) + QStringLiteral("\"/>");
         if (!request.model || !request.model->takesImages)
             continue;
         QFile file(attachment.filePath);

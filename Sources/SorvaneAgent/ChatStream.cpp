@@ -44,15 +44,43 @@ QString contentText(const QJsonValue &content)
     return text;
 }
 
-QString serverMessage(const QByteArray &body)
+QString shortened(QString text)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    QString text = document.isArray() ? errorText(document.array()) : errorText(document.object());
     text = text.simplified();
     constexpr int longest = 300;
     if (text.size() > longest)
         text = text.left(longest - 1) + QChar(0x2026);
     return text;
+}
+
+QJsonValue bodyValue(const QByteArray &body)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+}
+
+QString serverMessage(const QByteArray &body)
+{
+    return shortened(errorText(bodyValue(body)));
+}
+
+// Whether an error says the prompt does not fit the model's context: llama-server's
+// "exceed_context_size_error" and the providers' "context_length_exceeded".
+bool saysContextTooLarge(const QJsonValue &value)
+{
+    if (value.isArray())
+        return !value.toArray().isEmpty() && saysContextTooLarge(value.toArray().first());
+    const QJsonObject object = value.toObject();
+    if (object.contains(QLatin1String("error")) && saysContextTooLarge(object.value(QLatin1String("error"))))
+        return true;
+    for (const char *key : {"type", "code"}) {
+        const QString text = object.value(QLatin1String(key)).toString();
+        if (text == QLatin1String("exceed_context_size_error") || text == QLatin1String("context_length_exceeded"))
+            return true;
+    }
+    const QString message = object.value(QLatin1String("message")).toString();
+    return message.contains(QLatin1String("exceeds the available context size"), Qt::CaseInsensitive) ||
+           message.contains(QLatin1String("maximum context length"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -70,11 +98,28 @@ ChatStreamDecoder::Output ChatStreamDecoder::feed(const QByteArray &bytes)
         start = newline + 1;
     }
     m_buffer.remove(0, start);
+    if (m_buffer.size() > maxLineBytes) {
+        // A line this long is not an event of a chat stream; it is not kept.
+        m_buffer.clear();
+        output.lineTooLong = true;
+    }
     return output;
 }
 
 void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
 {
+    if (line.startsWith("error:")) {
+        // llama-server's own error line inside the stream: "error: {"code":…,"message":…}".
+        const QByteArrayView payload = line.sliced(6).trimmed();
+        const QJsonDocument document = QJsonDocument::fromJson(payload.toByteArray());
+        const QJsonValue value = document.isObject() ? QJsonValue(document.object()) : QJsonValue();
+        QString text = value.isObject() ? errorText(value) : QString();
+        if (text.isEmpty() && !document.isObject())
+            text = QString::fromUtf8(payload);
+        output.error = shortened(text);
+        output.contextTooLarge = saysContextTooLarge(value);
+        return;
+    }
     if (!line.startsWith("data:"))
         return; // blank separators, comments, "event:" and "id:" fields
     const QByteArrayView payload = line.sliced(5).trimmed();
@@ -85,7 +130,8 @@ void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
     }
     const QJsonObject chunk = QJsonDocument::fromJson(payload.toByteArray()).object();
     if (chunk.contains(QLatin1String("error"))) {
-        output.error = errorText(chunk);
+        output.error = shortened(errorText(chunk));
+        output.contextTooLarge = saysContextTooLarge(chunk);
         return;
     }
     for (const QJsonValue &choice : chunk.value(QLatin1String("choices")).toArray()) {
@@ -99,6 +145,8 @@ void ChatStreamDecoder::readLine(QByteArrayView line, Output &output)
         if (reason.isString() && !reason.toString().isEmpty()) {
             m_sawEnd = true;
             output.finished = true;
+            if (reason.toString() == QLatin1String("length"))
+                output.cutForLength = true;
         }
     }
 }
@@ -158,6 +206,8 @@ ChatStream::ChatStream(QNetworkAccessManager *network, Options options, QObject 
 {
     m_firstByteTimer.setSingleShot(true);
     m_firstByteTimer.setInterval(m_options.firstByteLimit);
+    if (m_options.modelName.isEmpty())
+        m_options.modelName = m_options.serviceName;
     connect(&m_firstByteTimer, &QTimer::timeout, this, [this] {
         fail(m_options.serviceName + QStringLiteral(" did not answer in time. Check your connection and try again."));
     });
@@ -179,6 +229,8 @@ void ChatStream::start()
         request.setRawHeader("Authorization", "Bearer " + m_options.apiKey.toUtf8());
     // A stream is read as it comes; its end is the server's to say.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // The key goes to the address it was meant for, never on to another host, port or scheme.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     m_reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &ChatStream::headersArrived);
     connect(m_reply, &QNetworkReply::readyRead, this, &ChatStream::readAvailable);
@@ -236,21 +288,39 @@ void ChatStream::readAvailable()
     if (status == 0)
         return; // no answer from a server at all: said when the reply ends
     if (status >= 300) {
-        m_errorBody += bytes; // told when the reply ends
+        // Told when the reply ends; only its start can be of use in a message, so the rest is
+        // not waited for.
+        m_errorBody += bytes.left(std::max<qsizetype>(0, maxErrorBodyBytes - m_errorBody.size()));
+        if (m_errorBody.size() >= maxErrorBodyBytes)
+            failForServerError(status, m_errorBody);
         return;
     }
     markResponding();
     if (m_done)
         return;
     const ChatStreamDecoder::Output output = m_decoder.feed(bytes);
+    if (output.lineTooLong) {
+        fail(m_options.serviceName + QStringLiteral(" sent an answer Sorvane could not read. Try again."));
+        return;
+    }
     for (const QString &piece : output.pieces) {
         pass(m_options.dropLeadingThought ? m_thoughts.feed(piece) : piece);
         if (m_done)
             return;
     }
     if (output.error) {
+        if (output.contextTooLarge) {
+            fail(contextTooLargeMessage(), Failure::ContextTooLarge);
+            return;
+        }
         fail(m_options.serviceName + QStringLiteral(" stopped with an error: ") +
              (output.error->isEmpty() ? QStringLiteral("no reason given.") : *output.error));
+        return;
+    }
+    if (output.cutForLength) {
+        // Not an answer to paste over the user's text: the rest of it is missing.
+        fail(QStringLiteral("The answer was cut short: ") + m_options.modelName +
+             QStringLiteral(" reached the longest answer it may give. Ask for a shorter answer, or split the request."));
         return;
     }
     if (output.finished && m_decoder.sawEnd()) {
@@ -275,6 +345,12 @@ void ChatStream::pass(const QString &text)
 {
     if (text.isEmpty())
         return;
+    if (m_answer.size() + text.size() > maxAnswerLength) {
+        fail(QStringLiteral("The answer from ") + m_options.modelName +
+             QStringLiteral(" grew too long to use (over %1 million characters). Ask for a shorter answer.")
+                 .arg(maxAnswerLength / (1024 * 1024)));
+        return;
+    }
     m_answer += text;
     Q_EMIT delta(text);
 }
@@ -287,8 +363,13 @@ void ChatStream::replyFinished()
     if (m_done || !m_reply)
         return;
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_reply->error() == QNetworkReply::InsecureRedirectError) {
+        failForServerError(307, {});
+        return;
+    }
     if (status >= 300) {
-        fail(statusMessage(status, m_errorBody + m_reply->readAll()));
+        m_errorBody += m_reply->read(std::max<qsizetype>(0, maxErrorBodyBytes - m_errorBody.size()));
+        failForServerError(status, m_errorBody);
         return;
     }
     if (m_reply->error() != QNetworkReply::NoError && status == 0) {
@@ -300,12 +381,32 @@ void ChatStream::replyFinished()
          QStringLiteral(" was cut off before it was complete. Try again."));
 }
 
-void ChatStream::fail(const QString &message)
+void ChatStream::fail(const QString &message, Failure failure)
 {
     if (m_done)
         return;
     abort();
-    Q_EMIT failed(message);
+    Q_EMIT failed(message, failure);
+}
+
+void ChatStream::failForServerError(int status, const QByteArray &body)
+{
+    if (status < 400) {
+        // A redirect to the same address is followed; one that is left is to somewhere else.
+        fail(m_options.serviceName + QStringLiteral(" sent the request on to another address, which Sorvane does not "
+                                                    "follow with your key. Check the service's address."));
+        return;
+    }
+    if (status == 400 && saysContextTooLarge(bodyValue(body))) {
+        fail(contextTooLargeMessage(), Failure::ContextTooLarge);
+        return;
+    }
+    fail(statusMessage(status, body));
+}
+
+QString ChatStream::contextTooLargeMessage()
+{
+    return QStringLiteral("The selected context is too large for this writing model.");
 }
 
 QString ChatStream::statusMessage(int status, const QByteArray &body) const
@@ -329,6 +430,8 @@ QString ChatStream::statusMessage(int status, const QByteArray &body) const
 QString ChatStream::networkMessage() const
 {
     const QString &name = m_options.serviceName;
+    if (!m_options.unreachableMessage.isEmpty())
+        return m_options.unreachableMessage;
     switch (m_reply->error()) {
     case QNetworkReply::SslHandshakeFailedError:
     case QNetworkReply::InsecureRedirectError:

@@ -23,8 +23,14 @@ public:
         QString text;                  // content of the deltas in this chunk, in order
         QStringList pieces;            // each non-empty content delta
         std::optional<QString> error;  // an error the server sent inside the stream
+        bool contextTooLarge = false;  // that error says the prompt does not fit the model's context
         bool finished = false;         // a finish reason or "[DONE]" was seen
+        bool cutForLength = false;     // the server ended the answer at its length limit
+        bool lineTooLong = false;      // a line grew past maxLineBytes without ending
     };
+
+    // Longest event line read; a stream that sends a longer one is not a chat stream.
+    static constexpr qsizetype maxLineBytes = qsizetype(1) * 1024 * 1024;
 
     // Bytes as they arrive; a line split across chunks is read when its newline comes.
     Output feed(const QByteArray &bytes);
@@ -57,6 +63,15 @@ private:
 class ChatStream : public QObject {
     Q_OBJECT
 public:
+    // The longest answer passed on, in UTF-16 units: its completed event, escaped, stays well
+    // below the application's 32 MB line limit.
+    static constexpr qsizetype maxAnswerLength = qsizetype(4) * 1024 * 1024;
+    // How much of an error body is kept for its message.
+    static constexpr qsizetype maxErrorBodyBytes = 64 * 1024;
+
+    // Why a stream failed, where the protocol has a code for it.
+    enum class Failure { Other, ContextTooLarge };
+
     struct Options {
         QUrl url;
         QString apiKey;      // sent as a bearer token when not empty
@@ -68,6 +83,11 @@ public:
         std::chrono::milliseconds firstByteLimit = std::chrono::seconds(25);
         // Leave out a leading "<think>" block of the answer.
         bool dropLeadingThought = false;
+        // Said in place of the usual network advice when the server cannot be reached or goes
+        // away (a local server that stopped); empty: the advice for a remote service.
+        QString unreachableMessage;
+        // The model, as messages name it.
+        QString modelName;
     };
 
     ChatStream(QNetworkAccessManager *network, Options options, QObject *parent = nullptr);
@@ -82,7 +102,7 @@ Q_SIGNALS:
     void responding();
     void delta(const QString &text);
     void finished(const QString &answer);
-    void failed(const QString &message);
+    void failed(const QString &message, sorvane::agent::ChatStream::Failure failure);
 
 private:
     void headersArrived();
@@ -90,8 +110,10 @@ private:
     void readAvailable();
     void pass(const QString &text);
     void replyFinished();
-    void fail(const QString &message);
+    void fail(const QString &message, Failure failure = Failure::Other);
+    void failForServerError(int status, const QByteArray &body);
     QString statusMessage(int status, const QByteArray &body) const;
+    static QString contextTooLargeMessage();
     QString networkMessage() const;
 
     QNetworkAccessManager *m_network;

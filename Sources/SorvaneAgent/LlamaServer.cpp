@@ -4,9 +4,12 @@
 #include <QHostAddress>
 #include <QNetworkReply>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTcpServer>
+#include <QThread>
 
 #include <csignal>
+#include <cstring>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -32,7 +35,57 @@ void signalGroup(qint64 pid, int signalNumber)
         ::kill(-pid_t(pid), signalNumber);
 }
 
+// One line of llama.cpp's log without its time and level ("0.00.013.546 E "), and whether it
+// reports an error.
+struct LogLine {
+    QString text;
+    bool isError = false;
+};
+
+LogLine readLogLine(const QByteArray &bytes)
+{
+    static const QRegularExpression prefix(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+\\s+([A-Z])\\s+"));
+    LogLine line{QString::fromUtf8(bytes).simplified()};
+    const QRegularExpressionMatch match = prefix.match(line.text);
+    if (match.hasMatch()) {
+        line.isError = match.captured(1) == QLatin1String("E");
+        line.text.remove(0, match.capturedLength());
+        return line;
+    }
+    line.isError = line.text.contains(QLatin1String("error"), Qt::CaseInsensitive) ||
+                   line.text.contains(QLatin1String("failed"), Qt::CaseInsensitive) ||
+                   line.text.startsWith(QLatin1String("terminate called"));
+    return line;
+}
+
+QString forMessage(QString text)
+{
+    constexpr int longest = 200;
+    if (text.size() > longest)
+        text = text.left(longest - 1) + QChar(0x2026);
+    return text;
+}
+
 } // namespace
+
+int LlamaServer::threadCount(int processors)
+{
+    return std::min(std::max(processors - 2, 2), 8);
+}
+
+QString LlamaServer::causeLine(const QByteArray &errorOutput)
+{
+    QString last;
+    for (const QByteArray &bytes : errorOutput.split('\n')) {
+        const LogLine line = readLogLine(bytes);
+        if (line.text.isEmpty())
+            continue;
+        if (line.isError)
+            return forMessage(line.text);
+        last = line.text;
+    }
+    return forMessage(last);
+}
 
 LlamaServer::LlamaServer(QNetworkAccessManager *network, QObject *parent) : QObject(parent), m_network(network)
 {
@@ -101,6 +154,8 @@ void LlamaServer::launch()
     m_port = freeLoopbackPort();
     m_healthy = false;
     m_stderrTail.clear();
+    m_stderrLine.clear();
+    m_firstErrorLine.clear();
     if (m_port == 0) {
         QTimer::singleShot(0, this, [this] { report(false, QStringLiteral("No free local port for llama-server.")); });
         return;
@@ -109,6 +164,11 @@ void LlamaServer::launch()
                           QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(m_port)};
     if (!m_setup.projectorPath.isEmpty())
         arguments << QStringLiteral("--mmproj") << m_setup.projectorPath;
+    // A context of the model's size, and a prompt that does not fit refused rather than cut at
+    // its start (where the instructions are).
+    arguments << QStringLiteral("--ctx-size") << QString::number(m_setup.contextTokens)
+              << QStringLiteral("--no-context-shift") << QStringLiteral("--threads")
+              << QString::number(threadCount(QThread::idealThreadCount()));
 
     auto *process = new QProcess(this);
     process->setProgram(m_setup.program);
@@ -130,10 +190,10 @@ void LlamaServer::launch()
             ::_exit(127);
     });
     connect(process, &QProcess::readyReadStandardError, this, [this, process] {
-        // Kept only for the message of a failed start; it may quote what the model was given.
-        m_stderrTail += process->readAllStandardError();
-        if (m_stderrTail.size() > stderrTailBytes)
-            m_stderrTail.remove(0, m_stderrTail.size() - stderrTailBytes);
+        if (process == m_process)
+            readErrorOutput();
+        else
+            process->readAllStandardError();
     });
     connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus status) {
         if (process == m_process)
@@ -190,19 +250,54 @@ void LlamaServer::report(bool ok, const QString &message)
         Q_EMIT failed(message);
 }
 
+void LlamaServer::readErrorOutput()
+{
+    // Kept only for the message of a failed start; it may quote what the model was given.
+    const QByteArray bytes = m_process->readAllStandardError();
+    m_stderrTail += bytes;
+    if (m_stderrTail.size() > stderrTailBytes)
+        m_stderrTail.remove(0, m_stderrTail.size() - stderrTailBytes);
+    if (!m_firstErrorLine.isEmpty())
+        return;
+    m_stderrLine += bytes;
+    qsizetype start = 0;
+    for (qsizetype newline = m_stderrLine.indexOf('\n'); newline >= 0; newline = m_stderrLine.indexOf('\n', start)) {
+        const LogLine line = readLogLine(m_stderrLine.mid(start, newline - start));
+        start = newline + 1;
+        if (line.isError && !line.text.isEmpty()) {
+            m_firstErrorLine = forMessage(line.text);
+            m_stderrLine.clear();
+            return;
+        }
+    }
+    m_stderrLine.remove(0, start);
+    if (m_stderrLine.size() > stderrTailBytes)
+        m_stderrLine.clear();
+}
+
 void LlamaServer::processEnded(int exitCode, QProcess::ExitStatus status)
 {
+    if (m_process)
+        readErrorOutput();
+    if (m_firstErrorLine.isEmpty() && !m_stderrLine.isEmpty()) {
+        const LogLine line = readLogLine(m_stderrLine);
+        if (line.isError)
+            m_firstErrorLine = forMessage(line.text);
+    }
     const bool wasHealthy = m_healthy;
     m_process = nullptr;
     m_healthy = false;
     m_healthTimer.stop();
     signalGroup(m_pid, SIGKILL); // whatever it left in its group
     m_pid = 0;
-    const QString reason = lastErrorLine();
+    const QString reason = m_firstErrorLine.isEmpty() ? causeLine(m_stderrTail) : m_firstErrorLine;
     fprintf(stderr, "sorvane-agent: llama-server ended (%s %d)\n",
             status == QProcess::NormalExit ? "exit status" : "signal", exitCode);
-    QString message = wasHealthy ? QStringLiteral("llama-server stopped while answering.")
-                                 : QStringLiteral("llama-server could not load ") + m_setup.modelName + QLatin1Char('.');
+    QString message = wasHealthy ? QStringLiteral("llama-server stopped while answering")
+                                 : QStringLiteral("llama-server could not load ") + m_setup.modelName;
+    if (status == QProcess::CrashExit)
+        message += QStringLiteral(": it crashed (signal %1, %2)").arg(exitCode).arg(QString::fromLocal8Bit(::strsignal(exitCode)));
+    message += QLatin1Char('.');
     if (!reason.isEmpty())
         message += QLatin1Char(' ') + reason;
     report(false, message);
@@ -241,17 +336,6 @@ QUrl LlamaServer::baseUrl() const
 qint64 LlamaServer::processId() const
 {
     return m_process ? m_pid : 0;
-}
-
-QString LlamaServer::lastErrorLine() const
-{
-    const QList<QByteArray> lines = m_stderrTail.split('\n');
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        const QString text = QString::fromUtf8(*line).simplified();
-        if (!text.isEmpty())
-            return text.left(200);
-    }
-    return {};
 }
 
 } // namespace sorvane::agent

@@ -24,11 +24,23 @@ public:
         QString modelPath;
         QString projectorPath; // empty for a model without images
         QString modelName;     // for messages
+        int contextTokens = defaultContextTokens;
         friend bool operator==(const Setup &a, const Setup &b)
         {
-            return a.program == b.program && a.modelPath == b.modelPath && a.projectorPath == b.projectorPath;
+            return a.program == b.program && a.modelPath == b.modelPath && a.projectorPath == b.projectorPath &&
+                   a.contextTokens == b.contextTokens;
         }
     };
+
+    // The context a model gets when its descriptor names none: room for a long selected text
+    // and its answer, within the memory of a small model on a laptop.
+    static constexpr int defaultContextTokens = 8192;
+
+    // The speech engine's rule: two fewer than the processors, at least 2 and at most 8.
+    static int threadCount(int processors);
+    // The line of the server's error output that names why it stopped: the first error line,
+    // without the log's time and level; else its last line.
+    static QString causeLine(const QByteArray &errorOutput);
 
     explicit LlamaServer(QNetworkAccessManager *network, QObject *parent = nullptr);
     ~LlamaServer() override;
@@ -57,7 +69,7 @@ private:
     void pollHealth();
     void report(bool ok, const QString &message = {});
     void processEnded(int exitCode, QProcess::ExitStatus status);
-    QString lastErrorLine() const;
+    void readErrorOutput();
 
     QNetworkAccessManager *m_network;
     Setup m_setup;
@@ -70,6 +82,8 @@ private:
     QTimer m_loadTimer;
     QPointer<QNetworkReply> m_healthReply;
     QByteArray m_stderrTail;
+    QByteArray m_stderrLine;   // the line being received
+    QString m_firstErrorLine;  // of this launch
     std::chrono::milliseconds m_loadLimit = std::chrono::seconds(25);
 };
 

@@ -3,6 +3,7 @@
 #include <QAtomicInteger>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -46,17 +47,27 @@ public:
     QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
 
     // True when the file is a store of ours (or an empty database that can become one).
-    bool isSound() const
+    bool isSound() const { return health() == Health::Sound; }
+
+    enum class Health { Sound, Busy, Damaged };
+    // A store another program holds locked for longer than the busy wait is not damaged.
+    Health health() const
     {
         if (!m_open)
-            return false;
+            return Health::Damaged;
         QSqlQuery query(database());
+        const auto failed = [&query] {
+            const QString code = query.lastError().nativeErrorCode();
+            return code == QLatin1String("5") || code == QLatin1String("6") ? Health::Busy : Health::Damaged;
+        };
         if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-            return false;
+            return failed();
         if (query.value(0).toInt() > schemaVersion)
-            return false;
+            return Health::Damaged;
         // A file that is not SQLite fails here, not at open.
-        return query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            return failed();
+        return Health::Sound;
     }
 
     bool createSchema() const
@@ -89,6 +100,36 @@ private:
 
 SessionStore::SessionStore(QString path) : m_path(std::move(path)) {}
 
+std::optional<QString> SessionStore::setAsideIfUnreadable() const
+{
+    if (!QFileInfo::exists(m_path))
+        return std::nullopt;
+    {
+        const Connection connection(m_path);
+        if (connection.health() != Connection::Health::Damaged)
+            return std::nullopt;
+    }
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = m_path + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = m_path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
+    if (!QFile::rename(m_path, aside))
+        return std::nullopt;
+    // What SQLite may have left beside it belongs to the damaged file, not to the new one.
+    for (const char *suffix : {"-journal", "-wal", "-shm"})
+        QFile::remove(m_path + QLatin1String(suffix));
+    return QStringLiteral("Command's conversation store could not be read. It was moved to ") + aside +
+           QStringLiteral(" and a new one was started; earlier Command conversations cannot be continued.");
+}
+
+QString SessionStore::problemMessage(const Connection &connection) const
+{
+    if (connection.health() == Connection::Health::Busy)
+        return QStringLiteral("Command's conversation store is in use by another program. Try again in a moment: ") +
+               m_path;
+    return damagedMessage();
+}
+
 QString SessionStore::damagedMessage() const
 {
     return QStringLiteral("Command's session file is damaged, so earlier turns cannot be used. "
@@ -102,7 +143,7 @@ std::variant<QList<Turn>, QString> SessionStore::turns(const QString &conversati
         return QList<Turn>{};
     const Connection connection(m_path);
     if (!connection.isSound())
-        return damagedMessage();
+        return problemMessage(connection);
     if (!connection.hasTurnsTable())
         return QList<Turn>{};
     QSqlQuery query(connection.database());
@@ -127,7 +168,7 @@ std::optional<QString> SessionStore::checkWritable() const
         return std::nullopt;
     const Connection connection(m_path);
     if (!connection.isSound())
-        return damagedMessage();
+        return problemMessage(connection);
     return std::nullopt;
 }
 
@@ -138,7 +179,7 @@ std::optional<QString> SessionStore::append(const QString &conversationID, const
         return cannotWrite;
     const Connection connection(m_path);
     if (!connection.isSound())
-        return damagedMessage();
+        return problemMessage(connection);
     QSqlDatabase database = connection.database();
     if (!connection.createSchema() || !database.transaction())
         return cannotWrite;
@@ -170,6 +211,48 @@ std::optional<QString> SessionStore::append(const QString &conversationID, const
         return cannotWrite;
     }
     return database.commit() ? std::nullopt : std::optional<QString>(cannotWrite);
+}
+
+std::optional<QString> SessionStore::remove(const QStringList &conversationIDs, bool keepNamed) const
+{
+    const QString cannotWrite = QStringLiteral("Command could not remove the turns of deleted conversations: ") + m_path;
+    if (!QFileInfo::exists(m_path))
+        return std::nullopt;
+    const Connection connection(m_path);
+    if (!connection.isSound())
+        return problemMessage(connection);
+    if (!connection.hasTurnsTable())
+        return std::nullopt;
+    QSqlDatabase database = connection.database();
+    if (!database.transaction())
+        return cannotWrite;
+    bool removed = true;
+    {
+        // The named ones in a table of their own, so that a long list needs no long statement.
+        QSqlQuery query(database);
+        removed = query.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS named (id TEXT PRIMARY KEY)")) &&
+                  query.exec(QStringLiteral("DELETE FROM named"));
+        QSqlQuery insert(database);
+        insert.prepare(QStringLiteral("INSERT OR IGNORE INTO named (id) VALUES (?)"));
+        for (const QString &id : conversationIDs) {
+            if (!removed)
+                break;
+            insert.addBindValue(id.toUpper());
+            removed = insert.exec();
+        }
+        if (removed)
+            removed = query.exec(keepNamed
+                                     ? QStringLiteral("DELETE FROM turns WHERE conversation_id NOT IN (SELECT id FROM named)")
+                                     : QStringLiteral("DELETE FROM turns WHERE conversation_id IN (SELECT id FROM named)"));
+    }
+    if (!removed || !database.commit()) {
+        database.rollback();
+        return cannotWrite;
+    }
+    // The removed texts are not left readable in the file's free pages.
+    QSqlQuery vacuum(database);
+    vacuum.exec(QStringLiteral("VACUUM"));
+    return std::nullopt;
 }
 
 } // namespace sorvane::agent

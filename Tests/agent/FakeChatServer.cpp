@@ -125,8 +125,11 @@ void FakeChatServer::answer(QTcpSocket *socket, const Request &request)
     if (reply.silent)
         return;
     const QByteArray reason = reply.status == 200 ? "OK" : "Status";
+    QByteArray extra;
+    for (const auto &[name, value] : reply.headers)
+        extra += "\r\n" + name + ": " + value;
     socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason +
-                  "\r\nContent-Type: " + reply.contentType +
+                  "\r\nContent-Type: " + reply.contentType + extra +
                   "\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
     socket->flush();
     if (reply.firstDelay > 0) {

@@ -43,6 +43,8 @@ public:
         bool stall = false;
         // Never answer (the connection stays open).
         bool silent = false;
+        // More header lines ("Location", ...).
+        QList<QPair<QByteArray, QByteArray>> headers;
     };
     using Handler = std::function<Reply(const Request &)>;
 

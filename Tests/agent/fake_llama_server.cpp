@@ -2,7 +2,14 @@
 // the runtime uses it (--model, --mmproj, --host, --port; other options are accepted and
 // ignored) and the same endpoints (GET /health, POST /v1/chat/completions streaming).
 //
-// It exits 1 with an error line when the model file is missing or begins with "broken".
+// It exits 1 after llama.cpp-style log lines (time, level) when the model file is missing or
+// begins with "broken", and aborts as a crash does when it begins with "crash".
+// Like the real server it refuses (HTTP 400, "exceed_context_size_error") a prompt longer than
+// its context: --ctx-size tokens, 2048 without it, counting four bytes of text as a token.
+// $SORVANE_FAKE_LLAMA_ENDLESS: the answer never ends of itself; it stops at the request's
+// "max_tokens" (one word a token) with finish reason "length".
+// $SORVANE_FAKE_LLAMA_STREAM_ERROR: the stream carries the server's "error:" line instead.
+// $SORVANE_FAKE_LLAMA_EXIT_ON_CHAT: the server exits when a chat request comes.
 // /health answers 503 "Loading model" for $SORVANE_FAKE_LLAMA_LOAD_MS milliseconds, then 200.
 // The answer streams "Answer from <model file name>" word by word. It starts one child in its
 // own process group that only waits, as a server's helper process might. With
@@ -10,7 +17,8 @@
 // model's does.
 //
 // When $SORVANE_FAKE_LLAMA_LOG names a file, one JSON record per line is appended to it:
-// the start (pid, process group, arguments, child), each health check and each chat request.
+// the start (pid, process group, arguments, child, OMP_WAIT_POLICY), each health check and each
+// chat request.
 
 #include "FakeChatServer.h"
 
@@ -22,6 +30,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -45,6 +54,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QString model, projector, host = QStringLiteral("127.0.0.1");
     quint16 port = 8080;
+    qint64 contextTokens = 2048;
     const QStringList arguments = app.arguments().mid(1);
     for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
         const QString &option = arguments[i];
@@ -56,12 +66,24 @@ int main(int argc, char **argv)
             host = arguments[++i];
         else if (option == QLatin1String("--port"))
             port = quint16(arguments[++i].toUInt());
+        else if (option == QLatin1String("-c") || option == QLatin1String("--ctx-size"))
+            contextTokens = arguments[++i].toLongLong();
     }
 
     QFile modelFile(model);
-    if (model.isEmpty() || !modelFile.open(QIODevice::ReadOnly) || modelFile.read(6) == "broken") {
-        std::fprintf(stderr, "llama_model_load: error loading model: failed to open %s\n", qPrintable(model));
-        std::fprintf(stderr, "main: exiting due to model loading error\n");
+    const QByteArray head = modelFile.open(QIODevice::ReadOnly) ? modelFile.read(6) : QByteArray();
+    if (head.startsWith("crash")) {
+        std::fprintf(stderr, "0.00.002.114 I srv    load_model: loading model '%s'\n", qPrintable(model));
+        std::fprintf(stderr, "terminate called without an active exception\n");
+        std::fflush(stderr);
+        std::signal(SIGABRT, SIG_DFL);
+        ::kill(::getpid(), SIGABRT);
+    }
+    if (model.isEmpty() || head.isEmpty() || head == "broken") {
+        std::fprintf(stderr, "0.00.002.114 I srv    load_model: loading model '%s'\n", qPrintable(model));
+        std::fprintf(stderr, "0.00.011.902 E llama_model_load: error loading model: invalid magic characters\n");
+        std::fprintf(stderr, "0.00.012.377 E common_init_from_params: failed to load model '%s'\n", qPrintable(model));
+        std::fprintf(stderr, "0.00.013.546 E srv    llama_server: exiting due to model loading error\n");
         return 1;
     }
 
@@ -79,7 +101,8 @@ int main(int argc, char **argv)
     logRecord({{QStringLiteral("event"), QStringLiteral("start")},
                {QStringLiteral("processGroup"), qint64(::getpgrp())},
                {QStringLiteral("arguments"), QJsonArray::fromStringList(arguments)},
-               {QStringLiteral("child"), qint64(child)}});
+               {QStringLiteral("child"), qint64(child)},
+               {QStringLiteral("ompWaitPolicy"), qEnvironmentVariable("OMP_WAIT_POLICY")}});
 
     QElapsedTimer sinceStart;
     sinceStart.start();
@@ -96,6 +119,40 @@ int main(int argc, char **argv)
         }
         if (request.path == "/v1/chat/completions" && request.method == "POST") {
             logRecord({{QStringLiteral("event"), QStringLiteral("chat")}, {QStringLiteral("body"), request.json()}});
+            if (qEnvironmentVariableIsSet("SORVANE_FAKE_LLAMA_EXIT_ON_CHAT"))
+                ::_exit(1);
+            qint64 promptBytes = 0;
+            for (const QJsonValue &message : request.json().value(QStringLiteral("messages")).toArray())
+                promptBytes += message.toObject().value(QStringLiteral("content")).toString().toUtf8().size();
+            const qint64 promptTokens = promptBytes / 4 + 8;
+            if (promptTokens > contextTokens) {
+                return Server::error(400, QStringLiteral(R"({"error":{"code":400,"message":"request (%1 tokens) exceeds )"
+                                                         R"(the available context size (%2 tokens), try increasing it",)"
+                                                         R"("type":"exceed_context_size_error","n_prompt_tokens":%1,"n_ctx":%2}})")
+                                              .arg(promptTokens)
+                                              .arg(contextTokens)
+                                              .toUtf8());
+            }
+            if (qEnvironmentVariableIsSet("SORVANE_FAKE_LLAMA_STREAM_ERROR")) {
+                Server::Reply reply;
+                reply.writes = {Server::contentEvent(QStringLiteral("Partial")),
+                                R"(error: {"code":500,"message":"failed to decode the batch: KV cache is full","type":"server_error"})"
+                                "\n\n"};
+                return reply;
+            }
+            if (qEnvironmentVariableIsSet("SORVANE_FAKE_LLAMA_ENDLESS")) {
+                // Without a limit this goes on until the runtime gives up.
+                const qint64 limit = request.json().value(QStringLiteral("max_tokens")).toInteger(-1);
+                Server::Reply reply;
+                reply.delay = limit < 0 ? 5 : 0;
+                for (qint64 n = 0; n < (limit < 0 ? 100000 : limit); ++n)
+                    reply.writes.append(Server::contentEvent(QStringLiteral("more ")));
+                if (limit >= 0) {
+                    reply.writes.append(Server::finishEvent("length"));
+                    reply.writes.append(Server::doneEvent());
+                }
+                return reply;
+            }
             QStringList pieces{QStringLiteral("Answer"), QStringLiteral(" from "), modelName};
             if (qEnvironmentVariableIsSet("SORVANE_FAKE_LLAMA_THINK"))
                 pieces = QStringList{QStringLiteral("<thi"), QStringLiteral("nk>\nThe user wants"),

@@ -43,6 +43,63 @@ private Q_SLOTS:
         QTest::newRow("an error inside the stream")
             << QList<QByteArray>{R"(data: {"error":{"message":"Context length exceeded","type":"invalid_request_error"}})" "\n"}
             << QStringList{} << false << QStringLiteral("Context length exceeded");
+        // llama-server's own form: an "error:" field of the stream.
+        QTest::newRow("the server's error line")
+            << QList<QByteArray>{one + "\n\n", R"(error: {"code":500,"message":"KV cache is full","type":"server_error"})" "\n\n"}
+            << QStringList{"One"} << false << QStringLiteral("KV cache is full");
+        QTest::newRow("the server's error line as plain text")
+            << QList<QByteArray>{"error: the model crashed\n"} << QStringList{} << false << QStringLiteral("the model crashed");
+    }
+
+    void tellsAnAnswerCutForLength_data()
+    {
+        QTest::addColumn<QByteArray>("reason");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("stopped by the model") << QByteArray("stop") << false;
+        QTest::newRow("stopped at the length limit") << QByteArray("length") << true;
+    }
+
+    void tellsAnAnswerCutForLength()
+    {
+        QFETCH(QByteArray, reason);
+        QFETCH(bool, cut);
+        ChatStreamDecoder decoder;
+        const ChatStreamDecoder::Output output =
+            decoder.feed("data: {\"choices\":[{\"delta\":{\"content\":\"Half\"},\"finish_reason\":\"" + reason + "\"}]}\n\n");
+        QVERIFY(output.finished);
+        QCOMPARE(output.cutForLength, cut);
+    }
+
+    void tellsAContextTooLarge_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("tooLarge");
+        QTest::newRow("llama-server's error line")
+            << QByteArray(R"(error: {"code":400,"message":"request (6083 tokens) exceeds the available context size (2048 tokens), try increasing it","type":"exceed_context_size_error"})")
+            << true;
+        QTest::newRow("a provider's code") << QByteArray(R"(data: {"error":{"message":"Too long.","code":"context_length_exceeded"}})") << true;
+        QTest::newRow("another error") << QByteArray(R"(data: {"error":{"message":"Overloaded.","type":"server_error"}})") << false;
+    }
+
+    void tellsAContextTooLarge()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, tooLarge);
+        ChatStreamDecoder decoder;
+        const ChatStreamDecoder::Output output = decoder.feed(line + "\n\n");
+        QVERIFY(output.error);
+        QCOMPARE(output.contextTooLarge, tooLarge);
+    }
+
+    void dropsALineTooLongToBeAnEvent()
+    {
+        ChatStreamDecoder decoder;
+        const QByteArray start = "data: {\"choices\":[{\"delta\":{\"content\":\"";
+        QVERIFY(!decoder.feed(start + QByteArray(ChatStreamDecoder::maxLineBytes / 2, 'x')).lineTooLong);
+        QVERIFY(decoder.feed(QByteArray(ChatStreamDecoder::maxLineBytes / 2, 'x')).lineTooLong);
+        // What follows is read afresh.
+        const ChatStreamDecoder::Output next = decoder.feed("\n" + start + "ok\"}}]}\n");
+        QCOMPARE(next.pieces, QStringList{QStringLiteral("ok")});
     }
 
     void decodesTheEventStream()

@@ -858,6 +858,93 @@ private Q_SLOTS:
         QVERIFY(!h.t.agentConversationStore->conversation(id));
         QCOMPARE(state.activeAgentConversationID(), std::nullopt);
         QVERIFY(!QDir(folder).exists());
+        // The runtime is told to remove its turns too (its selected text included).
+        const FakeAgentLog log(m_agentLog);
+        QTRY_COMPARE_WITH_TIMEOUT(log.turnsRequests().size(), 2, runWait);
+        const QJsonObject forget = log.turnsRequests().last();
+        QCOMPARE(forget.value(QStringLiteral("command")).toString(), QStringLiteral("forgetTurns"));
+        QCOMPARE(forget.value(QStringLiteral("sessionPath")).toString(), AppPaths::agentSessions());
+        QCOMPARE(forget.value(QStringLiteral("conversationIDs")).toArray(),
+                 QJsonArray{id.toString(QUuid::WithoutBraces).toUpper()});
+    }
+
+    void theRuntimeKeepsTheTurnsOfTheStoredConversationsOnly()
+    {
+        // Turns of conversations deleted while the runtime could not hear of it go at start.
+        CommandHarness h;
+        QUuid kept;
+        {
+            // A conversation stored before this start.
+            AgentConversationStore::Options options = AgentConversationStore::defaultOptions();
+            options.filePath = h.t.folder.filePath(QStringLiteral("conversations.json"));
+            options.attachmentsRoot = h.t.folder.filePath(QStringLiteral("attachments"));
+            AgentConversationStore earlier(options);
+            kept = earlier.createConversation(QUuid::createUuid(), QStringLiteral("Kept"), {}, QStringLiteral("Fixture"));
+        }
+        h.start();
+        QCOMPARE(h.t.agentConversationStore->conversations().size(), 1);
+        const FakeAgentLog log(m_agentLog);
+        QTRY_COMPARE_WITH_TIMEOUT(log.turnsRequests().size(), 1, runWait);
+        const QJsonObject keep = log.turnsRequests().first();
+        QCOMPARE(keep.value(QStringLiteral("command")).toString(), QStringLiteral("keepTurns"));
+        QCOMPARE(keep.value(QStringLiteral("sessionPath")).toString(), AppPaths::agentSessions());
+        QCOMPARE(keep.value(QStringLiteral("conversationIDs")).toArray(),
+                 QJsonArray{kept.toString(QUuid::WithoutBraces).toUpper()});
+    }
+
+    void theRuntimeKeepsEveryTurnWhileTheConversationsCannotBeRead()
+    {
+        // Set aside, they may come back; their turns must still be there then.
+        CommandHarness h;
+        QFile file(h.t.folder.filePath(QStringLiteral("conversations.json")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[{\"not\": \"a conversation\"");
+        file.close();
+        AppState &state = h.start();
+        runCommand(h, "stream");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
+        QVERIFY(FakeAgentLog(m_agentLog).turnsRequests().isEmpty());
+    }
+
+    void aRuntimeWarningIsToldWithTheAnswer_data()
+    {
+        QTest::addColumn<bool>("notify");
+        QTest::newRow("with the completion notice") << true;
+        QTest::newRow("when no notice is wanted") << false;
+    }
+
+    void aRuntimeWarningIsToldWithTheAnswer()
+    {
+        // A turn the runtime could not keep cannot be continued: the user hears of it.
+        QFETCH(bool, notify);
+        CommandHarness h;
+        AgentSettings settings;
+        settings.notifyOnCompletion = notify;
+        h.setAgentSettings(settings);
+        AppState &state = h.start();
+        runCommand(h, "raw "
+                      R"({"version":1,"requestID":"{id}","kind":"phase","phase":"generating"})"
+                      " || "
+                      R"({"version":1,"requestID":"{id}","kind":"warning","text":"Command could not save this turn."})"
+                      " || "
+                      R"({"version":1,"requestID":"{id}","kind":"completed","text":"Done"})");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
+        QTRY_COMPARE_WITH_TIMEOUT(h.t.fakes.notifications->shown.size(), 1, runWait);
+        QCOMPARE(h.t.fakes.notifications->shown.first().body,
+                 AgentCompletionNotice::body(true, true, QStringLiteral("Fixture")) +
+                     QStringLiteral("\nCommand could not save this turn."));
+    }
+
+    void aRuntimeWarningIsToldWithTheError()
+    {
+        CommandHarness h;
+        AppState &state = h.start();
+        runCommand(h, "raw "
+                      R"({"version":1,"requestID":"{id}","kind":"warning","text":"The store was moved aside."})"
+                      " || "
+                      R"({"version":1,"requestID":"{id}","kind":"error","text":"The earlier turns are gone."})");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Error, runWait);
+        QCOMPARE(state.agentPhaseDetail(), QStringLiteral("The earlier turns are gone.\nThe store was moved aside."));
     }
 
     void screenshotAttachmentNeedsImageModel()

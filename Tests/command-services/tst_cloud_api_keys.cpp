@@ -210,6 +210,14 @@ private Q_SLOTS:
                                    << none << QString()
                                    << "The Mistral API key could not be updated in the system keyring."
                                    << QByteArray("mistral-\xff\xfe-key-long-enough");
+        // Written to the keyring by something else: such a key would end its request header.
+        QTest::newRow("a line break inside") << AgentWritingProvider::OpenAI
+                                             << QByteArray("sk-stored-key-000000\r\nX-Injected: yes") << none << QString()
+                                             << "Enter a valid OpenAI API key beginning with sk-."
+                                             << QByteArray("sk-stored-key-000000\r\nX-Injected: yes");
+        QTest::newRow("a control character") << AgentWritingProvider::Gemini << QByteArray("gemini-key\x01-long-enough-000")
+                                             << none << QString() << "Enter a valid Gemini API key."
+                                             << QByteArray("gemini-key\x01-long-enough-000");
         QTest::newRow("no legacy for gemini") << AgentWritingProvider::Gemini << none << QByteArray("a-legacy-gemini-key-000")
                                               << QString() << QString() << none;
     }

@@ -54,6 +54,16 @@ QStringList FakeAgentLog::requestLines(qint64 pid) const
     return lines;
 }
 
+QList<QJsonObject> FakeAgentLog::turnsRequests() const
+{
+    QList<QJsonObject> requests;
+    for (const QJsonObject &record : records()) {
+        if (record.value(QStringLiteral("record")).toString() == QLatin1String("turns"))
+            requests.append(QJsonDocument::fromJson(record.value(QStringLiteral("line")).toString().toUtf8()).object());
+    }
+    return requests;
+}
+
 QList<qint64> FakeAgentLog::children() const
 {
     QList<qint64> list;

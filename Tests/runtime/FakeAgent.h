@@ -33,6 +33,8 @@ public:
     QList<Start> starts() const;
     // Request lines as received, of every process or of one.
     QStringList requestLines(qint64 pid = 0) const;
+    // The "forgetTurns" and "keepTurns" lines, which it records and does not answer.
+    QList<QJsonObject> turnsRequests() const;
     // Processes the fake started itself.
     QList<qint64> children() const;
     bool sawEndOfInput(qint64 pid) const;

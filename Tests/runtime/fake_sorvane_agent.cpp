@@ -35,6 +35,7 @@
 // When $SORVANE_FAKE_AGENT_LOG names a file, one JSON record per line is appended
 // to it: the start (arguments, environment, process group), every request line
 // received, children started, the end of input, and SIGTERM (on which it exits).
+// "forgetTurns" and "keepTurns" lines are recorded as "turns" and not answered.
 
 #include <QByteArray>
 #include <QHash>
@@ -335,9 +336,16 @@ int main(int argc, char *argv[])
 
     QByteArray buffer, line;
     while (readLine(buffer, line)) {
+        const QJsonObject request = QJsonDocument::fromJson(line).object();
+        const QString command = request.value(QStringLiteral("command")).toString();
+        if (command == QLatin1String("forgetTurns") || command == QLatin1String("keepTurns")) {
+            // Housekeeping of the session store: recorded, never answered.
+            logRecord({{QStringLiteral("record"), QStringLiteral("turns")},
+                       {QStringLiteral("line"), QString::fromUtf8(line)}});
+            continue;
+        }
         logRecord({{QStringLiteral("record"), QStringLiteral("request")},
                    {QStringLiteral("line"), QString::fromUtf8(line)}});
-        const QJsonObject request = QJsonDocument::fromJson(line).object();
         serve(request, buffer);
     }
     logRecord({{QStringLiteral("record"), QStringLiteral("endOfInput")}});

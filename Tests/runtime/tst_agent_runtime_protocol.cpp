@@ -43,7 +43,7 @@ private Q_SLOTS:
             kinds << toText(kind);
             QCOMPARE(fromText<AgentProtocolEventKind>(toText(kind)), kind);
         }
-        QCOMPARE(commands, (QStringList{"run", "continue", "cancel", "list", "load", "delete", "shutdown"}));
+        QCOMPARE(commands, (QStringList{"run", "continue", "cancel", "list", "load", "delete", "shutdown", "forgetTurns", "keepTurns"}));
         QCOMPARE(kinds, (QStringList{"phase", "delta", "completed", "warning", "error", "conversations"}));
         QVERIFY(!fromText<AgentProtocolEventKind>(QStringLiteral("progress")));
         QVERIFY(!fromText<AgentProtocolCommand>(QStringLiteral("Run")));
@@ -56,6 +56,27 @@ private Q_SLOTS:
         QCOMPARE(AgentRuntimeService::encodedLine(request),
                  QByteArray(R"({"version":1,"requestID":"6BA7B810-9DAD-11D1-80B4-00C04FD430C8","command":"run","attachments":[]})"
                             "\n"));
+    }
+
+    void aTurnsRequestNamesItsConversations()
+    {
+        AgentRuntimeRequest request;
+        request.requestID = requestId;
+        request.command = AgentProtocolCommand::ForgetTurns;
+        request.sessionPath = QStringLiteral("/d/sessions.sqlite");
+        request.conversationIDs = QList<QUuid>{QUuid::fromString(QStringLiteral("00000000-0000-0000-0000-00000000abcd"))};
+        const QByteArray line = AgentRuntimeService::encodedLine(request);
+        QCOMPARE(line, QByteArray(R"({"version":1,"requestID":"6BA7B810-9DAD-11D1-80B4-00C04FD430C8","command":"forgetTurns",)"
+                                  R"("attachments":[],"sessionPath":"/d/sessions.sqlite",)"
+                                  R"("conversationIDs":["00000000-0000-0000-0000-00000000ABCD"]})"
+                                  "\n"));
+        auto decoded = AgentRuntimeRequest::fromJson(QJsonDocument::fromJson(line).object());
+        QVERIFY(decoded);
+        QCOMPARE(*decoded, request);
+        // An empty list is a list: "keep none".
+        request.command = AgentProtocolCommand::KeepTurns;
+        request.conversationIDs = QList<QUuid>{};
+        QVERIFY(AgentRuntimeService::encodedLine(request).contains(R"("command":"keepTurns","attachments":[],"sessionPath":"/d/sessions.sqlite","conversationIDs":[]})"));
     }
 
     void fullRequestIsOneCompactLineInFieldOrder()

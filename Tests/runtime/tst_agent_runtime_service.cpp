@@ -3,7 +3,9 @@
 #include "TestPaths.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -197,6 +199,42 @@ private Q_SLOTS:
         QVERIFY2(next->succeeded(), qPrintable(next->failure()));
         QCOMPARE(next->answer(), QString::number(service().processId()));
         QCOMPARE(next->answer() == QString::number(pid), fate == QLatin1String("kept"));
+    }
+
+    void aPromptTooLargeForTheModelIsThatError()
+    {
+        auto probe = runToEnd(fakeRequest(QStringLiteral(
+            R"(raw {"version":1,"requestID":"{id}","kind":"error","code":"contextTooLarge","text":"The selected context is too large for this writing model."})")));
+        QVERIFY(!probe->succeeded());
+        QCOMPARE(probe->result->error().runtimeError()->kind(), AgentRuntimeError::Kind::ContextTooLarge);
+        QCOMPARE(probe->failure(), QStringLiteral("The selected context is too large for this writing model."));
+        QVERIFY(service().processId() > 0); // the runtime is kept
+    }
+
+    void tellsTheRuntimeWhichTurnsToRemove_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("deleted conversations") << false;
+        QTest::newRow("the conversations that remain") << true;
+    }
+
+    void tellsTheRuntimeWhichTurnsToRemove()
+    {
+        QFETCH(bool, keep);
+        const QList<QUuid> ids{QUuid::createUuid(), QUuid::createUuid()};
+        const QString session = m_folder->filePath(QStringLiteral("sessions.sqlite"));
+        QVERIFY(keep ? service().keepTurns(session, ids) : service().forgetTurns(session, ids));
+        QTRY_COMPARE_WITH_TIMEOUT(log().turnsRequests().size(), 1, runWait);
+        const QJsonObject line = log().turnsRequests().first();
+        QCOMPARE(line.value(QStringLiteral("command")).toString(), keep ? QStringLiteral("keepTurns") : QStringLiteral("forgetTurns"));
+        QCOMPARE(line.value(QStringLiteral("sessionPath")).toString(), session);
+        QCOMPARE(line.value(QStringLiteral("conversationIDs")).toArray(),
+                 (QJsonArray{ids[0].toString(QUuid::WithoutBraces).toUpper(), ids[1].toString(QUuid::WithoutBraces).toUpper()}));
+        // Nothing waits for it: a run goes on as ever, on the same runtime.
+        const qint64 pid = service().processId();
+        auto probe = runToEnd(fakeRequest(QStringLiteral("pid")));
+        QVERIFY2(probe->succeeded(), qPrintable(probe->failure()));
+        QCOMPARE(probe->answer(), QString::number(pid));
     }
 
     void streaming_data()

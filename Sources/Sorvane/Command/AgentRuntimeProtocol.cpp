@@ -11,7 +11,7 @@ using storedjson::ObjectReader;
 
 namespace {
 
-constexpr TextTable<AgentProtocolCommand, 7> commands{{
+constexpr TextTable<AgentProtocolCommand, 9> commands{{
     {AgentProtocolCommand::Run, "run"},
     {AgentProtocolCommand::Continue, "continue"},
     {AgentProtocolCommand::Cancel, "cancel"},
@@ -19,6 +19,8 @@ constexpr TextTable<AgentProtocolCommand, 7> commands{{
     {AgentProtocolCommand::Load, "load"},
     {AgentProtocolCommand::Delete, "delete"},
     {AgentProtocolCommand::Shutdown, "shutdown"},
+    {AgentProtocolCommand::ForgetTurns, "forgetTurns"},
+    {AgentProtocolCommand::KeepTurns, "keepTurns"},
 }};
 
 constexpr TextTable<AgentProtocolEventKind, 6> eventKinds{{
@@ -74,6 +76,12 @@ QList<std::pair<QString, QJsonValue>> requestFields(const AgentRuntimeRequest &r
         add("reasoningEffort", toText(*r.reasoningEffort));
     if (r.ephemeralSession)
         add("ephemeralSession", *r.ephemeralSession);
+    if (r.conversationIDs) {
+        QJsonArray ids;
+        for (const QUuid &id : *r.conversationIDs)
+            ids.append(storedjson::uuidText(id));
+        add("conversationIDs", ids);
+    }
     return fields;
 }
 
@@ -128,6 +136,18 @@ std::optional<AgentRuntimeRequest> AgentRuntimeRequest::fromJson(const QJsonValu
     r.reasoningEffort =
         reader.optionalEnumeration<AgentReasoningEffort>(QStringLiteral("reasoningEffort"));
     r.ephemeralSession = reader.optionalBoolean(QStringLiteral("ephemeralSession"));
+    if (const QJsonValue ids = value.toObject().value(QStringLiteral("conversationIDs")); !ids.isUndefined()) {
+        QList<QUuid> read;
+        for (const QJsonValue &id : ids.toArray()) {
+            const auto parsed = storedjson::parseUuid(id.toString());
+            if (!parsed)
+                return std::nullopt;
+            read.append(*parsed);
+        }
+        if (!ids.isArray())
+            return std::nullopt;
+        r.conversationIDs = read;
+    }
     if (!reader.ok())
         return std::nullopt;
     return r;

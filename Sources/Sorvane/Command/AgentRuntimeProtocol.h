@@ -20,8 +20,12 @@ namespace sorvane {
 // one per line, from its standard output.
 
 // What a request asks. Text values, in order: "run", "continue", "cancel", "list",
-// "load", "delete", "shutdown". Only "run" and "continue" are ever sent.
-enum class AgentProtocolCommand { Run, Continue, Cancel, List, Load, Delete, Shutdown };
+// "load", "delete", "shutdown", "forgetTurns", "keepTurns". Of the first seven only "run"
+// and "continue" are ever sent. "forgetTurns" removes the kept turns of the conversations
+// in conversationIDs (they were deleted); "keepTurns" removes those of every conversation
+// not in it (sent at start with every conversation there is). Both name the sessionPath;
+// their answers are not waited for.
+enum class AgentProtocolCommand { Run, Continue, Cancel, List, Load, Delete, Shutdown, ForgetTurns, KeepTurns };
 // What an event reports. Text values, in order: "phase", "delta", "completed",
 // "warning", "error", "conversations".
 enum class AgentProtocolEventKind { Phase, Delta, Completed, Warning, Error, Conversations };
@@ -50,6 +54,7 @@ struct AgentRuntimeRequest {
     std::optional<QString> personalContext;
     std::optional<AgentReasoningEffort> reasoningEffort;
     std::optional<bool> ephemeralSession; // true: a one-off request kept in no session
+    std::optional<QList<QUuid>> conversationIDs; // of "forgetTurns" and "keepTurns"
 
     friend bool operator==(const AgentRuntimeRequest &, const AgentRuntimeRequest &) = default;
 

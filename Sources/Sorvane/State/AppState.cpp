@@ -164,8 +164,15 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
     loadCloudKeys();
     refreshHotKeys();
 
-    // A runtime that cannot start now is started again by the first request.
-    (void)m_services.runtime.ensureProcess();
+    // A runtime that cannot start now is started again by the first request. The turns it
+    // keeps of conversations deleted while it could not hear of it go now.
+    // Not while the conversations' file could not be read: they may come back.
+    if (m_services.runtime.ensureProcess() && m_services.agentConversationStore.holdsEveryConversation()) {
+        QList<QUuid> conversations;
+        for (const AgentConversation &conversation : m_services.agentConversationStore.conversations())
+            conversations.append(conversation.id);
+        m_services.runtime.keepTurns(AppPaths::agentSessions(), conversations);
+    }
 }
 
 AppState::~AppState()

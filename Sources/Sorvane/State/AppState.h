@@ -686,6 +686,9 @@ private:
     std::optional<QUuid> m_agentWorkingConversationID;
     std::optional<QUuid> m_agentRecordingProfileID;
     std::optional<QUuid> m_activeAgentProfileID;
+    // What the runtime warned of during the run in hand (a turn it could not keep, a store it
+    // set aside): told with its answer or its error.
+    QStringList m_agentRunWarnings;
     std::optional<QUuid> m_activeAgentRequestID;
     double m_recordingDuration = 0;
     bool m_pushToTalkActive = false;

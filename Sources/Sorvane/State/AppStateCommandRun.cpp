@@ -56,6 +56,7 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
         co_return;
     }
     m_activeAgentProfileID = profileID;
+    m_agentRunWarnings.clear();
 
     // The run counts as active, with its phase on show, before the first wait (the
     // keyring), so nothing can start beside it meanwhile.
@@ -113,7 +114,10 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     if (!self || m_activeAgentRequestID != requestID)
         co_return;
     if (!result) {
-        showAgentError(result.error().message(), ErrorResolutionDestination::commandModels(),
+        QString message = result.error().message();
+        if (!m_agentRunWarnings.isEmpty())
+            message += QLatin1Char('\n') + m_agentRunWarnings.join(QLatin1Char('\n'));
+        showAgentError(message, ErrorResolutionDestination::commandModels(),
                        QStringLiteral("the writing model %1 (%2) answered with an error").arg(model->name, model->id));
         co_return;
     }
@@ -133,7 +137,9 @@ void AppState::handleAgentEvent(const QUuid &requestID, const AgentRuntimeEvent 
         setAgentProgress(AgentCommandRules::progressAfterPhase(m_agentProgress, *event.phase));
     }
     if (event.text) {
-        if (event.kind == AgentProtocolEventKind::Delta) {
+        if (event.kind == AgentProtocolEventKind::Warning) {
+            m_agentRunWarnings.append(*event.text);
+        } else if (event.kind == AgentProtocolEventKind::Delta) {
             setAgentProgress(AgentProgressEstimator::receivedDelta(m_agentProgress, userPerceivedLength(*event.text)));
             appendAgentStreamedText(*event.text);
         } else if (event.kind == AgentProtocolEventKind::Phase) {
@@ -195,12 +201,14 @@ QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversatio
     if (m_agentSettings.showCompletionNotification)
         if (AgentResultPresenter *panel = agentResultController())
             panel->showResult(conversationID);
-    if (m_agentSettings.notifyOnCompletion) {
+    // A warning is told even to a user who wants no word of a finished Command.
+    if (m_agentSettings.notifyOnCompletion || !m_agentRunWarnings.isEmpty()) {
         const auto &application = target ? target->application : std::nullopt;
         const QString pasteKey = clipboardPasteKeyName(application ? application->windowClass : QString(),
                                                        application ? application->windowInstance : QString())
                                      .value_or(QString());
-        agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString(), pasteKey);
+        agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString(), pasteKey,
+                                            m_agentRunWarnings);
     }
     scheduleAgentOverlayHide(1.2);
 }

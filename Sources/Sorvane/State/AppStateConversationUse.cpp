@@ -2,6 +2,8 @@
 // no Command is using.
 
 #include "State/AppState.h"
+#include "Services/Command/AgentRuntimeService.h"
+#include "Shared/AppPaths.h"
 #include "Support/StoredJson.h"
 
 namespace sorvane {
@@ -26,6 +28,8 @@ bool AppState::deleteAgentConversation(const QUuid &conversationID)
     if (m_activeAgentConversationID == conversationID)
         setActiveAgentConversationID(std::nullopt);
     agentConversationStore().deleteConversation(conversationID);
+    // The runtime's copy of its turns (selected text included) goes with it.
+    agentRuntime().forgetTurns(AppPaths::agentSessions(), {conversationID});
     return true;
 }
 

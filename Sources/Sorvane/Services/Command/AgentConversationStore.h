@@ -52,6 +52,9 @@ public:
     // when no conversation had that id).
     void deleteConversation(const QUuid &id);
 
+    // False while the file could not be read: the conversations then held are not all there are.
+    bool holdsEveryConversation() const { return !m_file.isUnreadable(); }
+
     const QString &filePath() const { return m_file.path(); }
     const QString &attachmentsRoot() const { return m_attachmentsRoot; }
     QString attachmentFolder(const QUuid &conversationID) const;

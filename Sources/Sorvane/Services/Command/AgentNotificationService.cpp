@@ -17,11 +17,13 @@ void AgentNotificationService::setActiveConversationReader(std::function<std::op
 }
 
 void AgentNotificationService::postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName,
-                                              const QString &pasteKeyName)
+                                              const QString &pasteKeyName, const QStringList &warnings)
 {
     if (!m_delegateInstalled)
         installDelegate();
-    const QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName, pasteKeyName);
+    QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName, pasteKeyName);
+    for (const QString &warning : warnings)
+        body += QLatin1Char('\n') + warning;
     if (m_sending) {
         m_waitingBody = body;
         return;

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 #include <functional>
 #include <optional>
@@ -28,9 +29,10 @@ public:
     // (or when it gives nothing) a click brings the main window forward.
     void setActiveConversationReader(std::function<std::optional<QUuid>()> reader);
 
-    // Returns at once; the notification is handed to the desktop in the background.
+    // Returns at once; the notification is handed to the desktop in the background. Warnings
+    // of the run follow the notice, one a line.
     void postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName,
-                        const QString &pasteKeyName = QStringLiteral("Ctrl+V"));
+                        const QString &pasteKeyName = QStringLiteral("Ctrl+V"), const QStringList &warnings = {});
 
     // The id of the notification on screen, 0 when there is none.
     quint32 currentNotificationId() const { return m_currentId; }

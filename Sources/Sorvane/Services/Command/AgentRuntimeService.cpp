@@ -227,6 +227,31 @@ QCoro::Task<AgentRuntimeService::RunResult> AgentRuntimeService::run(AgentRuntim
     co_return result;
 }
 
+bool AgentRuntimeService::forgetTurns(const QString &sessionPath, const QList<QUuid> &conversationIDs)
+{
+    return post(AgentProtocolCommand::ForgetTurns, sessionPath, conversationIDs);
+}
+
+bool AgentRuntimeService::keepTurns(const QString &sessionPath, const QList<QUuid> &conversationIDs)
+{
+    return post(AgentProtocolCommand::KeepTurns, sessionPath, conversationIDs);
+}
+
+bool AgentRuntimeService::post(AgentProtocolCommand command, const QString &sessionPath,
+                               const QList<QUuid> &conversationIDs)
+{
+    if (auto started = ensureProcess(); !started || !m_process)
+        return false;
+    AgentRuntimeRequest request;
+    request.requestID = QUuid::createUuid();
+    request.command = command;
+    request.sessionPath = sessionPath;
+    request.conversationIDs = conversationIDs;
+    // Its answer names a request nobody waits for, and so is passed over.
+    const QByteArray line = encodedLine(request);
+    return m_process->write(line) == line.size();
+}
+
 void AgentRuntimeService::cancel(const QUuid &requestID)
 {
     if (!m_pending.contains(requestID))
@@ -375,7 +400,9 @@ void AgentRuntimeService::handle(const AgentRuntimeEvent &event)
         it->second.loadingTimer->deleteLater();
         it->second.loadingTimer = nullptr;
     }
-    if (event.kind == AgentProtocolEventKind::Error)
+    if (event.kind == AgentProtocolEventKind::Error && event.code == QLatin1String("contextTooLarge"))
+        finish(id, AgentRunFailure(AgentRuntimeError::contextTooLarge()));
+    else if (event.kind == AgentProtocolEventKind::Error)
         finish(id, AgentRunFailure(AgentRuntimeError::writingModelUnavailable(
                        event.text.value_or(QStringLiteral("Command failed.")))));
     else if (event.kind == AgentProtocolEventKind::Completed)

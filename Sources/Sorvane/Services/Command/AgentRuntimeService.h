@@ -78,6 +78,12 @@ public:
     QCoro::Task<RunResult> run(AgentRuntimeRequest request, EventHandler onEvent);
     // Ends the pending run with that id, if any (it gets a cancellation), and retires the runtime.
     void cancel(const QUuid &requestID);
+    // Removes from the runtime's session store the turns of these deleted conversations, or
+    // (keepTurns) of every conversation but these. Nothing waits for it: the runtime does it
+    // in its turn, after the run in hand; one that is lost is made good by the keepTurns of
+    // the next start. False when the line could not be written.
+    bool forgetTurns(const QString &sessionPath, const QList<QUuid> &conversationIDs);
+    bool keepTurns(const QString &sessionPath, const QList<QUuid> &conversationIDs);
 
     const Limits &limits() const { return m_limits; }
     const std::optional<QString> &executableOverride() const { return m_executableOverride; }
@@ -96,6 +102,7 @@ private:
         QTimer *runTimer = nullptr;
     };
 
+    bool post(AgentProtocolCommand command, const QString &sessionPath, const QList<QUuid> &conversationIDs);
     std::optional<AgentRuntimeError> reserveCloudRequestIfNeeded(const AgentRuntimeRequest &request);
     void write(const AgentRuntimeRequest &request, const QUuid &generation);
     void consume(const QByteArray &bytes, const QUuid &generation);

@@ -135,6 +135,12 @@ CloudAPIKeychainStore::Outcome<std::optional<QString>> CloudAPIKeychainStore::lo
     // An item without usable text is a failure of its own, reported with the success status.
     if (decoder.hasError() || text.isEmpty())
         co_return CloudAPIKeychainError::operationFailed(store.m_provider, 0);
+    // Keys are checked when saved, but the keyring is anyone's to write: a line break or
+    // another control character in a key would end its request header and start another.
+    for (const QChar c : text.trimmed()) {
+        if (c.category() == QChar::Other_Control)
+            co_return CloudAPIKeychainError::invalidKey(store.m_provider);
+    }
     co_return std::optional<QString>(text);
 }
 
