@@ -165,9 +165,10 @@ private Q_SLOTS:
         QTRY_VERIFY(under(studio, "rowProgress")->isVisible());
 
         // The bar stays inside its slot.
-        QQuickItem *slot = under(studio, "controlSlot");
+        QQuickItem *slot = under(studio, "progressSlot");
         QQuickItem *bar = under(studio, "rowProgress");
         QVERIFY(slot->clip());
+        QCOMPARE(slot->width(), under(studio, "controlSlot")->width());
         QVERIFY(bar->x() >= 0);
         QVERIFY(bar->x() + bar->width() <= slot->width());
 

@@ -67,7 +67,10 @@ Rectangle {
             clip: true
             boundsBehavior: Flickable.StopAtBounds
             footer: Item { height: 8 }
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            ScrollBar.vertical: ScrollBar {
+                objectName: "sheetScrollBar"
+                policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+            }
         }
 
         Hairline {

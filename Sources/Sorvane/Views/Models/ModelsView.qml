@@ -17,13 +17,23 @@ Item {
     readonly property int speechRevision: appState ? appState.modelStore.revision : 0
     readonly property int writingRevision: appState ? appState.agentModelStore.revision : 0
 
-    ColumnLayout {
+    // Scrolls only when the banner makes the screen taller than the window.
+    Flickable {
+        id: page
         anchors.fill: parent
-        anchors.topMargin: 64
-        anchors.bottomMargin: 64
-        anchors.leftMargin: 80
-        anchors.rightMargin: 80
-        spacing: 56
+        contentHeight: Math.max(height, column.implicitHeight + 128)
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+
+    ColumnLayout {
+        id: column
+        x: 80
+        y: 64
+        width: page.width - 160
+        height: page.contentHeight - 128
+        // 56 between the title, the banner and the blocks; the footer keeps to the
+        // bottom, at least 24 below the blocks, so the screen fits the smallest window.
+        spacing: 0
 
         ScreenTitle {
             objectName: "modelsTitle"
@@ -33,6 +43,7 @@ Item {
         ErrorResolutionBanner {
             objectName: "modelsBanner"
             Layout.fillWidth: true
+            Layout.topMargin: 56
             visible: appState ? ModelScreens.showsErrorBanner(appState.errorResolution) : false
             message: appState && appState.errorResolution ? appState.errorResolution.message : ""
             onDismiss: appState.errorResolution = null
@@ -40,6 +51,7 @@ Item {
 
         ColumnLayout {
             Layout.fillWidth: true
+            Layout.topMargin: 56
             spacing: 0
             ModelBlock {
                 objectName: "speechBlock"
@@ -91,6 +103,8 @@ Item {
                 wrapMode: Text.WordWrap
             }
         }
+    }
+
     }
 
     Popup {

@@ -98,22 +98,27 @@ Rectangle {
             }
         }
 
-        // The control slot: exactly one of its three parts, clipped to the slot.
+        // The control slot: exactly one of its three parts. The bar is as wide as the
+        // slot and clipped to it, so it never runs into the status column.
         Item {
             objectName: "controlSlot"
             Layout.preferredWidth: 84
             Layout.preferredHeight: 34
-            clip: true
 
-            ProgressBar {
-                objectName: "rowProgress"
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
-                width: parent.width
+            Item {
+                objectName: "progressSlot"
+                anchors.fill: parent
+                clip: true
                 visible: root.control === ModelScreens.progressControl
-                from: 0
-                to: 1
-                value: root.progress
+                ProgressBar {
+                    objectName: "rowProgress"
+                    anchors.right: parent.right
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: parent.width
+                    from: 0
+                    to: 1
+                    value: root.progress
+                }
             }
             SheetActiveLabel {
                 anchors.fill: parent

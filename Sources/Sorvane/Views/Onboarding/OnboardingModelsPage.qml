@@ -92,7 +92,7 @@ ScrollView {
             Layout.fillWidth: true
             readonly property string kind: root.status.kind
             readonly property string text: root.status.text
-            implicitHeight: kind === "default" ? defaultLine.implicitHeight : statusBox.implicitHeight
+            implicitHeight: kind === "default" ? defaultLine.implicitHeight : statusBox.implicitHeight + 24
 
             RoundedBox {
                 anchors.fill: parent
@@ -108,8 +108,8 @@ ScrollView {
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
-                anchors.margins: 12
-                implicitHeight: Math.max(statusText.implicitHeight, 14) + 24
+                anchors.leftMargin: 12
+                anchors.rightMargin: 12
                 spacing: 12
                 SymbolIcon {
                     visible: root.status.kind === "error"
