@@ -10,13 +10,19 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDebug>
 #include <QDeadlineTimer>
 #include <QList>
+#include <QRect>
 #include <QTest>
 #include <functional>
 #include <optional>
 
 namespace sorvane::testing {
+
+// A press and release of a pointer button at a point of the screen (the test defines it,
+// away from the Qt headers that Xlib's macros would break).
+bool clickOnScreen(QPoint at, int button);
 
 struct AtSpiNode {
     QString service;
@@ -42,7 +48,6 @@ inline QDBusArgument &operator<<(QDBusArgument &argument, const AtSpiNode &node)
 
 class AtSpiDriver {
 public:
-    static constexpr quint32 roleProgressBar = 47;
     static constexpr quint32 rolePushButton = 43;
 
     bool connect()
@@ -89,7 +94,6 @@ public:
         const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
         return reply.arguments().isEmpty() ? 0 : reply.arguments().first().toUInt();
     }
-    double value(const AtSpiNode &node) { return property(node, "org.a11y.atspi.Value", "CurrentValue").toDouble(); }
     bool showing(const AtSpiNode &node)
     {
         const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetState"));
@@ -132,18 +136,54 @@ public:
         return [this, text](const AtSpiNode &node) { return name(node) == text; };
     }
 
-    // The element's first action ("press" for a button).
-    bool press(const AtSpiNode &node)
+    // The showing elements under `node`, one per line with their roles: what a failed
+    // search saw.
+    QString dump(const AtSpiNode &node, int depth = 0)
     {
-        const QDBusMessage reply =
-            call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("DoAction"), {QVariant(0)});
-        return reply.type() == QDBusMessage::ReplyMessage;
+        QString text;
+        if (depth > 40)
+            return text;
+        for (const AtSpiNode &child : children(node)) {
+            if (!showing(child))
+                continue;
+            text += QString(depth * 2, QLatin1Char(' ')) + QString::number(role(child)) + QLatin1Char(' ')
+                + name(child) + QLatin1Char('\n');
+            text += dump(child, depth + 1);
+        }
+        return text;
     }
-    // Waits for the named button and presses it.
-    bool pressButton(const AtSpiNode &app, const QString &text, int timeoutMs = 30000)
+
+    // The element's rectangle on the screen.
+    std::optional<QRect> extents(const AtSpiNode &node)
     {
-        const auto button = waitFor(app, named(text), timeoutMs);
-        return button && press(*button);
+        const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Component"), QStringLiteral("GetExtents"),
+                                        {QVariant::fromValue(quint32(0))});
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return std::nullopt;
+        int x = 0, y = 0, width = 0, height = 0;
+        const QDBusArgument rect = reply.arguments().first().value<QDBusArgument>();
+        rect.beginStructure();
+        rect >> x >> y >> width >> height;
+        rect.endStructure();
+        return QRect(x, y, width, height);
+    }
+
+    // Waits for the named element and clicks it with the pointer (XTest), as a user does.
+    bool clickButton(const AtSpiNode &app, const QString &text, int timeoutMs = 30000, int button = 1)
+    {
+        const auto found = waitFor(app, named(text), timeoutMs);
+        if (!found) {
+            qWarning().noquote() << "no" << text << "among:\n" << dump(app);
+            return false;
+        }
+        return click(*found, button);
+    }
+    bool click(const AtSpiNode &node, int button = 1)
+    {
+        const auto rect = extents(node);
+        if (!rect || rect->isEmpty())
+            return false;
+        return clickOnScreen(rect->center(), button);
     }
 
 private:

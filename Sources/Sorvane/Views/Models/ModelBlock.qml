@@ -71,6 +71,7 @@ RowLayout {
         objectName: "changeButton"
         Layout.alignment: Qt.AlignBottom
         title: "Change"
+        Accessible.name: "Change " + root.label.toLowerCase() + " model"
         buttonHeight: 46
         horizontalPadding: 22
         cornerRadius: 12

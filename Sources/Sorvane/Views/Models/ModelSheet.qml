@@ -98,6 +98,7 @@ Rectangle {
             Item { Layout.minimumWidth: 12 }
             AbstractButton {
                 objectName: "doneButton"
+                Accessible.name: "Done"
                 contentItem: Text {
                     text: "Done"
                     font: Fonts.font(14, Font.DemiBold)

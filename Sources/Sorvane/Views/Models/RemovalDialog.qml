@@ -48,6 +48,7 @@ Popup {
             spacing: 10
             BorderedRowButton {
                 objectName: "cancelRemoval"
+                Accessible.name: "Cancel"
                 title: "Cancel"
                 buttonHeight: 32
                 fontSize: 13
@@ -55,6 +56,7 @@ Popup {
             }
             AbstractButton {
                 objectName: "confirmRemoval"
+                Accessible.name: "Remove downloaded model"
                 implicitHeight: 32
                 implicitWidth: confirmText.implicitWidth + 28
                 contentItem: Text {

@@ -5,6 +5,8 @@ import Sorvane
 Item {
     id: root
     property string title
+    // What assistive technology calls the button ("Get Swift"); the title alone by default.
+    property string accessibleName: title
     signal clicked()
     implicitHeight: button.implicitHeight
     implicitWidth: button.implicitWidth
@@ -15,6 +17,7 @@ Item {
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter
         title: root.title
+        Accessible.name: root.accessibleName
         buttonHeight: 34
         horizontalPadding: 16
         cornerRadius: 10

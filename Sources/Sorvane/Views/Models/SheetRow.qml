@@ -25,6 +25,9 @@ Rectangle {
 
     implicitHeight: row.implicitHeight + 36
     color: selected ? Qt.alpha(Colors.sorvaneSignal, 0.22) : "transparent"
+    Accessible.role: Accessible.ListItem
+    Accessible.name: name
+    Accessible.description: status
 
     RowLayout {
         id: row
@@ -112,6 +115,7 @@ Rectangle {
                 visible: root.control === ModelScreens.progressControl
                 ProgressBar {
                     objectName: "rowProgress"
+                    Accessible.name: "Downloading " + root.name + ", " + ModelScreens.percentText(root.progress)
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     width: parent.width
@@ -130,6 +134,7 @@ Rectangle {
                 visible: root.control === ModelScreens.keyControl || root.control === ModelScreens.useControl
                          || root.control === ModelScreens.getControl
                 title: root.controlTitle
+                accessibleName: root.controlTitle + " " + root.name
                 onClicked: root.actionClicked()
             }
         }

@@ -15,6 +15,8 @@ AbstractButton {
     leftPadding: 12
     rightPadding: 12
     enabled: !header
+    Accessible.role: Accessible.Button
+    Accessible.name: header ? "" : "Choose " + (row ? row.name : "")
     hoverEnabled: false
 
     background: Rectangle {

@@ -75,6 +75,7 @@ Item {
             Layout.topMargin: 6
             QuietButton {
                 objectName: "backButton"
+                Accessible.name: title
                 visible: root.footerState.showsBack
                 title: "Back"
                 iconName: "chevron.left"
@@ -83,6 +84,7 @@ Item {
             Item { Layout.fillWidth: true }
             PrimaryButton {
                 objectName: "primaryButton"
+                Accessible.name: title
                 title: root.footerState.primaryTitle
                 iconName: root.footerState.primaryIcon
                 disabled: !root.footerState.primaryEnabled

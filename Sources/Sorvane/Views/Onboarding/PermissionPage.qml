@@ -61,6 +61,7 @@ ColumnLayout {
     }
     PrimaryButton {
         objectName: "permissionButton"
+        Accessible.name: title
         Layout.alignment: Qt.AlignHCenter
         title: root.page.buttonTitle
         iconName: root.granted ? "checkmark" : "arrow.up.right"
