@@ -2,7 +2,7 @@
 
 // Drives another program's screens through the accessibility bus, as a screen reader or
 // a user's assistive tool does: finds elements by name and role, reads names and values,
-// and presses buttons through their action.
+// and clicks them with the pointer, as a user would.
 
 #include <QDBusArgument>
 #include <QDBusConnection>

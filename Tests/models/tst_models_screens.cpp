@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QQmlComponent>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTest>
@@ -326,6 +327,65 @@ private Q_SLOTS:
         QTRY_VERIFY(state.onboardingComplete());
         QCOMPARE(state.selectedModelID(), QStringLiteral("pocket"));
         QTRY_COMPARE_WITH_TIMEOUT(state.selectedModelID(), QStringLiteral("velocity"), 30000);
+    }
+
+    void theSheetsFitTheSmallestWindow()
+    {
+        TestAppState t;
+        AppState &state = settled(t);
+        QmlScene scene(&state);
+        // The main window's own minimum size.
+        QQmlComponent windowComponent(&scene.engine(), QUrl(QStringLiteral("qrc:/qt/qml/Sorvane/Shell/MainWindow.qml")));
+        std::unique_ptr<QObject> window(windowComponent.create());
+        QVERIFY2(window, qPrintable(windowComponent.errorString()));
+        const QSize minimum(window->property("minimumWidth").toInt(), window->property("minimumHeight").toInt());
+        window.reset();
+
+        FakeApplicationLocation location;
+        FakeUpdates updater;
+        scene.setContextProperty("location", &location);
+        scene.setContextProperty("updater", &updater);
+        state.setSelectedSection(AppSection::Models);
+        QVERIFY2(scene.load("import Sorvane\nRootView { applicationLocation: location; updates: updater }", minimum),
+                 scene.errors());
+        for (const char *sheet : {"speech", "writing"}) {
+            QObject *models = nullptr;
+            QTRY_VERIFY((models = QmlScene::findObject(scene.root(), "modelsView")));
+            models->setProperty("sheet", QString::fromLatin1(sheet));
+            QQuickItem *content = nullptr;
+            QTRY_VERIFY((content = popupContent(scene, "modelSheetPopup")) && content->height() > 0);
+            QQuickItem *frame = under(content, QString::fromLatin1(sheet) + QStringLiteral("ModelSheet"));
+            QVERIFY(frame);
+            settle(scene);
+            const QRectF placed = frame->mapRectToScene(frame->boundingRect());
+            QCOMPARE(placed.size(), QSizeF(900, 640));
+            QVERIFY2(placed.top() >= 0 && placed.bottom() <= minimum.height() && placed.left() >= 0
+                         && placed.right() <= minimum.width(),
+                     qPrintable(QStringLiteral("%1 x %2 at %3, %4").arg(placed.width()).arg(placed.height())
+                                    .arg(placed.x()).arg(placed.y())));
+            models->setProperty("sheet", QString());
+        }
+    }
+
+    void theMicrophonePageTurnsReadyWhenADeviceAppears()
+    {
+        TestAppState t;
+        AppState &state = settled(t);
+        state.setOnboardingComplete(false);
+        t.fakes.audioInput->deviceExists = false;
+        t.permissions.microphone = false;
+        state.refreshPermissions();
+        QmlScene scene(&state);
+        QVERIFY2(scene.load("import Sorvane\nOnboardingView { step: 1 }", windowSize), scene.errors());
+        QQuickItem *button = nullptr;
+        QTRY_VERIFY((button = under(scene.find("microphonePage"), "permissionButton")));
+        QCOMPARE(button->property("title").toString(), QStringLiteral("Allow microphone"));
+
+        // A headset plugged in while the page shows.
+        t.permissions.microphone = true;
+        Q_EMIT t.fakes.audioInput->inputDevicesChanged();
+        QTRY_COMPARE(button->property("title").toString(), QStringLiteral("Microphone ready"));
+        QVERIFY(state.microphoneGranted());
     }
 
     void movePromptSaysWhereTheProgramRuns()
