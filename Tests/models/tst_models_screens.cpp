@@ -265,6 +265,51 @@ private Q_SLOTS:
         QCOMPARE(state.selectedAPIKeyProvider(), AgentWritingProvider::OpenAI);
     }
 
+    void aDownloadedWritingModelIsRemovedFromItsMenuAtOnce()
+    {
+        TestAppState t;
+        AppState &state = settled(t);
+        const AgentModelDescriptor qwen = *state.agentModelStore().descriptor(QStringLiteral("qwen3-4b-q4"));
+        const QDir folder(state.agentModelStore().modelFolder(qwen));
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        for (const AgentModelArtifact &artifact : qwen.artifacts) {
+            QFile part(folder.filePath(artifact.fileName));
+            QVERIFY(part.open(QIODevice::WriteOnly));
+        }
+        state.selectWritingModel(qwen.id);
+        QmlScene scene(&state);
+        QVERIFY2(scene.load("import Sorvane\nWritingModelSheet {}", QSize(900, 640)), scene.errors());
+        QQuickItem *row = nullptr;
+        QTRY_VERIFY((row = scene.find("writingRow_qwen3-4b-q4")));
+        QVERIFY(under(row, "activeLabel")->isVisible());
+        QCOMPARE(row->property("menuTitle").toString(), QStringLiteral("Remove downloaded model"));
+        QCOMPARE(scene.find("writingRow_apple-system")->property("menuTitle").toString(), QString()); // nothing to remove
+
+        QVERIFY(QMetaObject::invokeMethod(row, "menuTriggered"));
+        QVERIFY(!state.agentModelStore().isAvailable(qwen));
+        // It was the Command model: the on-device model takes its place.
+        QTRY_VERIFY(under(scene.find("writingRow_apple-system"), "activeLabel")->isVisible());
+        QTRY_COMPARE(under(scene.find("writingRow_qwen3-4b-q4"), "rowAction")->property("title").toString(),
+                     QStringLiteral("Get"));
+        QCOMPARE(state.selectedAgentModel()->id, QStringLiteral("apple-system"));
+    }
+
+    void changeOpensTheWritingSheetAndDoneClosesIt()
+    {
+        TestAppState t;
+        AppState &state = settled(t);
+        QmlScene scene(&state);
+        QVERIFY2(scene.load("import Sorvane\nModelsView {}", windowSize), scene.errors());
+        QCOMPARE(scene.read("modelsView", "sheet").toString(), QString());
+        click(scene, under(scene.find("writingBlock"), "changeButton"));
+        QTRY_COMPARE(scene.read("modelsView", "sheet").toString(), QStringLiteral("writing"));
+        QQuickItem *sheet = nullptr;
+        QTRY_VERIFY((sheet = under(popupContent(scene, "modelSheetPopup"), "writingModelSheet")));
+        click(scene, under(sheet, "doneButton"));
+        QTRY_COMPARE(scene.read("modelsView", "sheet").toString(), QString());
+        QTRY_VERIFY(!QmlScene::findObject(scene.root(), "modelSheetPopup")->property("visible").toBool());
+    }
+
     void onboardingWalksToItsEnd()
     {
         TestAppState t;
