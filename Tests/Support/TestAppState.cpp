@@ -154,7 +154,7 @@ AppState &TestAppState::build()
         conversations.filePath = folder.filePath(QStringLiteral("conversations.json"));
         conversations.attachmentsRoot = folder.filePath(QStringLiteral("attachments"));
     }
-    models.catalog = SpeechModel::catalog();
+    models.catalog = speechCatalog;
     modelStore = std::make_unique<ModelStore>(models);
     historyStore = std::make_unique<HistoryStore>(history);
     agentModelStore = std::make_unique<AgentModelStore>(agentModels);

@@ -62,6 +62,8 @@ public:
     bool storesAtDefaultLocations = false;
     SettingsStore *settingsOverride = nullptr;
     const SettingsStore *legacySettingsOverride = nullptr;
+    // Before build(): the speech-model catalogue (its addresses may point at a test's server).
+    QList<SpeechModel> speechCatalog = SpeechModel::catalog();
     // Before build(): the runtime program (a path that does not exist by default).
     QString runtimeExecutable;
     // Before build(): makes the state's Command panels in place of the recording

@@ -383,7 +383,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(elsewhere.filePath("keep.gguf")), QByteArray("precious"));
     }
 
-    void unreadableCustomEntriesAreKept()
+    void customEntriesNotListedAreKeptOnSave()
     {
         const QByteArray body = bytesOf('k', 200);
         const auto good = localModel(QStringLiteral("good"), {artifactFor("k.gguf", body, serve("/k", body))});
@@ -394,16 +394,24 @@ private Q_SLOTS:
         newer.insert(QStringLiteral("provider"), QStringLiteral("someNewProvider"));
         QJsonObject unsafe = good.toJson();
         unsafe.insert(QStringLiteral("id"), QStringLiteral(".."));
-        writeCustomModels(QJsonDocument(QJsonArray{newer, good.toJson(), unsafe, gone.toJson()}).toJson());
+        // Ids that are taken, by the catalogue and by an entry before it.
+        QJsonObject builtInId = good.toJson();
+        builtInId.insert(QStringLiteral("id"), QStringLiteral("qwen3-4b-q4"));
+        QJsonObject twice = good.toJson();
+        twice.insert(QStringLiteral("name"), QStringLiteral("Good again"));
+        writeCustomModels(
+            QJsonDocument(QJsonArray{newer, good.toJson(), unsafe, gone.toJson(), builtInId, twice}).toJson());
 
         AgentModelStore store(AgentModelStore::defaultOptions());
-        QCOMPARE(store.customModels(), QList<AgentModelDescriptor>{good});
+        // The model whose files are gone stays listed, to be fetched again; the entries
+        // reusing a taken id are not listed, so no second row acts on another's files.
+        QCOMPARE(store.customModels(), (QList<AgentModelDescriptor>{good, gone}));
+        QCOMPARE(store.descriptor(QStringLiteral("qwen3-4b-q4"))->isCustom, false);
         QVERIFY(store.remove(good)); // saves the file
 
         const QJsonArray saved = QJsonDocument::fromJson(readFile(AppPaths::customAgentModels())).array();
-        // The model whose files were gone leaves the file with this save; the entries
-        // that could not be read stay as they were.
-        QCOMPARE(saved, (QJsonArray{newer, unsafe}));
+        // Every entry but the removed one survives the save.
+        QCOMPARE(saved, (QJsonArray{gone.toJson(), newer, unsafe, builtInId, twice}));
         // And the entry named ".." never reached the file system.
         QVERIFY(QFileInfo::exists(AppPaths::agentData()));
     }

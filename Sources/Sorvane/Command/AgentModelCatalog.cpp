@@ -2,6 +2,7 @@
 #include "Command/AgentModelDescriptor.h"
 
 #include "BuildConfig.h"
+#include "Shared/ModelHost.h"
 
 #include <QHash>
 
@@ -16,7 +17,7 @@ using Role = AgentModelArtifact::Role;
 AgentModelArtifact artifact(const char *owner, const char *repository, const char *revision,
                             const char *fileName, qint64 byteSize, const char *sha256, Role role)
 {
-    const QString address = QStringLiteral(SORVANE_MODEL_HOST) + QLatin1Char('/') + QLatin1String(owner)
+    const QString address = modelHost() + QLatin1Char('/') + QLatin1String(owner)
         + QLatin1Char('/') + QLatin1String(repository) + QStringLiteral("/resolve/") + QLatin1String(revision)
         + QLatin1Char('/') + QLatin1String(fileName) + QStringLiteral("?download=true");
     return {QString::fromUtf8(fileName), QUrl(address), byteSize, QString::fromLatin1(sha256), role};

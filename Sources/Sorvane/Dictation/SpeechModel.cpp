@@ -1,6 +1,7 @@
 #include "Dictation/SpeechModel.h"
 
 #include "BuildConfig.h"
+#include "Shared/ModelHost.h"
 
 namespace sorvane {
 
@@ -36,7 +37,7 @@ const DisplayRow &displayRow(const QString &id)
 
 QList<SpeechModel> buildCatalog()
 {
-    const QString host = QStringLiteral(SORVANE_MODEL_HOST);
+    const QString host = modelHost();
     const QString whisperOwner = QStringLiteral(SORVANE_WHISPER_MODEL_OWNER);
     const QString whisperRepository = QStringLiteral("whisper.cpp");
 

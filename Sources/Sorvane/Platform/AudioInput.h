@@ -34,6 +34,8 @@ Q_SIGNALS:
     void pcmReady(const QByteArray &pcm);
     // The device stopped working after a successful start. Delivery has ended.
     void failed(const QString &reason);
+    // An input device came or went (hasInputDevice() may answer differently now).
+    void inputDevicesChanged();
 };
 
 } // namespace sorvane

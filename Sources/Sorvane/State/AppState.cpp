@@ -151,6 +151,9 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
     (void)AppPaths::prepare();
     AudioRecorder::cleanupTemporaryRecordings();
 
+    // A microphone plugged in is the microphone permission granted, at once.
+    connect(&m_services.recorder, &AudioRecorder::inputDevicesChanged, this, &AppState::refreshPermissions);
+
     // Derived values follow their inputs from here on.
     connect(&m_services.modelStore, &ModelStore::revisionChanged, this, &AppState::updateDerivedValues);
     connect(&m_services.agentModelStore, &AgentModelStore::customModelsChanged, this, &AppState::updateDerivedValues);

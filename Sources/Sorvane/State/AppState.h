@@ -448,10 +448,26 @@ public:
     Q_INVOKABLE void addPromptProfile();
     void removePromptProfile(const QUuid &profileID);
     Q_INVOKABLE void removePromptProfile(const QString &profileID);
-    // Deletes a downloaded speech model ("pocket" stays); the selection falls back to "pocket".
+    // Deletes a downloaded speech model ("pocket" stays); once the file is gone a selection
+    // of it falls back to "pocket" (a failed delete keeps both).
     Result<Done, QString> removeModel(const SpeechModel &model);
     // QML: a failure is reported through speechModelRemovalFailed.
     Q_INVOKABLE void removeModel(const QString &modelID);
+
+    // ---- The model sheets (AppStateModels.cpp) ----
+    // Fetches a speech model (or joins its running download) and selects it when the
+    // file is in place, unless the selection changed since; a present file is selected
+    // at once. Outlives any screen. A failure: speechModelDownloadFailed.
+    Q_INVOKABLE void downloadSpeechModelThenSelect(const QString &modelID);
+    // Makes a writing model the Command model (two settings assignments: the model's
+    // id into its provider's field, then the provider).
+    Q_INVOKABLE void selectWritingModel(const QString &modelID);
+    // Fetches a local writing model's files, then selects it unless the Command model
+    // changed since. A failure: writingModelOperationFailed.
+    Q_INVOKABLE void downloadWritingModelThenSelect(const QString &modelID);
+    // Removes a local model's files; when it is the selected local model at this moment
+    // the on-device model takes its place. A failure: writingModelOperationFailed.
+    Q_INVOKABLE void removeWritingModel(const QString &modelID);
 
     // ---- Keys and windows ----
     // QML: report through apiKeyOperationFinished.
@@ -548,6 +564,8 @@ Q_SIGNALS:
     void agentScreenshotAttachmentCaptured(const QVariant &attachment);
     void agentScreenshotAttachmentFailed(const QString &message);
     void speechModelRemovalFailed(const QString &message);
+    void speechModelDownloadFailed(const QString &modelID, const QString &message);
+    void writingModelOperationFailed(const QString &modelID, const QString &message);
 
 private:
     // ---- Start-up, settings (AppState.cpp) ----
@@ -604,6 +622,10 @@ private:
     void pasteAgentText(const QString &text);
     QCoro::Task<void> pasteResultInto(std::optional<RunningApplication> application);
     QCoro::Task<void> watchPreferredModelDownload(std::shared_ptr<SpeechModelDownload> download, QString modelID);
+    QCoro::Task<void> selectSpeechModelWhenDownloaded(std::shared_ptr<SpeechModelDownload> download, QString modelID,
+                                                      QString selectionAtStart);
+    QCoro::Task<void> selectWritingModelWhenDownloaded(AgentModelDescriptor model, std::optional<QString> selectionAtStart);
+    std::optional<QString> selectedAgentModelID() const;
     void beginAgentProgress();
     void tickAgentProgress();
     void finishAgentProgress(double progress);

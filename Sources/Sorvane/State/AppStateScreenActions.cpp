@@ -192,9 +192,11 @@ Result<Done, QString> AppState::removeModel(const SpeechModel &model)
     // The bundled model ships with the program and is never removed.
     if (model.id == bundledSpeechModelID)
         return Done{};
-    if (m_selectedModelID == model.id)
+    // Deleted first: a file that stays keeps its choice too.
+    const Result<Done, QString> deleted = modelStore().deleteModel(model);
+    if (deleted && m_selectedModelID == model.id)
         setSelectedModelID(bundledSpeechModelID);
-    return modelStore().deleteModel(model);
+    return deleted;
 }
 
 } // namespace sorvane

@@ -26,6 +26,14 @@ public:
         setShouldShowPrompt(due);
     }
     Q_INVOKABLE void revealCurrentApplication() { ++reveals; }
+    QString sentence = QStringLiteral("Sorvane is currently running outside Applications.");
+    int folderOpens = 0;
+    Q_INVOKABLE QString locationSentence() const { return sentence; }
+    Q_INVOKABLE bool openApplicationsFolder()
+    {
+        ++folderOpens;
+        return true;
+    }
 
 Q_SIGNALS:
     void shouldShowPromptChanged();

@@ -37,7 +37,11 @@ QString describe(QAudio::Error error)
 
 } // namespace
 
-QtAudioInput::QtAudioInput(QObject *parent) : AudioInput(parent) {}
+QtAudioInput::QtAudioInput(QObject *parent) : AudioInput(parent)
+{
+    auto *devices = new QMediaDevices(this);
+    connect(devices, &QMediaDevices::audioInputsChanged, this, &AudioInput::inputDevicesChanged);
+}
 
 QtAudioInput::~QtAudioInput()
 {

@@ -74,6 +74,26 @@ AgentModelStore::AgentModelStore(Options options, QObject *parent)
     (void)AppPaths::prepare();
     removeLeftoverDownloads();
     loadCustomModels();
+    // Files removed or put in place from outside change what is available.
+    watchFolders([this] {
+        QStringList folders{m_options.modelsFolder};
+        QList<AgentModelDescriptor> all = AgentModelDescriptor::catalog();
+        all.append(m_customModels);
+        for (const AgentModelDescriptor &descriptor : all)
+            if (descriptor.provider == AgentModelProvider::LlamaCPP && isSafePathComponent(descriptor.id))
+                folders.append(modelFolder(descriptor));
+        return folders;
+    });
+}
+
+QStringList AgentModelStore::presentModels() const
+{
+    QStringList present;
+    for (const auto *list : {&AgentModelDescriptor::catalog(), &m_customModels})
+        for (const AgentModelDescriptor &descriptor : *list)
+            if (descriptor.provider == AgentModelProvider::LlamaCPP && isAvailable(descriptor))
+                present.append(descriptor.id);
+    return present;
 }
 
 std::optional<AgentModelDescriptor> AgentModelStore::descriptor(const QString &id) const
@@ -250,9 +270,18 @@ void AgentModelStore::loadCustomModels()
             m_unreadableCustomEntries.append(entry);
             continue;
         }
-        // A local model whose files are gone is left out (and leaves the file at the next save).
-        if (descriptor->provider != AgentModelProvider::LlamaCPP || isAvailable(*descriptor))
-            models.append(*descriptor);
+        // An id that is taken would make a second row acting on the first one's files:
+        // such an entry is kept in the file but not listed. A local model whose files
+        // are gone stays listed, to be fetched again.
+        const bool taken = std::any_of(AgentModelDescriptor::catalog().cbegin(), AgentModelDescriptor::catalog().cend(),
+                                       [&](const AgentModelDescriptor &known) { return known.id == descriptor->id; })
+            || std::any_of(models.cbegin(), models.cend(),
+                           [&](const AgentModelDescriptor &known) { return known.id == descriptor->id; });
+        if (taken) {
+            m_unreadableCustomEntries.append(entry);
+            continue;
+        }
+        models.append(*descriptor);
     }
     m_customModels = models;
     Q_EMIT customModelsChanged();

@@ -98,14 +98,18 @@ public:
 Q_SIGNALS:
     void customModelsChanged();
 
+protected:
+    QStringList presentModels() const override;
+
 private:
     void loadCustomModels();
     void saveCustomModels();
     void removeLeftoverDownloads();
 
     QList<AgentModelDescriptor> m_customModels;
-    // Entries of the custom-models file that could not be read: written back as they
-    // were, so that a newer or hand-edited entry is not lost on the next save.
+    // Entries of the custom-models file that are not listed (unreadable, or reusing an id
+    // taken before them): written back as they were, so that a newer or hand-edited
+    // entry is not lost on the next save.
     QJsonArray m_unreadableCustomEntries;
     StoredFile m_customModelsFile;
     Options m_options;

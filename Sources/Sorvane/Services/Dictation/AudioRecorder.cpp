@@ -40,6 +40,7 @@ AudioRecorder::AudioRecorder(AudioInput &input, QObject *parent)
 {
     qRegisterMetaType<sorvane::RecorderError>();
     connect(m_input, &AudioInput::pcmReady, this, &AudioRecorder::receive);
+    connect(m_input, &AudioInput::inputDevicesChanged, this, &AudioRecorder::inputDevicesChanged);
     connect(m_input, &AudioInput::failed, this,
             [this](const QString &reason) { abandon(RecorderError::unavailable(reason)); });
     m_meterTimer.setInterval(meterInterval);

@@ -89,6 +89,8 @@ Q_SIGNALS:
     // A running recording ended by itself (the device failed, or the file could not
     // be written). Its file is gone and stop() returns nothing.
     void failed(const sorvane::RecorderError &error);
+    // A microphone came or went.
+    void inputDevicesChanged();
 
 private:
     void receive(const QByteArray &pcm);

@@ -47,6 +47,16 @@ ModelStore::ModelStore(Options options, QObject *parent)
     QDir().mkpath(m_modelsDirectory);
     removeStaleTemporaryFiles();
     bootstrapBundledModel(options.bundledModel);
+    watchFolders([this] { return QStringList{m_modelsDirectory}; });
+}
+
+QStringList ModelStore::presentModels() const
+{
+    QStringList present;
+    for (const SpeechModel &model : m_catalog)
+        if (isPresent(model))
+            present.append(model.id);
+    return present;
 }
 
 ModelStore::~ModelStore()
@@ -101,6 +111,7 @@ void ModelStore::performDownload(const SpeechModel &model, const std::shared_ptr
     options.destination = filePath(model);
     options.folder = m_modelsDirectory;
     options.transferTimeout = m_transferTimeout;
+    options.refuseWebPages = true;
     auto *download = new FileDownload(m_network, model.url, options, this);
     connect(download, &FileDownload::progress, this, [this, id](qint64 received, qint64 total) {
         // Without a length there is nothing to show; a late value never brings an

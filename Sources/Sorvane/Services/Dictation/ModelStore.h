@@ -84,6 +84,9 @@ public:
     Result<Done, QString> deleteModel(const SpeechModel &model);
 
 
+protected:
+    QStringList presentModels() const override;
+
 private:
     void bootstrapBundledModel(const std::optional<QString> &source);
     void removeStaleTemporaryFiles();

@@ -9,6 +9,7 @@
 #include <QNetworkRequest>
 #include <QTemporaryFile>
 
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,9 @@ QString DownloadError::message() const
         return m_detail.isEmpty() ? QStringLiteral("The downloaded file could not be saved.") : m_detail;
     case Kind::Cancelled:
         return QStringLiteral("The download was cancelled.");
+    case Kind::WebPage:
+        return QStringLiteral("The server sent a web page instead of the model file. If this network asks you to "
+                              "sign in, do that first and try again.");
     }
     return {};
 }
@@ -94,6 +98,20 @@ void FileDownload::abort()
         finish(DownloadError::cancelled());
 }
 
+namespace {
+
+// By what the server says it sent, or by how the body begins when it says nothing useful.
+bool isWebPage(QNetworkReply *reply, const QByteArray &firstBytes)
+{
+    const QString type = reply->header(QNetworkRequest::ContentTypeHeader).toString().trimmed().toLower();
+    if (type.startsWith(QLatin1String("text/html")) || type.startsWith(QLatin1String("application/xhtml")))
+        return true;
+    const QByteArray start = firstBytes.left(256).trimmed().toLower();
+    return start.startsWith("<!doctype html") || start.startsWith("<html");
+}
+
+} // namespace
+
 bool FileDownload::statusIsAcceptable()
 {
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -121,6 +139,11 @@ void FileDownload::readAvailable()
     const QByteArray bytes = m_reply->readAll();
     if (bytes.isEmpty())
         return;
+    if (m_options.refuseWebPages && m_received == 0 && isWebPage(m_reply, bytes)) {
+        m_error = DownloadError::webPage();
+        m_reply->abort();
+        return;
+    }
     if (m_file->write(bytes) != bytes.size()) {
         m_error = DownloadError::fileSystem(m_file->errorString());
         m_reply->abort();

@@ -31,6 +31,7 @@ public:
         DigestMismatch, // the file's digest is not the expected one
         FileSystem,     // the temporary file could not be written or moved into place
         Cancelled,
+        WebPage,        // a web page came in place of the file (a network's sign-in page)
     };
 
     DownloadError() = default;
@@ -44,6 +45,7 @@ public:
     static DownloadError digestMismatch() { return {Kind::DigestMismatch, {}}; }
     static DownloadError fileSystem(QString detail) { return {Kind::FileSystem, std::move(detail)}; }
     static DownloadError cancelled() { return {Kind::Cancelled, {}}; }
+    static DownloadError webPage() { return {Kind::WebPage, {}}; }
 
     Kind kind() const { return m_kind; }
     int httpStatus() const { return m_status; }
@@ -90,6 +92,9 @@ public:
         // When set (lower-case hexadecimal, compared exactly), a different digest
         // fails the download and nothing is moved into place.
         std::optional<QString> expectedHexDigest;
+        // A body that is an HTML page (a captive portal's sign-in page, say) fails the
+        // download, for files that are never web pages.
+        bool refuseWebPages = false;
     };
 
     using Outcome = Result<DownloadedFile, DownloadError>;

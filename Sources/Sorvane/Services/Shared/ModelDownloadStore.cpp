@@ -1,5 +1,8 @@
 #include "Services/Shared/ModelDownloadStore.h"
 
+#include <QDir>
+#include <QFileSystemWatcher>
+
 #include <algorithm>
 
 namespace sorvane {
@@ -46,8 +49,47 @@ void ModelDownloadStore::endDownload(const QString &id)
 
 void ModelDownloadStore::bumpRevision()
 {
+    if (m_watcher)
+        m_present = presentModels();
     ++m_revision;
     Q_EMIT revisionChanged();
+}
+
+void ModelDownloadStore::watchFolders(std::function<QStringList()> folders)
+{
+    m_folders = std::move(folders);
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &ModelDownloadStore::folderChanged);
+    }
+    m_present = presentModels();
+    folderChanged();
+}
+
+void ModelDownloadStore::folderChanged()
+{
+    if (!m_watcher)
+        return;
+    QStringList wanted;
+    for (const QString &folder : m_folders())
+        if (QDir(folder).exists())
+            wanted.append(folder);
+    const QStringList watched = m_watcher->directories();
+    for (const QString &folder : watched)
+        if (!wanted.contains(folder))
+            m_watcher->removePath(folder);
+    for (const QString &folder : wanted)
+        if (!watched.contains(folder))
+            m_watcher->addPath(folder);
+    recheck();
+}
+
+void ModelDownloadStore::recheck()
+{
+    // Temporary files of running downloads come and go too: only a change in which
+    // models are there is news.
+    if (presentModels() != m_present)
+        bumpRevision();
 }
 
 } // namespace sorvane

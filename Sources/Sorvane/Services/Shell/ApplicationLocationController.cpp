@@ -33,15 +33,55 @@ void ApplicationLocationController::refresh()
     setShouldShowPrompt(!isInstalledApplication(m_applicationPath, m_homeDirectory));
 }
 
+namespace {
+
+// The path with its links followed where it exists; as written (cleaned) where not.
+QString resolved(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QDir(QDir::rootPath()).absoluteFilePath(path));
+    const QString canonical = QFileInfo(absolute).canonicalFilePath();
+    return canonical.isEmpty() ? absolute : canonical;
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+} // namespace
+
 bool ApplicationLocationController::isInstalledApplication(const QString &path, const QString &homeDirectory)
 {
-    const QString standardized = QDir::cleanPath(QDir(QDir::rootPath()).absoluteFilePath(path));
-    const QStringList candidates{QDir::cleanPath(homeDirectory + QStringLiteral("/Applications")),
-                                 QStringLiteral("/opt")};
+    const QString standardized = resolved(path);
+    const QStringList candidates{resolved(homeDirectory + QStringLiteral("/Applications")), resolved(QStringLiteral("/opt"))};
     for (const QString &candidate : candidates)
-        if (standardized == candidate || standardized.startsWith(candidate + QLatin1Char('/')))
+        if (isInside(standardized, candidate))
             return true;
     return false;
+}
+
+QString ApplicationLocationController::locationSentence(const QString &path)
+{
+    const QString standardized = resolved(path);
+    // A program on a mounted drive (a USB stick, a downloaded image's disk) goes when
+    // the drive goes.
+    if (isInside(standardized, QStringLiteral("/media")) || isInside(standardized, QStringLiteral("/run/media")))
+        return QStringLiteral("Sorvane is currently running from a removable drive.");
+    return QStringLiteral("Sorvane is currently running outside Applications.");
+}
+
+QString ApplicationLocationController::applicationsFolder() const
+{
+    return QDir(m_homeDirectory).filePath(QStringLiteral("Applications"));
+}
+
+bool ApplicationLocationController::openApplicationsFolder()
+{
+    const QString folder = applicationsFolder();
+    if (!QDir().mkpath(folder))
+        return false;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    return true;
 }
 
 void ApplicationLocationController::revealCurrentApplication()

@@ -36,8 +36,16 @@ public:
     // The session bus, or another one (tests).
     void setBus(const QDBusConnection &bus) { m_bus = bus; }
 
-    // True when `path` is ~/Applications or /opt or lies inside either. A path that
-    // only starts with the same letters ("/optical/x") does not count.
+    // Makes ~/Applications when it is missing and opens it in the file manager; false
+    // when the folder could not be made.
+    Q_INVOKABLE bool openApplicationsFolder();
+    // The prompt's sentence about where the program runs now.
+    Q_INVOKABLE QString locationSentence() const { return locationSentence(m_applicationPath); }
+    static QString locationSentence(const QString &path);
+    QString applicationsFolder() const;
+
+    // True when `path` is ~/Applications or /opt or lies inside either, after following
+    // links. A path that only starts with the same letters ("/optical/x") does not count.
     static bool isInstalledApplication(const QString &path, const QString &homeDirectory);
 
 Q_SIGNALS:

@@ -46,6 +46,9 @@ const QHash<QString, char32_t> &symbolTable()
         {QStringLiteral("bolt.fill"), 0xF241},                    // flash
         {QStringLiteral("globe.europe.africa.fill"), 0xF1E7},     // earth
         {QStringLiteral("sparkles"), 0xF4CE},                     // star
+        {QStringLiteral("internaldrive"), 0xF2CA},                // harddisk
+        {QStringLiteral("cloud"), 0xF15F},                        // cloud
+        {QStringLiteral("circle"), 0xF130},                       // checkbox-blank-circle-outline
         // The on-device model's mark: a computer, never a maker's logo.
         {QStringLiteral("apple.logo"), 0xF322},                   // laptop
     };

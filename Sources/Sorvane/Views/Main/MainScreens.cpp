@@ -97,13 +97,6 @@ void MainScreens::setLineSpacing(QQuickTextDocument *document, qreal extra)
     }
 }
 
-QUrl MainScreens::applicationsFolderUrl()
-{
-    const QDir home = QDir::home();
-    return QUrl::fromLocalFile(home.exists(QStringLiteral("Applications")) ? home.filePath(QStringLiteral("Applications"))
-                                                                          : home.path());
-}
-
 void MainScreens::copyText(AppState *state, const QString &text)
 {
     if (!state)

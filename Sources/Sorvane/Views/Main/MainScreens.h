@@ -56,9 +56,6 @@ public:
     // TextEdit has no line-height of its own). Call again after the text changes.
     Q_INVOKABLE static void setLineSpacing(QQuickTextDocument *document, qreal extra);
 
-    // Where portable programs are kept (~/Applications); the home folder when there is none.
-    Q_INVOKABLE static QUrl applicationsFolderUrl();
-
     // Copies through the program's clipboard, so its change count sees the copy (a
     // pending clipboard restore then leaves it alone).
     Q_INVOKABLE static void copyText(sorvane::AppState *state, const QString &text);

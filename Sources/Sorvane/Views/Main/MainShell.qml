@@ -131,13 +131,6 @@ Item {
 
     Component { id: homeScreen; HomeView {} }
     Component { id: historyScreen; HistoryView {} }
-    Component {
-        id: modelsScreen
-        SectionPending {
-            objectName: "modelsPending"
-            title: "Models"
-            line: "The Models screen is not available in this version yet."
-        }
-    }
+    Component { id: modelsScreen; ModelsView {} }
     Component { id: settingsScreen; SettingsPending {} }
 }

@@ -8,7 +8,6 @@ Item {
     id: root
     objectName: "moveToApplications"
     property var location: null
-    signal openApplicationsFolder()
 
     implicitWidth: 620
     implicitHeight: column.implicitHeight + 68
@@ -84,7 +83,8 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             lineHeight: 1.1
-            text: "Sorvane is currently running outside Applications.\nInstalling in Applications makes updates, replacement, and restart reliable. After dragging it there, quit this copy and open Sorvane from Applications."
+            text: (root.location ? root.location.locationSentence() : "Sorvane is currently running outside Applications.")
+                  + "\nInstalling in Applications makes updates, replacement, and restart reliable. After dragging it there, quit this copy and open Sorvane from Applications."
             font: Fonts.font(12.5)
             color: Colors.secondary
         }
@@ -106,7 +106,8 @@ Item {
                 buttonHeight: 32
                 cornerRadius: 8
                 fontSize: 13
-                onClicked: root.openApplicationsFolder()
+                // Made when missing: a new user has no ~/Applications yet.
+                onClicked: if (root.location) root.location.openApplicationsFolder()
             }
             PrimaryButton {
                 objectName: "revealButton"

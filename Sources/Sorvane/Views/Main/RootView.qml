@@ -58,7 +58,7 @@ Rectangle {
     }
     Component {
         id: onboardingComponent
-        OnboardingPending {}
+        OnboardingView {}
     }
 
     Popup {
@@ -80,7 +80,6 @@ Rectangle {
         }
         contentItem: MoveToApplicationsView {
             location: root.applicationLocation
-            onOpenApplicationsFolder: Qt.openUrlExternally(MainScreens.applicationsFolderUrl())
         }
     }
 }
