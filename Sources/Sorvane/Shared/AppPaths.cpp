@@ -111,7 +111,8 @@ QString AppPaths::configRoot()
 bool AppPaths::makePrivatePath(const QString &path)
 {
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    if (entryAt(absolute) == Entry::Folder)
+    // A link to a folder counts as the folder (a user may keep the models elsewhere).
+    if (QFileInfo(absolute).isDir())
         return true;
     const QString parent = QFileInfo(absolute).path();
     if (parent != absolute && !makePrivatePath(parent))
@@ -119,7 +120,7 @@ bool AppPaths::makePrivatePath(const QString &path)
     if (::mkdir(QFile::encodeName(absolute).constData(), 0700) == 0)
         return true;
     // Made meanwhile by someone else: fine as long as it is a folder.
-    return errno == EEXIST && entryAt(absolute) == Entry::Folder;
+    return errno == EEXIST && QFileInfo(absolute).isDir();
 }
 
 bool AppPaths::isLeftOverSaveCopy(const QString &fileName)
