@@ -25,6 +25,20 @@ QJsonArray storedRecords(const QString &path)
     return storedjson::parseDocument(readFile(path)).value_or(QJsonDocument()).array();
 }
 
+// A local custom model as the custom-models file holds it.
+QByteArray customModel(const QByteArray &id)
+{
+    QJsonObject artifact{{"fileName", "mine.gguf"}, {"url", "https://example.test/mine.gguf"}, {"byteSize", 5},
+                         {"sha256", "00ff"}, {"role", "model"}};
+    QJsonObject model{{"id", QString::fromLatin1(id)}, {"name", "Mine"}, {"officialName", "My Model 7B"},
+                      {"organization", "Me"}, {"detail", "Mine."}, {"sizeLabel", "4 GB"}, {"license", "MIT"},
+                      {"sourceRevision", "v1"}, {"provider", "llamaCPP"},
+                      {"capabilities", QJsonObject{{"text", true}, {"images", false}}},
+                      {"artifacts", QJsonArray{artifact}}, {"isCustom", true}, {"recommendedFor16GB", false},
+                      {"minimumMemoryGB", 8}, {"recommendedMemoryGB", 16}};
+    return QJsonDocument(model).toJson(QJsonDocument::Compact);
+}
+
 // Makes every later save of the file fail: a folder stands where the file goes.
 bool blockSaves(const QString &path)
 {
@@ -167,6 +181,30 @@ private Q_SLOTS:
             QCOMPARE(storedRecords(path).size(), 3);
         else
             QCOMPARE(JsonFileSettingsStore(settingsPath).keys().filter(QStringLiteral("test.value.")).size(), 3);
+    }
+
+    void customModelsThatCannotBeSavedAreToldAndCaughtUp()
+    {
+        TestAppState t;
+        const QString file = t.folder.filePath(QStringLiteral("custom-agent-models.json"));
+        QVERIFY(writeFile(file, "[" + customModel("first") + "," + customModel("second") + "]"));
+        for (const char *id : {"first", "second"})
+            QVERIFY(writeFile(t.folder.filePath(QStringLiteral("agent-models/%1/mine.gguf").arg(QLatin1String(id))), "model"));
+        AppState &state = t.build();
+        AgentModelStore &models = *t.agentModelStore;
+        QCOMPARE(models.customModels().size(), 2);
+
+        QVERIFY(blockSaves(file));
+        QVERIFY(models.remove(models.customModels().first()).ok());
+        QVERIFY(state.errorResolution().has_value());
+        QVERIFY2(state.errorResolution()->message.startsWith(QStringLiteral("Could not save the custom models: ")),
+                 qPrintable(state.errorResolution()->message));
+        QCOMPARE(models.customModels().size(), 1);
+
+        QVERIFY(QDir(file).removeRecursively());
+        QVERIFY(models.remove(models.customModels().first()).ok());
+        QCOMPARE(storedRecords(file).size(), 0);
+        QVERIFY(readFile(file).startsWith('['));
     }
 
 private:
