@@ -163,6 +163,24 @@ private Q_SLOTS:
         QVERIFY2(!environment.contains("sk-secret"), environment.constData());
     }
 
+    void detachedChildrenGetNoProviderKeys()
+    {
+        // A settings program or the relaunch after an update outlives this program; it
+        // gets the same environment as every other child.
+        qputenv("OPENAI_API_KEY", "sk-secret");
+        qputenv("SORVANE_TEST_MARKER", "kept");
+        const QString out = path("detached-environment");
+        QVERIFY(startDetachedChild(QStringLiteral("/bin/sh"),
+                                   {QStringLiteral("-c"), QStringLiteral("env > \"$1.partial\" && mv \"$1.partial\" \"$1\""),
+                                    QStringLiteral("sh"), out}));
+        qunsetenv("OPENAI_API_KEY");
+        qunsetenv("SORVANE_TEST_MARKER");
+        QTRY_VERIFY(QFile::exists(out));
+        const QByteArray environment = readFile(out);
+        QVERIFY(environment.contains("SORVANE_TEST_MARKER=kept"));
+        QVERIFY2(!environment.contains("sk-secret"), environment.constData());
+    }
+
 private:
     QString path(const char *name) const { return m_dir->filePath(QString::fromLatin1(name)); }
     static SpeechModel model() { return *SpeechModel::find(QStringLiteral("pocket")); }

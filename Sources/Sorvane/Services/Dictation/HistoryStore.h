@@ -74,7 +74,7 @@ private:
     Clock m_clock;
     QList<HistoryItem> m_items;
     // The stored form of each item, in the same order, so a save encodes only what
-    // changed since the load.
+    // changed since the load; keys a newer version wrote are kept in it.
     QJsonArray m_encoded;
     // Declared last: destroyed first, so every write asked for has ended.
     BackgroundWriter m_writer;
