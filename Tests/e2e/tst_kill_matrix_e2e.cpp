@@ -208,6 +208,10 @@ private Q_SLOTS:
             killSorvane();
 
             checkStores(history, conversations);
+            const QStringList cutShort = QDir(dataHome() + QStringLiteral("/Sorvane")).entryList(QDir::Files | QDir::Hidden);
+            for (const QString &name : cutShort)
+                if (AppPaths::isLeftOverSaveCopy(name))
+                    qInfo("the kill cut a save short: %s", qPrintable(name));
             startSorvane();
             checkNothingLeft();
             checkStores(history, conversations);
