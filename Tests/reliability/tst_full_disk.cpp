@@ -1,8 +1,10 @@
 // The stores and the recorder on a file system that really fills: a small tmpfs is
 // mounted over the test's data and settings folders in a mount namespace of this test
 // program's own (made before any thread starts), so the mount is seen by nobody else and
-// goes away with the program however it ends. Needs the right to mount (the suite runs
-// as root on the test machines); without it the test is skipped.
+// goes away with the program however it ends. It needs the right to mount (the suite
+// runs as root on the test machines). Where mounting is refused, or with
+// SORVANE_FULL_DISK_SHIM set, the program runs itself again with a preloaded shim whose
+// writes into the folder fail with ENOSPC past a budget the test sets.
 #include "Platform/SettingsStore.h"
 #include "Shared/AppPaths.h"
 #include "TestAppState.h"
@@ -16,6 +18,8 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <cstring>
 #include <fcntl.h>
 #include <sched.h>
@@ -31,25 +35,49 @@ const QString spokenText = QStringLiteral("every word of this dictation");
 const RunningApplication editor{4242, QStringLiteral("Editor"), 77, QStringLiteral("editor"), QStringLiteral("editor")};
 
 QString mountPoint;
-QString mountRefused;
+QString smallDiskRefused;
+// Under the shim: the file holding what may still be written.
+QString budgetFile;
 
-// Before QApplication: a namespace is a thread's, and no other thread exists yet.
-void mountSmallDisk()
+// Before QGuiApplication: a namespace is a thread's, and no other thread exists yet.
+void prepareSmallDisk(char *argv[])
 {
+    if (const char *budget = std::getenv("SORVANE_ENOSPC_BUDGET_FILE")) {
+        // Run again under the shim.
+        budgetFile = QString::fromLocal8Bit(budget);
+        mountPoint = QString::fromLocal8Bit(std::getenv("SORVANE_ENOSPC_FOLDER"));
+        return;
+    }
     char folder[] = "/tmp/sorvane-full-disk.XXXXXX";
     if (!::mkdtemp(folder)) {
-        mountRefused = QString::fromLocal8Bit(std::strerror(errno));
+        smallDiskRefused = QString::fromLocal8Bit(std::strerror(errno));
         return;
     }
     mountPoint = QString::fromLocal8Bit(folder);
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-        || ::mount("tmpfs", folder, "tmpfs", 0, "size=2m,mode=0700") != 0)
-        mountRefused = QStringLiteral("cannot mount a tmpfs here: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!std::getenv("SORVANE_FULL_DISK_SHIM") && ::unshare(CLONE_NEWNS) == 0
+        && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+        && ::mount("tmpfs", folder, "tmpfs", 0, "size=2m,mode=0700") == 0)
+        return;
+    const std::string budget = std::string(folder) + ".budget";
+    ::setenv("SORVANE_ENOSPC_BUDGET_FILE", budget.c_str(), 1);
+    ::setenv("SORVANE_ENOSPC_FOLDER", folder, 1);
+    ::setenv("LD_PRELOAD", SORVANE_ENOSPC_SHIM, 1);
+    ::execv("/proc/self/exe", argv);
+    smallDiskRefused = QStringLiteral("neither a tmpfs nor the shim: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-// Fills the disk up, then frees `leave` bytes of it again. Returns the filler's path.
-QString fillDisk(qint64 leave)
+void setBudget(const QByteArray &bytes)
 {
+    QFile file(budgetFile);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+// Fills the disk up, then frees `leave` bytes of it again.
+void fillDisk(qint64 leave)
+{
+    if (!budgetFile.isEmpty())
+        return setBudget(QByteArray::number(leave));
     const QString filler = mountPoint + QStringLiteral("/filler");
     const int fd = ::open(QFile::encodeName(filler).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const QByteArray block(64 * 1024, 'x');
@@ -63,7 +91,16 @@ QString fillDisk(qint64 leave)
     if (leave > 0)
         (void)::ftruncate(fd, std::max<qint64>(size - leave, 0));
     ::close(fd);
-    return filler;
+}
+
+// Room again.
+bool freeDisk()
+{
+    if (!budgetFile.isEmpty()) {
+        setBudget("unlimited");
+        return true;
+    }
+    return QFile::remove(mountPoint + QStringLiteral("/filler"));
 }
 
 QJsonArray historyOnDisk()
@@ -97,14 +134,17 @@ class FullDiskTest : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!mountRefused.isEmpty())
-            QSKIP(qPrintable(mountRefused));
+        if (!smallDiskRefused.isEmpty())
+            QSKIP(qPrintable(smallDiskRefused));
+        qInfo("the full disk: %s", budgetFile.isEmpty() ? "a tmpfs" : "the preloaded shim");
         QVERIFY(QFileInfo(testProgram(QStringLiteral("fake-speech-engine"))).isExecutable());
         qputenv("FAKE_SPEECH_ENGINE_TRANSCRIPT", spokenText.toUtf8());
     }
 
     void init()
     {
+        if (!budgetFile.isEmpty())
+            setBudget("unlimited");
         // Each test starts on an empty disk.
         for (const QString &name : QDir(mountPoint).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
             const QString path = mountPoint + QLatin1Char('/') + name;
@@ -124,7 +164,10 @@ private Q_SLOTS:
 
     void cleanupTestCase()
     {
-        if (!mountPoint.isEmpty()) {
+        if (!budgetFile.isEmpty()) {
+            QDir(mountPoint).removeRecursively();
+            QFile::remove(budgetFile);
+        } else if (!mountPoint.isEmpty()) {
             ::umount2(QFile::encodeName(mountPoint).constData(), MNT_DETACH);
             ::rmdir(QFile::encodeName(mountPoint).constData());
         }
@@ -154,7 +197,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(AppPaths::history(), QJsonDocument(earlier).toJson()));
         AppState &state = fixture().build();
         QCOMPARE(state.historyStore().items().size(), 300);
-        const QString filler = fillDisk(128 * 1024);
+        fillDisk(128 * 1024);
 
         state.toggleRecording();
         t->fakes.audioInput->pushSamples(QVector<qint16>(1600, 1200));
@@ -170,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(historyOnDisk().size(), 300);
 
         // Space again: the next save writes what memory kept too.
-        QVERIFY(QFile::remove(filler));
+        QVERIFY(freeDisk());
         state.toggleRecording();
         t->fakes.audioInput->pushSamples(QVector<qint16>(1600, 1200));
         state.toggleRecording();
@@ -188,14 +231,14 @@ private Q_SLOTS:
         QStringList notices;
         settings.setNotice([&notices](const QString &message) { notices.append(message); });
         settings.setValue(QStringLiteral("overlaySize"), QStringLiteral("Mini"));
-        const QString filler = fillDisk(0);
+        fillDisk(0);
         settings.setValue(QStringLiteral("overlaySize"), QStringLiteral("Large"));
         settings.setValue(QStringLiteral("soundsEnabled"), false);
         QCOMPARE(notices, QStringList{QStringLiteral("Could not save the settings: No space left on device.")});
         QCOMPARE(settings.stringValue(QStringLiteral("overlaySize")), std::optional(QStringLiteral("Large")));
         QCOMPARE(JsonFileSettingsStore(JsonFileSettingsStore::defaultPath()).stringValue(QStringLiteral("overlaySize")),
                  std::optional(QStringLiteral("Mini")));
-        QVERIFY(QFile::remove(filler));
+        QVERIFY(freeDisk());
         settings.setValue(QStringLiteral("vocabulary"), QStringList{QStringLiteral("Sorvane")});
         const JsonFileSettingsStore reread(JsonFileSettingsStore::defaultPath());
         QCOMPARE(reread.stringValue(QStringLiteral("overlaySize")), std::optional(QStringLiteral("Large")));
@@ -206,7 +249,7 @@ private Q_SLOTS:
 
 int main(int argc, char *argv[])
 {
-    mountSmallDisk();
+    prepareSmallDisk(argv);
     QGuiApplication app(argc, argv);
     FullDiskTest test;
     return QTest::qExec(&test, argc, argv);
