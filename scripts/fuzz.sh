@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets under fuzz/ (clang, AddressSanitizer, UBSan) into build-fuzz/
+# Builds the fuzz targets under fuzz/ (clang, AddressSanitizer with LeakSanitizer, UBSan) into build-fuzz/
 # and runs each for a bounded time, from its seeds in fuzz/seeds/<target>/ and the corpus
 # it has grown in earlier runs. Not part of the test suite.
 #   bash scripts/fuzz.sh                  every target, SORVANE_FUZZ_SECONDS (60) each
@@ -31,8 +31,12 @@ for target in "${targets[@]}"; do
   corpus="$build/fuzz/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target ($seconds s)"
-  # The scratch files of the store targets stay out of the user's folders.
-  if ! QT_QPA_PLATFORM=offscreen HOME="$build/fuzz/home" "$program" -max_total_time="$seconds" \
+  # The scratch files of the store targets stay out of the user's folders. Leaks are
+  # looked for after every input; the sanitizer's quarantine of freed memory (256 MB by
+  # default, several times that resident) is kept small, so that a growing resident size
+  # is a real leak and not freed memory held back for use-after-free checks.
+  if ! ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=32}" \
+      QT_QPA_PLATFORM=offscreen HOME="$build/fuzz/home" "$program" -detect_leaks=1 -max_total_time="$seconds" \
       -artifact_prefix="$findings/$target-" "$corpus" "$top/fuzz/seeds/$target" 2>"$build/fuzz/$target.log"; then
     echo "finding: see $build/fuzz/$target.log and $findings/" >&2
     tail -30 "$build/fuzz/$target.log" >&2

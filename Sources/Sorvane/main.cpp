@@ -77,6 +77,7 @@ int main(int argc, char *argv[])
     // Start-up failures leave defaults in place and never stop the program.
     if (auto prepared = AppPaths::prepare(); !prepared)
         std::fprintf(stderr, "sorvane: %s\n", qPrintable(prepared.error()));
+    AppPaths::secureAtStart();
 
     // The screens are flat and small: the software scene graph draws them at a fraction
     // of a GL context's memory (QT_QUICK_BACKEND still chooses another).

@@ -23,6 +23,7 @@ public:
         m_store.remove(key);
     }
     QStringList keys() const override { return m_store.keys(); }
+    void setNotice(Notice notice) override { m_store.setNotice(std::move(notice)); }
 
 private:
     SettingsStore &m_store;

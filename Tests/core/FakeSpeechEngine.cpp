@@ -24,6 +24,10 @@
 //   FAKE_SPEECH_ENGINE_PID_FILE      file that receives its process id once it has read its input
 //   FAKE_SPEECH_ENGINE_EXIT_STAMP    file that receives CLOCK_MONOTONIC in nanoseconds just before it exits
 //   FAKE_SPEECH_ENGINE_HOLD          when set, it waits there until it is killed
+//   FAKE_SPEECH_ENGINE_HELPER_PID_FILE  file that receives the id of a helper process it
+//                                    starts first, which waits until it is killed
+//   FAKE_SPEECH_ENGINE_FLOOD         bytes of text written to standard output before the
+//                                    transcript
 
 #include <csignal>
 #include <ctime>
@@ -138,6 +142,17 @@ int main(int argc, char *argv[])
     if (const char *given = std::getenv("FAKE_SPEECH_ENGINE_TRANSCRIPT"))
         transcript = given;
 
+    if (const std::string helperFile = environment("FAKE_SPEECH_ENGINE_HELPER_PID_FILE"); !helperFile.empty()) {
+        // Like an engine's worker: it inherits the engine's process group.
+        const pid_t helper = fork();
+        if (helper == 0) {
+            for (;;)
+                pause();
+        }
+        const std::string partial = helperFile + ".partial";
+        std::ofstream(partial, std::ios::trunc) << helper << '\n';
+        std::rename(partial.c_str(), helperFile.c_str());
+    }
     if (const std::string pidFile = environment("FAKE_SPEECH_ENGINE_PID_FILE"); !pidFile.empty()) {
         // Written whole under another name first, so a reader never sees half a number.
         const std::string partial = pidFile + ".partial";
@@ -158,6 +173,11 @@ int main(int argc, char *argv[])
     }
 
     const auto write = [](const std::string &text) { std::fwrite(text.data(), 1, text.size(), stdout); };
+    if (const long long flood = std::atoll(environment("FAKE_SPEECH_ENGINE_FLOOD").c_str()); flood > 0) {
+        const std::string block(64 * 1024, 'a');
+        for (long long left = flood; left > 0; left -= static_cast<long long>(block.size()))
+            write(left < static_cast<long long>(block.size()) ? block.substr(0, static_cast<size_t>(left)) : block);
+    }
     if (parakeet)
         write(transcript + "\n");
     else if (noTimestamps)

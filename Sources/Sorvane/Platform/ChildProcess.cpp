@@ -21,4 +21,30 @@ void endWithThisProgram(QProcess &process, int signal, void (*inChild)())
     });
 }
 
+const QStringList &providerVariables()
+{
+    static const QStringList variables{
+        QStringLiteral("OPENAI_API_KEY"),    QStringLiteral("OPENAI_BASE_URL"),   QStringLiteral("OPENAI_ORG_ID"),
+        QStringLiteral("OPENAI_ORGANIZATION"), QStringLiteral("OPENAI_PROJECT"),  QStringLiteral("OPENAI_PROJECT_ID"),
+        QStringLiteral("GEMINI_API_KEY"),    QStringLiteral("GOOGLE_API_KEY"),    QStringLiteral("MISTRAL_API_KEY"),
+    };
+    return variables;
+}
+
+QProcessEnvironment childEnvironment(QProcessEnvironment environment)
+{
+    for (const QString &name : providerVariables())
+        environment.remove(name);
+    return environment;
+}
+
+bool startDetachedChild(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setProcessEnvironment(childEnvironment());
+    return process.startDetached();
+}
+
 } // namespace sorvane

@@ -1,5 +1,7 @@
 #include "Platform/DesktopSystemLinks.h"
 
+#include "Platform/ChildProcess.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -27,7 +29,7 @@ std::optional<DesktopSystemLinks::Command> DesktopSystemLinks::commandFor(Page p
 bool DesktopSystemLinks::open(Page page)
 {
     const auto command = commandFor(page);
-    return command && QProcess::startDetached(command->program, command->arguments);
+    return command && startDetachedChild(command->program, command->arguments);
 }
 
 } // namespace sorvane

@@ -80,6 +80,7 @@ std::optional<SettingValue> decodeValue(const QJsonValue &json)
 JsonFileSettingsStore::JsonFileSettingsStore(QString path, Mode mode)
     : m_file(std::move(path), QStringLiteral("settings")), m_mode(mode)
 {
+    m_file.setNotice([this](const QString &message) { tell(message); });
     const std::optional<QByteArray> bytes = m_file.read();
     if (!bytes)
         return;

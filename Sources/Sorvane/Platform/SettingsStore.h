@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -28,6 +29,20 @@ public:
 
     bool contains(const QString &key) const { return value(key).has_value(); }
 
+    // Gets a sentence for the user when the settings could not be saved (once for a run
+    // of failures) or an unreadable settings file was set aside.
+    using Notice = std::function<void(const QString &message)>;
+    virtual void setNotice(Notice notice) { m_notice = std::move(notice); }
+
+protected:
+    void tell(const QString &message) const
+    {
+        if (m_notice)
+            m_notice(message);
+    }
+
+public:
+
     // Each gives the value only when it is stored with exactly that kind.
     std::optional<bool> boolValue(const QString &key) const { return as<bool>(key); }
     std::optional<qint64> integerValue(const QString &key) const { return as<qint64>(key); }
@@ -37,6 +52,8 @@ public:
     std::optional<QByteArray> bytesValue(const QString &key) const { return as<QByteArray>(key); }
 
 private:
+    Notice m_notice;
+
     template <typename T>
     std::optional<T> as(const QString &key) const
     {

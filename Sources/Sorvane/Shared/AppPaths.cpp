@@ -1,6 +1,7 @@
 #include "Shared/AppPaths.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -102,6 +103,77 @@ QString AppPaths::customAgentModels() { return join(agentData(), QStringLiteral(
 QString AppPaths::recordings() { return join(root(), QStringLiteral("Recordings")); }
 QString AppPaths::temporaryRecordings() { return join(root(), QStringLiteral("TemporaryRecordings")); }
 QString AppPaths::history() { return join(root(), QStringLiteral("history.json")); }
+QString AppPaths::configRoot()
+{
+    return join(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), QStringLiteral("Sorvane"));
+}
+
+bool AppPaths::makePrivatePath(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // A link to a folder counts as the folder (a user may keep the models elsewhere).
+    if (QFileInfo(absolute).isDir())
+        return true;
+    const QString parent = QFileInfo(absolute).path();
+    if (parent != absolute && !makePrivatePath(parent))
+        return false;
+    if (::mkdir(QFile::encodeName(absolute).constData(), 0700) == 0)
+        return true;
+    // Made meanwhile by someone else: fine as long as it is a folder.
+    return errno == EEXIST && QFileInfo(absolute).isDir();
+}
+
+bool AppPaths::isLeftOverSaveCopy(const QString &fileName)
+{
+    // QSaveFile writes "<name>.XXXXXX" beside the file and renames it over the file.
+    static const QRegularExpression pattern(QStringLiteral(
+        "^(history\\.json|conversations\\.json|custom-models\\.json|settings\\.json)\\.[A-Za-z0-9]{6}$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+namespace {
+
+// lstat throughout: a link is never followed, nor its target changed.
+void tighten(const QString &folder, int depth)
+{
+    const QByteArray encoded = QFile::encodeName(folder);
+    struct stat info {};
+    if (::lstat(encoded.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return;
+    if ((info.st_mode & 0777) != 0700)
+        ::chmod(encoded.constData(), 0700);
+    if (depth > 32)
+        return;
+    const QStringList children =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : children) {
+        const QString child = join(folder, name);
+        const QByteArray childName = QFile::encodeName(child);
+        struct stat entry {};
+        if (::lstat(childName.constData(), &entry) != 0)
+            continue;
+        if (S_ISDIR(entry.st_mode)) {
+            tighten(child, depth + 1);
+        } else if (S_ISREG(entry.st_mode)) {
+            if (AppPaths::isLeftOverSaveCopy(name)) {
+                ::unlink(childName.constData());
+                continue;
+            }
+            if ((entry.st_mode & 0777) != 0600)
+                ::chmod(childName.constData(), 0600);
+        }
+    }
+}
+
+} // namespace
+
+void AppPaths::secureAtStart()
+{
+    for (const QString &folder : {root(), configRoot()}) {
+        makePrivatePath(folder);
+        tighten(folder, 0);
+    }
+}
 
 Result<Done, QString> AppPaths::migrate(const QString &legacyRoot, const QString &newRoot)
 {
@@ -123,7 +195,8 @@ Result<Done, QString> AppPaths::prepare()
     const QString folders[] = {models(), agentModels(), agentData(), agentAttachments(),
                                recordings(), temporaryRecordings()};
     for (const QString &folder : folders) {
-        if (!QDir().mkpath(folder))
+        errno = 0;
+        if (!makePrivatePath(folder))
             return systemError(QStringLiteral("Could not create"), folder, errno ? errno : EIO);
     }
     return Done{};

@@ -132,6 +132,7 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
         if (auto store = CloudAPIKeychainStore::forProvider(provider, m_services.keyring))
             m_cloudKeychains.emplace(provider, std::move(*store));
 
+    connectStoredFileNotices();
     migrateLegacyPreferences();
     readSettings();
     connectHotKeyCallbacks();
@@ -614,6 +615,28 @@ void AppState::requestPermissionAttention()
 void AppState::setErrorResolution(const std::optional<ErrorResolution> &resolution)
 {
     SORVANE_SET(m_errorResolution, resolution, errorResolutionChanged);
+}
+
+void AppState::connectStoredFileNotices()
+{
+    // Each store says a run of failed saves once; the next save that works writes
+    // everything memory kept meanwhile.
+    m_services.settings.setNotice([self = QPointer<AppState>(this)](const QString &message) {
+        if (self)
+            self->showStoredFileNotice(message, ErrorResolutionDestination::commandSettings());
+    });
+    connect(&m_services.historyStore, &HistoryStore::fileNotice, this,
+            [this](const QString &message) { showStoredFileNotice(message, ErrorResolutionDestination::dictationModels()); });
+    connect(&m_services.agentConversationStore, &AgentConversationStore::fileNotice, this,
+            [this](const QString &message) { showStoredFileNotice(message, ErrorResolutionDestination::commandSettings()); });
+    connect(&m_services.agentModelStore, &AgentModelStore::fileNotice, this,
+            [this](const QString &message) { showStoredFileNotice(message, ErrorResolutionDestination::commandModels()); });
+}
+
+void AppState::showStoredFileNotice(const QString &message, ErrorResolutionDestination destination)
+{
+    qWarning().noquote() << message;
+    setErrorResolution(ErrorResolution(message, destination));
 }
 void AppState::setPendingPreferredSpeechModelID(const std::optional<QString> &id)
 {

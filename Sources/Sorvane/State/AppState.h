@@ -606,6 +606,9 @@ private:
 
     // ---- Command flow helpers (AppStateCommand.cpp) ----
     void routeToErrorResolution();
+    // A store could not save or set its unreadable file aside: the banner says so.
+    void connectStoredFileNotices();
+    void showStoredFileNotice(const QString &message, ErrorResolutionDestination destination);
     QString accessibilityRequirementMessage() const;
     QList<AgentContextAttachment> persist(const QList<AgentContextAttachment> &attachments, const QUuid &conversationID);
 

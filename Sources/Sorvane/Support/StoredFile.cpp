@@ -1,5 +1,6 @@
 #include "Support/StoredFile.h"
 
+#include "Shared/AppPaths.h"
 #include "Support/StoredJson.h"
 
 #include <QDir>
@@ -37,6 +38,23 @@ void StoredFile::markUnreadable()
     m_unreadable = true;
 }
 
+QString StoredFile::writeFailureMessage(const QString &description, const QString &reason)
+{
+    QString message = QStringLiteral("Could not save the %1: %2").arg(description, reason);
+    if (!message.endsWith(QLatin1Char('.')))
+        message += QLatin1Char('.');
+    return message;
+}
+
+void StoredFile::failed(const QString &reason)
+{
+    // Said once for a run of failures: every save of a full disk fails alike.
+    const bool first = m_lastError.isEmpty();
+    m_lastError = reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
+    if (first && m_notice)
+        m_notice(writeFailureMessage(m_description, m_lastError));
+}
+
 bool StoredFile::write(const QByteArray &bytes)
 {
     if (m_unreadable && QFileInfo::exists(m_path)) {
@@ -44,17 +62,23 @@ bool StoredFile::write(const QByteArray &bytes)
         if (!aside) {
             qCWarning(lcStoredFiles).noquote() << "Could not move the unreadable" << m_description << "file" << m_path
                                                << "aside; the change is not saved";
+            failed(QStringLiteral("the unreadable file could not be set aside"));
             return false;
         }
         qCWarning(lcStoredFiles).noquote() << "Moved the unreadable" << m_description << "file to" << *aside;
+        if (m_notice)
+            m_notice(QStringLiteral("The %1 file could not be read. It was set aside as \u201c%2\u201d.")
+                         .arg(m_description, *aside));
     }
     m_unreadable = false;
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    AppPaths::makePrivatePath(QFileInfo(m_path).absolutePath());
     QString error;
     if (!storedjson::writeFileAtomically(m_path, bytes, &error)) {
         qCWarning(lcStoredFiles).noquote() << "Could not save the" << m_description << "file" << m_path << ":" << error;
+        failed(error);
         return false;
     }
+    m_lastError.clear();
     return true;
 }
 

@@ -71,12 +71,27 @@ std::optional<QJsonDocument> parseDocument(const QByteArray &bytes)
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    const auto fail = [&file, error] {
         if (error)
             *error = file.errorString();
         file.cancelWriting();
         return false;
+    };
+    // Owner only, whatever the earlier file or the umask allowed. Unbuffered, so that a
+    // full disk fails a write itself and the error says why (a failed flush at commit
+    // only says "Unknown error").
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+        || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return fail();
+    // A write cut short by a full disk reports no error; the next one gives the reason.
+    for (qsizetype written = 0; written < bytes.size();) {
+        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
+        if (count <= 0)
+            return fail();
+        written += count;
     }
+    if (!file.commit())
+        return fail();
     return true;
 }
 

@@ -32,7 +32,8 @@ QByteArray encode(const QJsonArray &array);
 // Parses bytes that must hold one JSON document; nothing when they don't.
 std::optional<QJsonDocument> parseDocument(const QByteArray &bytes);
 
-// Replaces the file with the complete new content, or leaves it untouched.
+// Replaces the file with the complete new content (readable by its owner only), or
+// leaves it untouched.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Moves a stored file that could not be read out of the way (to

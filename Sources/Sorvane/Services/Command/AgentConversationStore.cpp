@@ -28,6 +28,7 @@ AgentConversationStore::AgentConversationStore(Options options, QObject *parent)
     , m_attachmentsRoot(std::move(options.attachmentsRoot))
     , m_now(std::move(options.clock))
 {
+    m_file.setNotice([this](const QString &message) { Q_EMIT fileNotice(message); });
     (void)AppPaths::prepare(); // a failure leaves the store empty, never stops the program
     QDir().mkpath(m_attachmentsRoot);
     load();

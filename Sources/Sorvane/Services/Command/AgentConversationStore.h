@@ -15,7 +15,8 @@ namespace sorvane {
 // Every Command conversation, newest change first, kept in one JSON file; and the
 // folder under which each conversation keeps its attachment files
 // (<attachments root>/<conversation id>). Main thread only. Every change is written at
-// once; write failures are dropped and memory keeps the change.
+// once; a failed write is told by fileNotice, memory keeps the change and the next
+// write saves it.
 class AgentConversationStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<sorvane::AgentConversation> conversations READ conversations NOTIFY conversationsChanged)
@@ -67,6 +68,8 @@ public:
 
 Q_SIGNALS:
     void conversationsChanged();
+    // A sentence for the user: a save failed, or an unreadable file was set aside.
+    void fileNotice(const QString &message);
 
 private:
     void load();

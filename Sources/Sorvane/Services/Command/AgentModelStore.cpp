@@ -70,7 +70,7 @@ AgentModelStore::AgentModelStore(Options options, QObject *parent)
     : ModelDownloadStore(parent), m_customModelsFile(options.customModelsFile, QStringLiteral("custom models")),
       m_options(std::move(options))
 {
-
+    m_customModelsFile.setNotice([this](const QString &message) { Q_EMIT fileNotice(message); });
     (void)AppPaths::prepare();
     removeLeftoverDownloads();
     loadCustomModels();

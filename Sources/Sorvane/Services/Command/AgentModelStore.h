@@ -97,6 +97,9 @@ public:
 
 Q_SIGNALS:
     void customModelsChanged();
+    // A sentence for the user: saving the custom models failed, or their unreadable
+    // file was set aside.
+    void fileNotice(const QString &message);
 
 protected:
     QStringList presentModels() const override;

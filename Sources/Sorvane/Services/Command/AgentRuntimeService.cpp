@@ -25,13 +25,6 @@ qint64 launchedPid(const QProcess *process)
     return process->property(pidProperty).toLongLong();
 }
 
-// Keys that must never reach the runtime through its environment: API keys travel
-// only in the request line, on its standard input.
-const char *const removedVariables[] = {
-    "OPENAI_API_KEY",   "OPENAI_BASE_URL", "OPENAI_ORG_ID",  "OPENAI_ORGANIZATION", "OPENAI_PROJECT",
-    "OPENAI_PROJECT_ID", "GEMINI_API_KEY", "GOOGLE_API_KEY", "MISTRAL_API_KEY",
-};
-
 bool isCloudProvider(AgentModelProvider provider)
 {
     return provider == AgentModelProvider::OpenAI || provider == AgentModelProvider::Gemini ||
@@ -160,10 +153,9 @@ Result<Done, AgentRuntimeError> AgentRuntimeService::ensureProcess()
     process->setProgram(*program);
     process->setArguments({});
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // API keys travel only in the request line, on its standard input.
+    QProcessEnvironment environment = childEnvironment();
     environment.insert(QStringLiteral("OPENAI_AGENTS_DISABLE_TRACING"), QStringLiteral("1"));
-    for (const char *name : removedVariables)
-        environment.remove(QString::fromLatin1(name));
     process->setProcessEnvironment(environment);
     // Its own process group, so that a retired runtime can be stopped with every
     // program it started (the local inference server, the bridge). Should this

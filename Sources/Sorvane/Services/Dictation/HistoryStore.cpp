@@ -14,6 +14,23 @@
 
 namespace sorvane {
 
+namespace {
+
+// The record as this version writes it, with the keys it does not know (a newer
+// version's) kept as they were.
+QJsonObject rewritten(const QJsonObject &stored, const HistoryItem &item)
+{
+    QJsonObject object = stored;
+    for (const char *known : {"audioFileName", "createdAt", "duration", "id", "modelID", "text"})
+        object.remove(QLatin1String(known));
+    const QJsonObject written = item.toJson();
+    for (auto it = written.constBegin(); it != written.constEnd(); ++it)
+        object.insert(it.key(), it.value());
+    return object;
+}
+
+} // namespace
+
 HistoryStore::Options HistoryStore::defaultOptions()
 {
     return {AppPaths::history(), AppPaths::recordings(), [] { return QDateTime::currentDateTimeUtc(); }};
@@ -23,6 +40,10 @@ HistoryStore::HistoryStore(Options options, QObject *parent)
     : QObject(parent), m_file(std::move(options.path), QStringLiteral("history")), m_recordingsFolder(std::move(options.recordingsFolder)),
       m_clock(std::move(options.clock))
 {
+    // Saves run on the writer's thread; the signal is sent from the main loop.
+    m_file.setNotice([this](const QString &message) {
+        QMetaObject::invokeMethod(this, [this, message] { Q_EMIT fileNotice(message); }, Qt::QueuedConnection);
+    });
     (void)AppPaths::prepare();
     load();
 }
@@ -52,7 +73,7 @@ void HistoryStore::load()
     m_items.reserve(items.size());
     for (qsizetype index : std::as_const(order)) {
         const QJsonObject stored = array.at(index).toObject();
-        m_encoded.append(HistoryItem::isWrittenForm(stored) ? stored : items.at(index).toJson());
+        m_encoded.append(HistoryItem::isWrittenForm(stored) ? stored : rewritten(stored, items.at(index)));
         m_items.append(std::move(items[index]));
     }
 }
@@ -61,8 +82,16 @@ HistoryStore::~HistoryStore() = default;
 
 void HistoryStore::insert(const HistoryItem &item, Write write)
 {
-    m_items.prepend(item);
-    m_encoded.prepend(item.toJson());
+    HistoryItem kept = item;
+    // A runaway text must not make every later save of the history huge.
+    if (kept.text.size() > maximumTextLength) {
+        qsizetype cut = maximumTextLength;
+        if (kept.text.at(cut - 1).isHighSurrogate())
+            --cut;
+        kept.text.truncate(cut);
+    }
+    m_items.prepend(kept);
+    m_encoded.prepend(kept.toJson());
     Q_EMIT itemsChanged();
     save(write);
 }

@@ -43,7 +43,8 @@ public:
 
     // Puts a new record at the top and saves.
     void insert(const HistoryItem &item, Write write = Write::Now);
-    // Writes the whole list; failures are not reported.
+    // Writes the whole list. A failure is told by fileNotice (once for a run of
+    // failures); the list stays in memory and the next save writes all of it.
     void save(Write write = Write::Now);
     // Returns once every save made so far is on disk.
     void waitForWrites();
@@ -56,8 +57,14 @@ public:
 
     const QString &path() const { return m_file.path(); }
 
+    // The most text one record keeps; a longer text is cut there when it is added.
+    static constexpr qsizetype maximumTextLength = 200000;
+
 Q_SIGNALS:
     void itemsChanged();
+    // A sentence for the user: a save failed (with the system's reason), or an
+    // unreadable file was set aside (with where it lies). Always on the main thread.
+    void fileNotice(const QString &message);
 
 private:
     void load();
@@ -67,7 +74,7 @@ private:
     Clock m_clock;
     QList<HistoryItem> m_items;
     // The stored form of each item, in the same order, so a save encodes only what
-    // changed since the load.
+    // changed since the load; keys a newer version wrote are kept in it.
     QJsonArray m_encoded;
     // Declared last: destroyed first, so every write asked for has ended.
     BackgroundWriter m_writer;

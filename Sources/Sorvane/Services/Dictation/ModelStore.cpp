@@ -151,7 +151,8 @@ void ModelStore::bootstrapBundledModel(const std::optional<QString> &source)
     // QFile::copy writes a temporary file and renames it, so a failed copy leaves
     // nothing under the model's name.
     (void)QFile::copy(*source, filePath(pocket));
-    QFile::setPermissions(filePath(pocket), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    // The owner's only, as every file in the data folder.
+    QFile::setPermissions(filePath(pocket), QFile::ReadOwner | QFile::WriteOwner);
     bumpRevision();
 }
 

@@ -1,5 +1,7 @@
 #include "Services/Dictation/WavFileWriter.h"
 
+#include "Support/StoredFile.h"
+
 #include <QtEndian>
 
 namespace sorvane {
@@ -54,20 +56,32 @@ QByteArray WavFileWriter::header(const Format &format, quint32 dataSize)
     return bytes;
 }
 
+namespace {
+
+// What the user reads: what failed and the system's reason.
+QString failure(const QFile &file)
+{
+    return StoredFile::writeFailureMessage(QStringLiteral("recording"), file.errorString());
+}
+
+} // namespace
+
 bool WavFileWriter::open(const QString &path, QString *error)
 {
     m_path = path;
     m_dataSize = 0;
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    // Unbuffered: a full disk fails the write that meets it, with the system's reason.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         if (error)
-            *error = m_file.errorString();
+            *error = failure(m_file);
         return false;
     }
     const QByteArray bytes = header(m_format, 0);
     if (m_file.write(bytes) != bytes.size()) {
         if (error)
-            *error = m_file.errorString();
+            *error = failure(m_file);
         discard();
         return false;
     }
@@ -88,7 +102,7 @@ bool WavFileWriter::write(const char *data, qint64 size, QString *error)
     }
     if (m_file.write(data, size) != size) {
         if (error)
-            *error = m_file.errorString();
+            *error = failure(m_file);
         return false;
     }
     m_dataSize += size;
@@ -105,11 +119,11 @@ bool WavFileWriter::finish(QString *error)
     const QByteArray bytes = header(m_format, static_cast<quint32>(m_dataSize));
     const bool written = m_file.seek(0) && m_file.write(bytes) == bytes.size() && m_file.flush();
     if (!written && error)
-        *error = m_file.errorString();
+        *error = failure(m_file);
     m_file.close();
     if (written && m_file.error() != QFileDevice::NoError) {
         if (error)
-            *error = m_file.errorString();
+            *error = failure(m_file);
         return false;
     }
     return written;

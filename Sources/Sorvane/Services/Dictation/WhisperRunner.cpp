@@ -4,6 +4,7 @@
 #include "Support/ProcessEnd.h"
 #include "Platform/ResourceLocator.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -14,6 +15,8 @@
 #include <cmath>
 #include <coroutine>
 #include <memory>
+#include <csignal>
+#include <sys/types.h>
 
 namespace sorvane {
 
@@ -95,6 +98,45 @@ WhisperRunner::WhisperRunner() : m_locator(&WhisperRunner::locateEngine) {}
 
 WhisperRunner::WhisperRunner(EngineLocator locator) : m_locator(std::move(locator)) {}
 
+WhisperRunner::WhisperRunner(EngineLocator locator, Limits limits)
+    : m_locator(std::move(locator)), m_limits(limits)
+{
+}
+
+std::chrono::milliseconds WhisperRunner::Limits::timeLimit(double clipSeconds) const
+{
+    const double seconds = std::isfinite(clipSeconds) ? std::clamp(clipSeconds, 0.0, 86400.0) : 0.0;
+    const auto scaled = std::chrono::milliseconds(qint64(seconds * timePerClipSecond * 1000));
+    return std::max(timeFloor, scaled);
+}
+
+qsizetype WhisperRunner::Limits::transcriptLimit(double clipSeconds) const
+{
+    const double seconds = std::isfinite(clipSeconds) ? std::clamp(clipSeconds, 0.0, 86400.0) : 0.0;
+    return transcriptFloorBytes + qsizetype(seconds * double(transcriptBytesPerClipSecond));
+}
+
+double WhisperRunner::clipSeconds(const QString &audioPath)
+{
+    QFile file(audioPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray header = file.read(44);
+    const auto little32 = [&header](int at) {
+        quint32 value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = (value << 8) | static_cast<unsigned char>(header.at(at + i));
+        return value;
+    };
+    if (header.size() == 44 && header.startsWith("RIFF") && header.mid(8, 4) == "WAVE") {
+        const quint32 byteRate = little32(28);
+        if (byteRate > 0)
+            return double(std::max<qint64>(file.size() - 44, 0)) / byteRate;
+    }
+    // The recorder's own format: 16 kHz, mono, 16-bit.
+    return double(file.size()) / 32000.0;
+}
+
 QString WhisperRunner::programName(SpeechEngine engine)
 {
     return engine == SpeechEngine::Parakeet ? QStringLiteral("parakeet-cli") : QStringLiteral("whisper-cli");
@@ -133,6 +175,7 @@ QStringList WhisperRunner::arguments(const SpeechModel &model, const QString &mo
 
 QProcessEnvironment WhisperRunner::engineEnvironment(QProcessEnvironment environment)
 {
+    environment = childEnvironment(std::move(environment));
     // OpenMP's worker threads spin while they wait by default, which on a desktop
     // where other programs want the processors slows a run down many times over.
     if (!environment.contains(QStringLiteral("OMP_WAIT_POLICY")))
@@ -232,39 +275,85 @@ QCoro::Task<Result<QString, SorvaneError>> WhisperRunner::transcribe(QString aud
             progress(fraction);
     };
 
+    const double clip = clipSeconds(audioPath);
+    const auto timeLimit = m_limits.timeLimit(clip);
+    const qsizetype transcriptLimit = m_limits.transcriptLimit(clip);
+    const qsizetype standardErrorLimit = m_limits.standardErrorBytes;
+
     QProcess process;
     process.setProgram(*program);
     process.setArguments(arguments(model, modelPath, audioPath, vocabulary, threadCount(QThread::idealThreadCount())));
     // The engine gets this program's standard input and working directory.
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
     process.setProcessEnvironment(engineEnvironment(QProcessEnvironment::systemEnvironment()));
-    endWithThisProgram(process);
+    // Its own process group, so that ending a run ends whatever the engine started too.
+    endWithThisProgram(process, SIGKILL, [] { ::setpgid(0, 0); });
+
+    enum class Stopped { No, TimeLimit, Flood };
+    Stopped stopped = Stopped::No;
+    auto stop = [&process, &stopped](Stopped reason) {
+        if (stopped != Stopped::No)
+            return;
+        stopped = reason;
+        if (const qint64 pid = process.processId(); pid > 0)
+            ::kill(-pid_t(pid), SIGKILL);
+    };
 
     QByteArray standardOutput;
     QByteArray standardError;
+    auto readStandardOutput = [&] {
+        const QByteArray chunk = process.readAllStandardOutput();
+        if (stopped != Stopped::No)
+            return;
+        standardOutput += chunk;
+        if (standardOutput.size() > transcriptLimit) {
+            standardOutput.clear();
+            stop(Stopped::Flood);
+        }
+    };
     auto readStandardError = [&] {
         const QByteArray chunk = process.readAllStandardError();
         if (chunk.isEmpty())
             return;
         standardError += chunk;
-        if (reportsProgress) {
+        if (standardError.size() > standardErrorLimit)
+            standardError = standardError.right(standardErrorLimit);
+        if (reportsProgress && stopped == Stopped::No) {
             if (auto percent = latestWhisperProgress(standardError))
                 report(progressFraction(*percent));
         }
     };
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
-                     [&] { standardOutput += process.readAllStandardOutput(); });
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, readStandardOutput);
     QObject::connect(&process, &QProcess::readyReadStandardError, &process, readStandardError);
+
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &process, [&stop] { stop(Stopped::TimeLimit); });
 
     report(0.02);
     process.start(QIODevice::ReadOnly);
+    if (process.state() != QProcess::NotRunning)
+        deadline.start(timeLimit);
     co_await ProcessEnd(process);
+    deadline.stop();
     if (process.error() == QProcess::FailedToStart)
         co_return SorvaneError::transcriptionFailed(process.errorString());
 
+    readStandardOutput();
+    readStandardError();
     process.disconnect();
-    standardOutput += process.readAllStandardOutput();
-    standardError += process.readAllStandardError();
+    if (stopped == Stopped::TimeLimit) {
+        const qint64 seconds = std::chrono::duration_cast<std::chrono::seconds>(timeLimit).count();
+        if (seconds <= 0)
+            co_return SorvaneError::transcriptionFailed(QStringLiteral("The speech engine did not finish in time and was stopped."));
+        co_return SorvaneError::transcriptionFailed(
+            (seconds == 1 ? QStringLiteral("The speech engine did not finish within %1 second and was stopped.")
+                          : QStringLiteral("The speech engine did not finish within %1 seconds and was stopped."))
+                .arg(seconds));
+    }
+    if (stopped == Stopped::Flood)
+        co_return SorvaneError::transcriptionFailed(
+            QStringLiteral("The speech engine gave far more text than the recording can hold and was stopped."));
 
     // Killed by a signal is a failure, whatever exit code the process object shows.
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)

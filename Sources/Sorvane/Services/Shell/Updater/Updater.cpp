@@ -2,6 +2,7 @@
 
 #include "Services/Shared/FileDownload.h"
 #include "Services/Shell/Updater/Ed25519Signature.h"
+#include "Platform/ChildProcess.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -373,9 +374,9 @@ bool Updater::relaunchAfterExit(const QString &program, qint64 pid)
     // so the new copy does not find the old one still holding the single-instance name.
     const QString script = QStringLiteral(
         "while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; exec \"$2\"");
-    return QProcess::startDetached(QStringLiteral("/bin/sh"),
-                                   {QStringLiteral("-c"), script, QStringLiteral("sorvane-relaunch"),
-                                    QString::number(pid), program});
+    return startDetachedChild(QStringLiteral("/bin/sh"),
+                              {QStringLiteral("-c"), script, QStringLiteral("sorvane-relaunch"),
+                               QString::number(pid), program});
 }
 
 } // namespace sorvane
