@@ -114,10 +114,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("actionTitle");
         QTest::addColumn<int>("action");
-        QTest::newRow("accessibility") << with([](auto &i) { i.accessibilityGranted = false; })
-                                       << "Accessibility access was revoked"
-                                       << "Auto-paste is off until you allow it again" << "Allow"
-                                       << int(AttentionAction::AllowAccessibility);
+        QTest::newRow("accessibility never granted") << with([](auto &i) { i.accessibilityGranted = false; })
+                                                     << "Accessibility access is off"
+                                                     << "Auto-paste is off until you allow it" << "Allow"
+                                                     << int(AttentionAction::AllowAccessibility);
+        QTest::newRow("accessibility revoked") << with([](auto &i) {
+            i.accessibilityGranted = false;
+            i.accessibilityGrantSeen = true;
+        }) << "Accessibility access was revoked"
+                                               << "Auto-paste is off until you allow it again" << "Allow"
+                                               << int(AttentionAction::AllowAccessibility);
         QTest::newRow("microphone") << with([](auto &i) { i.microphoneGranted = false; }) << "Microphone access is off"
                                     << "Dictation cannot record" << "Allow" << int(AttentionAction::RequestMicrophone);
         QTest::newRow("speech model") << with([](auto &i) { i.speechModelSelected = false; })

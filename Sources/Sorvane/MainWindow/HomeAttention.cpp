@@ -40,9 +40,14 @@ std::optional<AgentWritingProvider> missingCloudKeyProvider(const AttentionInput
 QList<AttentionItem> attentionItems(const AttentionInputs &inputs)
 {
     QList<AttentionItem> items;
-    if (!inputs.accessibilityGranted)
+    // "Revoked" only for a grant this run has seen; a new user was never allowed yet.
+    if (!inputs.accessibilityGranted && inputs.accessibilityGrantSeen)
         items.append({QStringLiteral("accessibility"), QStringLiteral("Accessibility access was revoked"),
                       QStringLiteral("Auto-paste is off until you allow it again"), QStringLiteral("Allow"),
+                      AttentionAction::AllowAccessibility, std::nullopt});
+    else if (!inputs.accessibilityGranted)
+        items.append({QStringLiteral("accessibility"), QStringLiteral("Accessibility access is off"),
+                      QStringLiteral("Auto-paste is off until you allow it"), QStringLiteral("Allow"),
                       AttentionAction::AllowAccessibility, std::nullopt});
     if (!inputs.microphoneGranted)
         items.append({QStringLiteral("microphone"), QStringLiteral("Microphone access is off"),

@@ -13,6 +13,8 @@ namespace sorvane {
 // What the home screen's "Needs you" list reads of the application state.
 struct AttentionInputs {
     bool accessibilityGranted = true;
+    // It was granted earlier in this run: its absence now is a revocation.
+    bool accessibilityGrantSeen = false;
     bool microphoneGranted = true;
     // A speech model chosen during onboarding is still being fetched.
     bool onboardingModelPending = false;

@@ -171,24 +171,36 @@ Item {
                 Layout.minimumHeight: 40
             }
 
-            RowLayout {
+            // The facts and the Dictation button on one line where they fit; in a
+            // narrower window the button goes below the facts rather than off the edge.
+            GridLayout {
+                id: metadata
                 objectName: "metadata"
                 Layout.fillWidth: true
-                spacing: 40
+                readonly property real oneLineWidth: modelFact.implicitWidth + commandFact.implicitWidth
+                                                     + weekFact.implicitWidth + dictationButton.implicitWidth
+                                                     + 3 * columnSpacing + 40
+                readonly property bool oneLine: width >= oneLineWidth
+                columns: oneLine ? 5 : 4
+                columnSpacing: 40
+                rowSpacing: 28
 
                 HomeFact {
+                    id: modelFact
                     objectName: "modelFact"
                     Layout.alignment: Qt.AlignBottom
                     label: "Model"
                     value: MainScreens.selectedModelName(appState ? appState.selectedModel : null)
                 }
                 HomeFact {
+                    id: commandFact
                     objectName: "commandFact"
                     Layout.alignment: Qt.AlignBottom
                     label: "Command"
                     value: appState ? appState.agentShortcut.displayName : ""
                 }
                 HomeFact {
+                    id: weekFact
                     objectName: "weekFact"
                     Layout.alignment: Qt.AlignBottom
                     label: "This week"
@@ -199,7 +211,8 @@ Item {
                 T.Button {
                     id: dictationButton
                     objectName: "dictationButton"
-                    Layout.alignment: Qt.AlignBottom
+                    Layout.alignment: metadata.oneLine ? Qt.AlignBottom : Qt.AlignLeft
+                    Layout.columnSpan: metadata.oneLine ? 1 : 4
                     leftPadding: 26
                     rightPadding: 26
                     implicitHeight: 52
