@@ -107,6 +107,29 @@ private Q_SLOTS:
         QCOMPARE(idsOf(HomeScreen::attentionItems(inputs)), expected);
     }
 
+    void shortcutWordsFollowTheSession_data()
+    {
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<QString>("headline");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("promise");
+        QTest::newRow("X11") << true << "Alt+Space" << "Ctrl+Alt+Space"
+                             << "Dictate into any app. Nothing leaves this computer.";
+        QTest::newRow("Wayland") << false << "Shortcuts unavailable" << "Unavailable"
+                                 << "Global shortcuts are unavailable in this Wayland session: start dictation "
+                                    "below or from the tray menu. Nothing leaves this computer.";
+    }
+    void shortcutWordsFollowTheSession()
+    {
+        QFETCH(bool, available);
+        QFETCH(QString, headline);
+        QFETCH(QString, command);
+        QFETCH(QString, promise);
+        QCOMPARE(HomeScreen::shortcutHeadline(QStringLiteral("Alt+Space"), available), headline);
+        QCOMPARE(HomeScreen::commandShortcutValue(QStringLiteral("Ctrl+Alt+Space"), available), command);
+        QCOMPARE(HomeScreen::promiseLine(available), promise);
+    }
+
     void itemTexts_data()
     {
         QTest::addColumn<AttentionInputs>("inputs");

@@ -81,4 +81,22 @@ QString dictationButtonTitle(CaptureStatus::Kind status)
                                                     : QStringLiteral("Start dictation");
 }
 
+QString shortcutHeadline(const QString &displayName, bool globalShortcutsAvailable)
+{
+    return globalShortcutsAvailable ? displayName : QStringLiteral("Shortcuts unavailable");
+}
+
+QString commandShortcutValue(const QString &displayName, bool globalShortcutsAvailable)
+{
+    return globalShortcutsAvailable ? displayName : QStringLiteral("Unavailable");
+}
+
+QString promiseLine(bool globalShortcutsAvailable)
+{
+    return globalShortcutsAvailable
+        ? QStringLiteral("Dictate into any app. Nothing leaves this computer.")
+        : QStringLiteral("Global shortcuts are unavailable in this Wayland session: start dictation below or "
+                         "from the tray menu. Nothing leaves this computer.");
+}
+
 } // namespace sorvane::HomeScreen

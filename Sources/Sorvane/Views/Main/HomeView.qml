@@ -66,7 +66,7 @@ Item {
                     objectName: "shortcutText"
                     Layout.fillWidth: true
                     Layout.preferredHeight: implicitHeight
-                    text: appState ? appState.toggleShortcut.displayName : ""
+                    text: MainScreens.shortcutHeadline(appState ? appState.toggleShortcut.displayName : "")
                     font: {
                         const f = Fonts.font(104, Font.Bold)
                         f.letterSpacing = -5
@@ -82,7 +82,7 @@ Item {
                 Text {
                     objectName: "promiseLine"
                     Layout.fillWidth: true
-                    text: "Dictate into any app. Nothing leaves this computer."
+                    text: MainScreens.promiseLine()
                     font: {
                         const f = Fonts.font(23)
                         f.letterSpacing = -0.3
@@ -197,7 +197,7 @@ Item {
                     objectName: "commandFact"
                     Layout.alignment: Qt.AlignBottom
                     label: "Command"
-                    value: appState ? appState.agentShortcut.displayName : ""
+                    value: MainScreens.commandShortcutValue(appState ? appState.agentShortcut.displayName : "")
                 }
                 HomeFact {
                     id: weekFact
