@@ -80,6 +80,20 @@ class ShellProgramTest : public QObject {
         file.write(R"({"onboardingComplete": {"bool": true}})");
     }
 
+    bool hasIcon(Window window)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char *data = nullptr;
+        const bool read = XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 2,
+                                             False, XA_CARDINAL, &type, &format, &items, &after, &data) == Success;
+        const bool found = read && data && items == 2;
+        if (data)
+            XFree(data);
+        return found;
+    }
+
     // The program remembers that it explained the close in its settings file.
     static bool closeExplained(const QProcessEnvironment &env)
     {
@@ -284,6 +298,8 @@ private Q_SLOTS:
         QVERIFY(program->waitForStarted(wait));
         QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
         const Window first = visibleWindowsOf(program->processId()).first();
+        // The window carries the program's mark for the task bar and the window list.
+        QVERIFY(hasIcon(first));
 
         // The first close is answered in the window, which stays; the answer is remembered.
         askToClose(first);
