@@ -358,6 +358,37 @@ private Q_SLOTS:
         QVERIFY(exitedCleanly(*first));
     }
 
+    // The tray is followed: once the panel's tray host has gone, a close says first that
+    // Sorvane keeps running, as it does where there never was a tray.
+    void aTrayHostThatGoesIsFollowed()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QProcessEnvironment env = freshEnvironment(folder);
+        auto tray = std::make_unique<FakeTrayHost>();
+        QVERIFY(tray->start());
+        auto program = launch(env);
+        QVERIFY(program->waitForStarted(wait));
+        QTRY_VERIFY_WITH_TIMEOUT(tray->itemOf(program->processId()).has_value(), wait);
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+
+        // With the tray there, a close hides the window without a word.
+        askToClose(visibleWindowsOf(program->processId()).first());
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindowsOf(program->processId()).isEmpty(), wait);
+        QVERIFY(!closeExplained(env));
+
+        tray.reset();
+        auto second = launch(env);
+        QVERIFY(exitedCleanly(*second));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+        askToClose(visibleWindowsOf(program->processId()).first());
+        QTRY_VERIFY_WITH_TIMEOUT(closeExplained(env), wait);
+        QCOMPARE(visibleWindowsOf(program->processId()).size(), 1);
+        program->terminate();
+        QVERIFY(exitedCleanly(*program));
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), wait);
+    }
+
     void terminationSignalEndsWithZero()
     {
         auto program = launch();

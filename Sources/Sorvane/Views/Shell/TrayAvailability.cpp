@@ -1,6 +1,7 @@
 #include "TrayAvailability.h"
 
 #include <QDBusConnection>
+#include <QDBusInterface>
 #include <QSystemTrayIcon>
 
 namespace sorvane {
@@ -23,11 +24,20 @@ TrayAvailability::TrayAvailability(QObject *parent)
                     QLatin1String(signal), this, SLOT(recheck()));
     connect(&m_xembedTray, &X11SelectionOwner::ownerChanged, this, &TrayAvailability::recheck);
     m_available = QSystemTrayIcon::isSystemTrayAvailable();
+    // Qt settles at its first look which kind of tray its items use, and keeps to it.
+    m_usesStatusNotifier = m_available && statusNotifierHostRegistered();
+}
+
+bool TrayAvailability::statusNotifierHostRegistered()
+{
+    QDBusInterface watcher(watcherService, QStringLiteral("/StatusNotifierWatcher"), watcherService,
+                           QDBusConnection::sessionBus());
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 void TrayAvailability::recheck()
 {
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    const bool available = m_usesStatusNotifier ? statusNotifierHostRegistered() : m_xembedTray.hasOwner();
     if (available == m_available)
         return;
     m_available = available;

@@ -7,9 +7,10 @@
 
 namespace sorvane {
 
-// Whether a panel shows tray items now (QSystemTrayIcon::isSystemTrayAvailable()), asked
-// again whenever a tray host comes or goes: the StatusNotifier watcher on the session bus
-// and its hosts, or the X tray's manager selection.
+// Whether a panel shows our tray item now: QSystemTrayIcon::isSystemTrayAvailable() at
+// start, then followed as a tray host comes or goes, for the kind of tray Qt chose at
+// start (a StatusNotifier host on the session bus, or the X tray's manager selection;
+// Qt keeps to its first choice, so a StatusNotifier host that only comes later is not one).
 class TrayAvailability : public QObject {
     Q_OBJECT
 public:
@@ -24,9 +25,12 @@ private Q_SLOTS:
     void recheck();
 
 private:
+    static bool statusNotifierHostRegistered();
+
     QDBusServiceWatcher m_watcher;
     X11SelectionOwner m_xembedTray;
     bool m_available = false;
+    bool m_usesStatusNotifier = false;
 };
 
 } // namespace sorvane
