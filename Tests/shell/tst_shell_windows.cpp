@@ -293,6 +293,7 @@ private Q_SLOTS:
         QTest::newRow("history") << true << int(AppSection::History) << QStringList{"emptyLine", "versionText"};
         QTest::newRow("models") << true << int(AppSection::Models) << QStringList{"pendingLine", "versionText"};
         QTest::newRow("settings") << true << int(AppSection::Settings) << QStringList{"openVocabulary", "versionText"};
+        QTest::newRow("vocabulary") << true << int(AppSection::Settings) << QStringList{"emptyHint", "addTermButton"};
     }
     void screensFitTheSmallestWindow()
     {
@@ -311,6 +312,12 @@ private Q_SLOTS:
         window->resize(window->minimumSize());
         QTRY_COMPARE_WITH_TIMEOUT(window->size(), QSize(1060, 660), wait);
         QTRY_VERIFY_WITH_TIMEOUT(window->isExposed(), wait);
+        // The vocabulary editor shows in the Settings section's place.
+        if (QTest::currentDataTag() == QByteArrayLiteral("vocabulary")) {
+            QObject *settings = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((settings = findNamed(window, QStringLiteral("settingsPending"))), wait);
+            settings->setProperty("showingVocabulary", true);
+        }
         for (const QString &name : lastItems) {
             QQuickItem *item = nullptr;
             QTRY_VERIFY_WITH_TIMEOUT((item = qobject_cast<QQuickItem *>(findNamed(window, name))), wait);
