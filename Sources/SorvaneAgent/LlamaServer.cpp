@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkReply>
+#include <QProcessEnvironment>
 #include <QTcpServer>
 
 #include <csignal>
@@ -114,6 +115,12 @@ void LlamaServer::launch()
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
+    // OpenMP's worker threads spin while they wait by default, which on a desktop where
+    // other programs want the processors slows every answer down many times over.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!environment.contains(QStringLiteral("OMP_WAIT_POLICY")))
+        environment.insert(QStringLiteral("OMP_WAIT_POLICY"), QStringLiteral("passive"));
+    process->setProcessEnvironment(environment);
     const pid_t runtimePid = ::getpid();
     process->setChildProcessModifier([runtimePid] {
         // Its own process group, so it can be stopped whole; and never outlive the runtime.

@@ -21,6 +21,7 @@ struct FakeDesktop {
     FakeWindowSystem *windows = nullptr;
     FakeKeystrokes *keystrokes = nullptr;
     FakeClipboard *clipboard = nullptr;
+    FakeClipboard *primary = nullptr; // the PRIMARY selection
     FakeWindowCapture *capture = nullptr;
     RunningApplication target;
     RunningApplication other;
@@ -51,6 +52,7 @@ struct FakeDesktop {
         windows = platform.windowSystem;
         keystrokes = platform.keystrokes;
         clipboard = platform.clipboard;
+        primary = platform.primarySelection;
         capture = platform.windowCapture;
 
         target.processId = 100;
@@ -74,9 +76,12 @@ struct FakeDesktop {
             if (chord.key == QLatin1String("c") && targetAnswersCopy) {
                 clipboard->writeByOtherProgram(copyProduces.value_or(QList<ClipboardItem>{
                     ClipboardItem{{QStringLiteral("text/plain"), field.selectedText().toUtf8()}}}));
-            } else if (chord.key == QLatin1String("v") && targetAnswersPaste) {
-                const auto paste = [this] {
-                    if (const auto text = clipboard->fetchByOtherProgram())
+            } else if ((chord.key == QLatin1String("v") || (chord.key == QLatin1String("Insert") && chord.shift))
+                       && targetAnswersPaste) {
+                // Shift+Insert inserts PRIMARY, as xterm does.
+                FakeClipboard *source = chord.key == QLatin1String("v") ? clipboard : primary;
+                const auto paste = [this, source] {
+                    if (const auto text = source->fetchByOtherProgram())
                         field.replaceSelection(*text);
                 };
                 if (pasteFetchDelayMs == 0)

@@ -19,6 +19,7 @@ FakePlatform::FakePlatform()
     services.windowSystem = keep<FakeWindowSystem, WindowSystem>(windowSystem);
     services.keystrokes = keep<FakeKeystrokes, KeystrokeSender>(keystrokes);
     services.clipboard = keep<FakeClipboard, SystemClipboard>(clipboard);
+    services.primarySelection = keep<FakeClipboard, SystemClipboard>(primarySelection);
     services.windowCapture = keep<FakeWindowCapture, WindowCapture>(windowCapture);
     services.hotKeys = keep<FakeHotKeyBackend, HotKeyBackend>(hotKeys);
     services.audioInput = keep<FakeAudioInput, AudioInput>(audioInput);

@@ -25,6 +25,7 @@ struct FakePlatform {
     FakeWindowSystem *windowSystem = nullptr;
     FakeKeystrokes *keystrokes = nullptr;
     FakeClipboard *clipboard = nullptr;
+    FakeClipboard *primarySelection = nullptr;
     FakeWindowCapture *windowCapture = nullptr;
     FakeHotKeyBackend *hotKeys = nullptr;
     FakeAudioInput *audioInput = nullptr;

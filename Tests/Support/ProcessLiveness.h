@@ -3,7 +3,9 @@
 // Whether a process the test started (or one of its children) still runs. Header-only
 // and Qt Core only: the tests of the runtime program use it without the core library.
 
+#include <QDir>
 #include <QFile>
+#include <QList>
 #include <QString>
 
 #include <cerrno>
@@ -29,6 +31,34 @@ inline bool processGone(qint64 pid)
 inline bool isRunning(qint64 pid)
 {
     return !processGone(pid);
+}
+
+// The running children of `parent` whose program is `name` (as the kernel keeps it: its
+// first 15 characters).
+inline QList<qint64> childrenNamed(qint64 parent, const QString &name)
+{
+    QList<qint64> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile statFile(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!statFile.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray stat = statFile.readAll();
+        const qsizetype open = stat.indexOf('(');
+        const qsizetype close = stat.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        // After the name come the state and the parent's id.
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (fields.size() > 1 && fields.at(0) != "Z" && fields.at(1).toLongLong() == parent
+            && QString::fromLocal8Bit(stat.mid(open + 1, close - open - 1)) == name.left(15))
+            found.append(pid);
+    }
+    return found;
 }
 
 } // namespace sorvane::testing

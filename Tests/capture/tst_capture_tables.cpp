@@ -11,6 +11,7 @@ using namespace sorvane;
 
 Q_DECLARE_METATYPE(sorvane::TextOffsetUnit)
 Q_DECLARE_METATYPE(std::optional<sorvane::KeyChord>)
+Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 
@@ -34,6 +35,14 @@ KeyChord chord(const char *key, bool shift)
     value.key = QString::fromLatin1(key);
     value.control = true;
     value.shift = shift;
+    return value;
+}
+
+KeyChord shiftInsert()
+{
+    KeyChord value;
+    value.key = QStringLiteral("Insert");
+    value.shift = true;
     return value;
 }
 
@@ -199,8 +208,12 @@ private Q_SLOTS:
         QTest::newRow("terminal by instance") << "UnknownClass" << "kitty" << std::optional(chord("c", true))
                                               << std::optional(chord("v", true));
         QTest::newRow("konsole") << "konsole" << "konsole" << std::optional(chord("c", true)) << std::optional(chord("v", true));
-        QTest::newRow("xterm gets nothing") << "XTerm" << "xterm" << std::optional<KeyChord>() << std::optional<KeyChord>();
-        QTest::newRow("urxvt gets nothing") << "URxvt" << "urxvt" << std::optional<KeyChord>() << std::optional<KeyChord>();
+        QTest::newRow("xterm: no copy, Shift+Insert") << "XTerm" << "xterm" << std::optional<KeyChord>()
+                                                       << std::optional(shiftInsert());
+        QTest::newRow("urxvt: no copy, Shift+Insert") << "URxvt" << "urxvt" << std::optional<KeyChord>()
+                                                       << std::optional(shiftInsert());
+        QTest::newRow("xterm by instance") << "UnknownClass" << "uxterm" << std::optional<KeyChord>()
+                                           << std::optional(shiftInsert());
     }
     void clipboardKeystrokes()
     {
@@ -210,6 +223,37 @@ private Q_SLOTS:
         QFETCH(std::optional<KeyChord>, paste);
         QCOMPARE(standardShortcut(StandardShortcut::Copy, windowClass, windowInstance), copy);
         QCOMPARE(standardShortcut(StandardShortcut::Paste, windowClass, windowInstance), paste);
+        // Only the terminals without a copy keystroke paste from PRIMARY.
+        QCOMPARE(pastesPrimarySelection(windowClass, windowInstance), !copy.has_value());
+    }
+
+    // The key the user is told to paste the clipboard with; none where the paste key
+    // inserts PRIMARY.
+    void clipboardPasteKeyNames_data()
+    {
+        QTest::addColumn<QString>("windowClass");
+        QTest::addColumn<QString>("windowInstance");
+        QTest::addColumn<std::optional<QString>>("name");
+
+        QTest::newRow("editor") << "Mousepad" << "mousepad" << std::optional(QStringLiteral("Ctrl+V"));
+        QTest::newRow("no window") << "" << "" << std::optional(QStringLiteral("Ctrl+V"));
+        QTest::newRow("terminal") << "Lxterminal" << "lxterminal" << std::optional(QStringLiteral("Ctrl+Shift+V"));
+        QTest::newRow("xterm") << "XTerm" << "xterm" << std::optional<QString>();
+    }
+    void clipboardPasteKeyNames()
+    {
+        QFETCH(QString, windowClass);
+        QFETCH(QString, windowInstance);
+        QFETCH(std::optional<QString>, name);
+        QCOMPARE(clipboardPasteKeyName(windowClass, windowInstance), name);
+    }
+
+    void chordDisplayNames()
+    {
+        QCOMPARE(displayName(shiftInsert()), QStringLiteral("Shift+Insert"));
+        KeyChord all = chord("c", true);
+        all.alt = true;
+        QCOMPARE(displayName(all), QStringLiteral("Ctrl+Alt+Shift+C"));
     }
 
     void applicationNames_data()

@@ -185,6 +185,57 @@ private Q_SLOTS:
         QCOMPARE(desktop.clipboard->items(), copiedMeanwhile);
     }
 
+    // xterm and its kin insert PRIMARY with Shift+Insert: the answer goes on PRIMARY for
+    // the keystroke, and PRIMARY is given back once the terminal has read it, unless
+    // someone selected something meanwhile.
+    void terminalWithoutClipboardKeysPastesThroughPrimary_data()
+    {
+        QTest::addColumn<QString>("earlierPrimary"); // "" = nothing on PRIMARY
+        QTest::addColumn<int>("fetchDelayMs");       // -1 = the terminal never reads it
+        QTest::addColumn<bool>("selectedMeanwhile");
+        QTest::addColumn<bool>("inserted");
+
+        QTest::newRow("read at once") << "terminal selection" << 0 << false << true;
+        QTest::newRow("read late") << "terminal selection" << 400 << false << true;
+        QTest::newRow("nothing was on PRIMARY") << "" << 0 << false << true;
+        QTest::newRow("never read") << "terminal selection" << -1 << false << false;
+        QTest::newRow("selected meanwhile") << "terminal selection" << -1 << true << false;
+    }
+    void terminalWithoutClipboardKeysPastesThroughPrimary()
+    {
+        QFETCH(QString, earlierPrimary);
+        QFETCH(int, fetchDelayMs);
+        QFETCH(bool, selectedMeanwhile);
+        QFETCH(bool, inserted);
+
+        desktop.target.windowClass = QStringLiteral("XTerm");
+        desktop.target.windowInstance = QStringLiteral("xterm");
+        desktop.windows->applications = {desktop.target, desktop.other};
+        desktop.windows->frontmost = desktop.target;
+        if (!earlierPrimary.isEmpty())
+            desktop.primary->writeByOtherProgram({textItem(earlierPrimary)});
+        desktop.targetAnswersPaste = fetchDelayMs >= 0;
+        desktop.pasteFetchDelayMs = std::max(fetchDelayMs, 0);
+        const QList<ClipboardItem> selection = {textItem(QStringLiteral("selected meanwhile"))};
+        if (selectedMeanwhile)
+            QTimer::singleShot(300, desktop.primary, [&] { desktop.primary->writeByOtherProgram(selection); });
+
+        const AgentDeliveryResult result = deliver(switches(true, true, true), service->captureTarget());
+
+        QVERIFY(result.pasted);
+        KeyChord shiftInsert;
+        shiftInsert.key = QStringLiteral("Insert");
+        shiftInsert.shift = true;
+        QCOMPARE(desktop.keystrokes->sent, QList{shiftInsert});
+        QCOMPARE(desktop.field.value, inserted ? QStringLiteral("Hello Answer text new world")
+                                               : QStringLiteral("Hello brave new world"));
+        QCOMPARE(desktop.clipboard->items(), QList{textItem(answer)});
+        const QList<ClipboardItem> primaryAfter = selectedMeanwhile ? selection
+                                                  : earlierPrimary.isEmpty() ? QList<ClipboardItem>{}
+                                                                             : QList{textItem(earlierPrimary)};
+        QCOMPARE(desktop.primary->items(), primaryAfter);
+    }
+
     void copyToClipboardLeavesOnlyThePlainText()
     {
         const qint64 before = desktop.clipboard->changeCount();

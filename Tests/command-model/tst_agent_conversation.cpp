@@ -251,14 +251,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("pasted");
         QTest::addColumn<bool>("copied");
         QTest::addColumn<QString>("application");
+        QTest::addColumn<QString>("pasteKey");
         QTest::addColumn<QString>("body");
-        QTest::newRow("pasted into Mail") << true << false << "Mail" << "Pasted into Mail.";
-        QTest::newRow("pasted and copied") << true << true << "Mail" << "Pasted into Mail and copied to the clipboard.";
-        QTest::newRow("pasted, no name, copied") << true << true << "" << "Pasted and copied to the clipboard.";
-        QTest::newRow("name kept untrimmed") << true << false << " Mail " << "Pasted into  Mail .";
-        QTest::newRow("copied only") << false << true << "Mail"
+        QTest::newRow("pasted into Mail") << true << false << "Mail" << "Ctrl+V" << "Pasted into Mail.";
+        QTest::newRow("pasted and copied") << true << true << "Mail" << "Ctrl+V" << "Pasted into Mail and copied to the clipboard.";
+        QTest::newRow("pasted, no name, copied") << true << true << "" << "Ctrl+V" << "Pasted and copied to the clipboard.";
+        QTest::newRow("name kept untrimmed") << true << false << " Mail " << "Ctrl+V" << "Pasted into  Mail .";
+        QTest::newRow("copied only") << false << true << "Mail" << "Ctrl+V"
                                      << QStringLiteral("Copied to the clipboard \u2014 press Ctrl+V to paste.");
-        QTest::newRow("neither") << false << false << "Mail" << "The result is ready in the Command panel.";
+        QTest::newRow("copied only, into a terminal") << false << true << "Terminal" << "Ctrl+Shift+V"
+                                                      << QStringLiteral("Copied to the clipboard \u2014 press Ctrl+Shift+V to paste.");
+        QTest::newRow("copied only, no paste key") << false << true << "XTerm" << "" << "Copied to the clipboard.";
+        QTest::newRow("neither") << false << false << "Mail" << "Ctrl+V" << "The result is ready in the Command panel.";
     }
 
     void completionNoticeBodies()
@@ -266,8 +270,9 @@ private Q_SLOTS:
         QFETCH(bool, pasted);
         QFETCH(bool, copied);
         QFETCH(QString, application);
+        QFETCH(QString, pasteKey);
         QFETCH(QString, body);
-        QCOMPARE(AgentCompletionNotice::body(pasted, copied, application), body);
+        QCOMPARE(AgentCompletionNotice::body(pasted, copied, application, pasteKey), body);
     }
 
     void userPerceivedCharacters_data()

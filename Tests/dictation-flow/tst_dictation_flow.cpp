@@ -324,6 +324,45 @@ private Q_SLOTS:
         QCOMPARE(f.fakes.clipboard->text(), spokenText);
     }
 
+    // What the user is told is what happened: inserted, or only copied with the key that
+    // pastes the clipboard in the target, whatever the automatic-paste setting asked for.
+    void theResultSaysWhatWasDone_data()
+    {
+        QTest::addColumn<bool>("automaticPaste");
+        QTest::addColumn<bool>("keystrokeDelivered");
+        QTest::addColumn<QString>("windowClass");
+        QTest::addColumn<bool>("inserted");
+        QTest::addColumn<QString>("pasteKey");
+        QTest::newRow("pasted") << true << true << "Mousepad" << true << "Ctrl+V";
+        QTest::newRow("paste not delivered") << true << false << "Mousepad" << false << "Ctrl+V";
+        QTest::newRow("automatic paste off") << false << true << "Mousepad" << false << "Ctrl+V";
+        QTest::newRow("off, in a terminal") << false << true << "Lxterminal" << false << "Ctrl+Shift+V";
+        // xterm's paste key inserts PRIMARY, not the clipboard: there is no key to name.
+        QTest::newRow("off, in xterm") << false << true << "XTerm" << false << "";
+        QTest::newRow("pasted into xterm") << true << true << "XTerm" << true << "";
+    }
+    void theResultSaysWhatWasDone()
+    {
+        QFETCH(bool, automaticPaste);
+        QFETCH(bool, keystrokeDelivered);
+        QFETCH(QString, windowClass);
+        QFETCH(bool, inserted);
+        QFETCH(QString, pasteKey);
+        TestAppState &f = fixture();
+        RunningApplication target = editor;
+        target.windowClass = windowClass;
+        target.windowInstance = windowClass.toLower();
+        f.fakes.windowSystem->applications = {target};
+        f.fakes.windowSystem->frontmost = target;
+        f.fakes.settings->values.insert(QStringLiteral("automaticPaste"), automaticPaste);
+        AppState &state = f.build();
+        f.fakes.keystrokes->delivers = keystrokeDelivered;
+        dictate(state);
+        QCOMPARE(state.status(), CaptureStatus::success(spokenText));
+        QCOMPARE(state.lastDictationInserted(), inserted);
+        QCOMPARE(state.lastDictationPasteKeyName(), pasteKey);
+    }
+
     void engineError()
     {
         qputenv("FAKE_SPEECH_ENGINE_EXIT_STATUS", "3");

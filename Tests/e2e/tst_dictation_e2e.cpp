@@ -259,6 +259,33 @@ private Q_SLOTS:
         startSorvane();
         QTRY_VERIFY_WITH_TIMEOUT(QDir(AppPaths::temporaryRecordings()).entryList(QDir::Files).isEmpty(), 20000);
     }
+
+    // The whisper-cli the set-up ships, found by the program's own lookup, with the test
+    // model that hears one word in every recording in place of the selected model.
+    void dictatesWithTheShippedEngine()
+    {
+        const QString engine = buildDirectory() + QStringLiteral("/libexec/sorvane/whisper-cli");
+        QVERIFY2(QFileInfo(engine).isExecutable(), qPrintable(engine + QStringLiteral(" is missing: scripts/build.sh builds it")));
+        const QString heard = QStringLiteral("Marmalade");
+        const QString rigged = qEnvironmentVariable("SORVANE_TEST_MODELS_DIR") + QStringLiteral("/whisper-marmalade.bin");
+        QVERIFY2(QFileInfo(rigged).isFile(), qPrintable(rigged));
+        const QString installed = AppPaths::models() + QLatin1Char('/') + SpeechModel::find(QStringLiteral("pocket"))->fileName;
+        QVERIFY(QFile::remove(installed));
+        QVERIFY(QFile::link(rigged, installed));
+
+        QProcessEnvironment shipped;
+        shipped.insert(QStringLiteral("SORVANE_WHISPER_CLI_PATH"), QString()); // empty counts as unset
+        startSorvane(shipped);
+        TargetWindow target;
+        QVERIFY2(target.start(), "the target window did not become active");
+        dictate(target);
+
+        QTRY_COMPARE_WITH_TIMEOUT(target.text, heard, 60000);
+        QJsonArray history;
+        QTRY_VERIFY_WITH_TIMEOUT((history = QJsonDocument::fromJson(readFile(AppPaths::history())).array()).size() == 1,
+                                 20000);
+        QCOMPARE(history.at(0).toObject().value(QStringLiteral("text")).toString(), heard);
+    }
 };
 
 QTEST_GUILESS_MAIN(DictationEndToEndTest)

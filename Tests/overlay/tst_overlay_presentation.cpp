@@ -9,6 +9,7 @@ namespace P = OverlayPresentation;
 
 Q_DECLARE_METATYPE(sorvane::CaptureStatus::Kind)
 Q_DECLARE_METATYPE(sorvane::OverlaySize)
+Q_DECLARE_METATYPE(sorvane::AgentPhase)
 Q_DECLARE_METATYPE(sorvane::OverlayAppearance)
 Q_DECLARE_METATYPE(sorvane::PhaseColour)
 
@@ -67,39 +68,86 @@ private Q_SLOTS:
     {
         QTest::addColumn<Kind>("status");
         QTest::addColumn<QString>("target");
-        QTest::addColumn<bool>("automaticPaste");
+        QTest::addColumn<bool>("inserted");
+        QTest::addColumn<QString>("pasteKey");
         QTest::addColumn<QString>("modelId");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("idle") << Kind::Idle << "" << true << "" << "Ready" << "Your voice stays on this computer";
+        QTest::newRow("idle") << Kind::Idle << "" << true << "" << "" << "Ready" << "Your voice stays on this computer";
         QTest::newRow("recording into an application")
-            << Kind::Recording << "Text Editor" << true << "" << "Listening" << "Into Text Editor";
-        QTest::newRow("recording, no target") << Kind::Recording << "" << true << "" << "Listening" << "Esc to cancel";
-        QTest::newRow("processing without model") << Kind::Processing << "" << true << "" << "Transcribing"
+            << Kind::Recording << "Text Editor" << true << "" << "" << "Listening" << "Into Text Editor";
+        QTest::newRow("recording, no target") << Kind::Recording << "" << true << "" << "" << "Listening" << "Esc to cancel";
+        QTest::newRow("processing without model") << Kind::Processing << "" << true << "" << "" << "Transcribing"
                                                   << "On-device model";
-        QTest::newRow("processing with model") << Kind::Processing << "" << true << "balanced" << "Transcribing"
+        QTest::newRow("processing with model") << Kind::Processing << "" << true << "" << "balanced" << "Transcribing"
                                                << model("balanced").name + " · " + model("balanced").organization;
-        QTest::newRow("success pasted") << Kind::Success << "" << true << "" << "Pasted" << "Copied and inserted";
-        QTest::newRow("success copied only") << Kind::Success << "" << false << "" << "Pasted" << "Copied to clipboard";
-        QTest::newRow("error") << Kind::Error << "" << true << "" << "Needs attention" << "Click to see why and fix it";
+        QTest::newRow("success inserted") << Kind::Success << "" << true << "" << "" << "Pasted" << "Copied and inserted";
+        // Only copied, whatever the automatic-paste setting was: the key to paste it, or none.
+        QTest::newRow("success copied, with a paste key") << Kind::Success << "Terminal" << false << "Ctrl+Shift+V" << ""
+                                                          << "Copied to clipboard" << "Press Ctrl+Shift+V to paste";
+        QTest::newRow("success copied, no paste key") << Kind::Success << "" << false << "" << "" << "Copied to clipboard"
+                                                      << "Not inserted";
+        QTest::newRow("error") << Kind::Error << "" << true << "" << "" << "Needs attention" << "Click to see why and fix it";
     }
     void classicLabels()
     {
         QFETCH(Kind, status);
         QFETCH(QString, target);
-        QFETCH(bool, automaticPaste);
+        QFETCH(bool, inserted);
+        QFETCH(QString, pasteKey);
         QFETCH(QString, modelId);
         QFETCH(QString, title);
         QFETCH(QString, hint);
         OverlayInputs inputs;
         inputs.status = status;
         inputs.targetApplicationName = target;
-        inputs.automaticPaste = automaticPaste;
+        inputs.resultInserted = inserted;
+        inputs.resultPasteKeyName = pasteKey;
         inputs.cancelShortcutName = QStringLiteral("Esc");
         if (!modelId.isEmpty())
             inputs.selectedModel = model(modelId);
-        QCOMPARE(P::title(status), title);
+        QCOMPARE(P::title(inputs), title);
         QCOMPARE(P::secondaryLabel(inputs), hint);
+    }
+
+    // Screen readers get the pill's words in every layout, the mini one included.
+    void accessibleText_data()
+    {
+        QTest::addColumn<Kind>("status");
+        QTest::addColumn<AgentPhase>("phase");
+        QTest::addColumn<OverlaySize>("size");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("description"); // why it failed
+        QTest::newRow("classic recording") << Kind::Recording << AgentPhase::Idle << OverlaySize::Classic
+                                           << "Listening. Esc to cancel" << "";
+        QTest::newRow("mini copied only") << Kind::Success << AgentPhase::Idle << OverlaySize::Mini
+                                          << "Copied to clipboard. Press Ctrl+V to paste" << "";
+        QTest::newRow("Command listening") << Kind::Idle << AgentPhase::Listening << OverlaySize::Mini
+                                           << "Command listening. Into Mail" << "";
+        QTest::newRow("Command failed") << Kind::Idle << AgentPhase::Error << OverlaySize::Classic
+                                        << "Needs attention. Click to see why and fix it" << "The model ran out of memory.";
+        QTest::newRow("dictation failed") << Kind::Error << AgentPhase::Idle << OverlaySize::Mini
+                                          << "Needs attention. Click to see why and fix it" << "The engine failed.";
+    }
+    void accessibleText()
+    {
+        QFETCH(Kind, status);
+        QFETCH(AgentPhase, phase);
+        QFETCH(OverlaySize, size);
+        QFETCH(QString, text);
+        QFETCH(QString, description);
+        OverlayInputs inputs;
+        inputs.status = status;
+        inputs.statusMessage = status == Kind::Error ? QStringLiteral("The engine failed.") : QString();
+        inputs.agentPhase = phase;
+        inputs.agentPhaseDetail =
+            phase == AgentPhase::Error ? QStringLiteral("The model ran out of memory.") : QStringLiteral("Into Mail");
+        inputs.overlaySize = size;
+        inputs.cancelShortcutName = QStringLiteral("Esc");
+        inputs.resultInserted = false;
+        inputs.resultPasteKeyName = QStringLiteral("Ctrl+V");
+        QCOMPARE(P::accessibleText(inputs), text);
+        QCOMPARE(P::accessibleDescription(inputs), description);
     }
 
     void statusSymbols_data()

@@ -54,7 +54,7 @@ private Q_SLOTS:
         QTest::newRow("idle") << Kind::Idle << "Ready" << "Your voice stays on this computer" << "idleKeyCap";
         QTest::newRow("recording") << Kind::Recording << "Listening" << "Esc to cancel" << "recordingTrailing";
         QTest::newRow("processing") << Kind::Processing << "Transcribing" << "On-device model" << "progressTrailing";
-        QTest::newRow("success") << Kind::Success << "Pasted" << "Copied to clipboard" << "trailingSymbol";
+        QTest::newRow("success") << Kind::Success << "Copied to clipboard" << "Press Ctrl+V to paste" << "trailingSymbol";
         QTest::newRow("error") << Kind::Error << "Needs attention" << "Click to see why and fix it" << "trailingSymbol";
     }
     void classicShowsTheStatus()
@@ -65,7 +65,8 @@ private Q_SLOTS:
         QFETCH(QString, trailing);
         OverlayScene o;
         OverlayInputs in = inputs(status);
-        in.automaticPaste = false;
+        in.resultInserted = false;
+        in.resultPasteKeyName = QStringLiteral("Ctrl+V");
         o.model.setInputs(in);
         QVERIFY2(o.load(), o.scene.errors());
         QVERIFY(o.shown("classicLayout"));

@@ -97,6 +97,14 @@ QList<ScreenshotScene> overlayScenes()
                     }};
             }
         }
+        // A dictation that was only copied, with the longest paste key a terminal has.
+        scenes << ScreenshotScene{QStringLiteral("overlay-classic-copied-%1").arg(scheme), [=](QmlScene &scene) {
+                                      OverlayInputs inputs = baseInputs(dark);
+                                      inputs.status = CaptureStatus::Kind::Success;
+                                      inputs.resultInserted = false;
+                                      inputs.resultPasteKeyName = QStringLiteral("Ctrl+Shift+V");
+                                      return render(scene, inputs);
+                                  }};
         const QList<std::pair<AgentPhase, QString>> phases{
             {AgentPhase::Listening, QStringLiteral("listening")},
             {AgentPhase::Transcribing, QStringLiteral("transcribing")},

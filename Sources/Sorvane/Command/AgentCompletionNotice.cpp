@@ -2,7 +2,7 @@
 
 namespace sorvane::AgentCompletionNotice {
 
-QString body(bool pasted, bool copiedToClipboard, const QString &targetApplicationName)
+QString body(bool pasted, bool copiedToClipboard, const QString &targetApplicationName, const QString &pasteKeyName)
 {
     if (pasted) {
         // The name is used as it is, untrimmed; only an empty one drops the place.
@@ -11,7 +11,9 @@ QString body(bool pasted, bool copiedToClipboard, const QString &targetApplicati
             + (copiedToClipboard ? QStringLiteral(" and copied to the clipboard.") : QStringLiteral("."));
     }
     if (copiedToClipboard)
-        return QStringLiteral("Copied to the clipboard \u2014 press Ctrl+V to paste.");
+        return pasteKeyName.isEmpty()
+                   ? QStringLiteral("Copied to the clipboard.")
+                   : QStringLiteral("Copied to the clipboard \u2014 press ") + pasteKeyName + QStringLiteral(" to paste.");
     return QStringLiteral("The result is ready in the Command panel.");
 }
 

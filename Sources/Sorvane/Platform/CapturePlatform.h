@@ -16,6 +16,8 @@ struct CapturePlatform {
     KeystrokeSender &keystrokes;
     SystemClipboard &clipboard;
     WindowCapture &windowCapture;
+    // Borrowed for a paste into a window whose paste key inserts PRIMARY.
+    SystemClipboard &primarySelection;
 };
 
 } // namespace sorvane

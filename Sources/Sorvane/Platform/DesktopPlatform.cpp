@@ -20,15 +20,15 @@ DesktopPlatform::DesktopPlatform(Services services, std::shared_ptr<X11Connectio
     : m_x11(std::move(x11)), m_services(std::move(services))
 {
     Q_ASSERT(m_services.accessibility && m_services.windowSystem && m_services.keystrokes && m_services.clipboard
-             && m_services.windowCapture && m_services.hotKeys && m_services.audioInput && m_services.secretStore
-             && m_services.settings && m_services.notifications);
+             && m_services.primarySelection && m_services.windowCapture && m_services.hotKeys && m_services.audioInput
+             && m_services.secretStore && m_services.settings && m_services.notifications);
 }
 
 DesktopPlatform::~DesktopPlatform() = default;
 
 CapturePlatform DesktopPlatform::capture()
 {
-    return CapturePlatform{accessibility(), windowSystem(), keystrokes(), clipboard(), windowCapture()};
+    return CapturePlatform{accessibility(), windowSystem(), keystrokes(), clipboard(), windowCapture(), primarySelection()};
 }
 
 std::unique_ptr<DesktopPlatform> DesktopPlatform::forDesktop()
@@ -41,6 +41,7 @@ std::unique_ptr<DesktopPlatform> DesktopPlatform::forDesktop()
     services.windowSystem = std::make_unique<X11WindowSystem>(connection);
     services.keystrokes = std::move(keystrokes);
     services.clipboard = std::make_unique<X11Clipboard>();
+    services.primarySelection = std::make_unique<X11Clipboard>(QClipboard::Selection);
     services.windowCapture = std::make_unique<X11WindowCapture>();
     services.hotKeys = createSystemHotKeyBackend(connection);
     services.audioInput = std::make_unique<QtAudioInput>();

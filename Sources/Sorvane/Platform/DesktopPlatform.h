@@ -29,6 +29,8 @@ public:
         std::unique_ptr<KeystrokeSender> keystrokes;
         // The one clipboard: its change count means the same to Dictation and Command.
         std::unique_ptr<SystemClipboard> clipboard;
+        // The PRIMARY selection, which xterm and its kin paste with Shift+Insert.
+        std::unique_ptr<SystemClipboard> primarySelection;
         std::unique_ptr<WindowCapture> windowCapture;
         std::unique_ptr<HotKeyBackend> hotKeys;
         std::unique_ptr<AudioInput> audioInput;
@@ -53,6 +55,7 @@ public:
     WindowSystem &windowSystem() { return *m_services.windowSystem; }
     KeystrokeSender &keystrokes() { return *m_services.keystrokes; }
     SystemClipboard &clipboard() { return *m_services.clipboard; }
+    SystemClipboard &primarySelection() { return *m_services.primarySelection; }
     WindowCapture &windowCapture() { return *m_services.windowCapture; }
     HotKeyBackend &hotKeys() { return *m_services.hotKeys; }
     AudioInput &audioInput() { return *m_services.audioInput; }

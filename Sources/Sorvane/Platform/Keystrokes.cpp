@@ -6,7 +6,9 @@ namespace sorvane {
 
 namespace {
 
-enum class ClipboardKeys { Ordinary, TerminalKeys, NoKeystroke };
+// Ordinary: Ctrl+C/V. TerminalKeys: Ctrl+Shift+C/V. PrimarySelection: no copy keystroke;
+// Shift+Insert pastes PRIMARY.
+enum class ClipboardKeys { Ordinary, TerminalKeys, PrimarySelection };
 
 // Window classes (lower case) of terminals. Everything else copies with Ctrl+C.
 ClipboardKeys clipboardKeysFor(const QString &name)
@@ -26,17 +28,24 @@ ClipboardKeys clipboardKeysFor(const QString &name)
         QStringLiteral("com.raggesilver.blackbox"), QStringLiteral("hyper"), QStringLiteral("tabby"),
         QStringLiteral("warp"), QStringLiteral("cosmic-term"), QStringLiteral("x-terminal-emulator")};
     // These put a selection on the primary selection by themselves and answer
-    // Ctrl+Shift+C like Ctrl+C (an interrupt): no keystroke is safe.
+    // Ctrl+Shift+C like Ctrl+C (an interrupt): no copy keystroke is safe. Their default
+    // Shift+Insert inserts PRIMARY.
     static const QSet<QString> withoutClipboardKeys = {
         QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("rxvt"), QStringLiteral("urxvt"),
         QStringLiteral("rxvt-unicode"), QStringLiteral("urxvt-256color"), QStringLiteral("aterm"),
         QStringLiteral("eterm"), QStringLiteral("mlterm")};
     const QString key = name.toLower();
     if (withoutClipboardKeys.contains(key))
-        return ClipboardKeys::NoKeystroke;
+        return ClipboardKeys::PrimarySelection;
     if (terminals.contains(key))
         return ClipboardKeys::TerminalKeys;
     return ClipboardKeys::Ordinary;
+}
+
+ClipboardKeys clipboardKeysFor(const QString &windowClass, const QString &windowInstance)
+{
+    const ClipboardKeys keys = clipboardKeysFor(windowClass);
+    return keys == ClipboardKeys::Ordinary ? clipboardKeysFor(windowInstance) : keys;
 }
 
 } // namespace
@@ -44,16 +53,45 @@ ClipboardKeys clipboardKeysFor(const QString &name)
 std::optional<KeyChord> standardShortcut(StandardShortcut shortcut, const QString &windowClass,
                                          const QString &windowInstance)
 {
-    ClipboardKeys keys = clipboardKeysFor(windowClass);
-    if (keys == ClipboardKeys::Ordinary)
-        keys = clipboardKeysFor(windowInstance);
-    if (keys == ClipboardKeys::NoKeystroke)
-        return std::nullopt;
+    const ClipboardKeys keys = clipboardKeysFor(windowClass, windowInstance);
+    if (keys == ClipboardKeys::PrimarySelection) {
+        if (shortcut == StandardShortcut::Copy)
+            return std::nullopt;
+        KeyChord insert;
+        insert.key = QStringLiteral("Insert");
+        insert.shift = true;
+        return insert;
+    }
     KeyChord chord;
     chord.key = shortcut == StandardShortcut::Copy ? QStringLiteral("c") : QStringLiteral("v");
     chord.control = true;
     chord.shift = keys == ClipboardKeys::TerminalKeys;
     return chord;
+}
+
+bool pastesPrimarySelection(const QString &windowClass, const QString &windowInstance)
+{
+    return clipboardKeysFor(windowClass, windowInstance) == ClipboardKeys::PrimarySelection;
+}
+
+std::optional<QString> clipboardPasteKeyName(const QString &windowClass, const QString &windowInstance)
+{
+    if (pastesPrimarySelection(windowClass, windowInstance))
+        return std::nullopt;
+    const auto chord = standardShortcut(StandardShortcut::Paste, windowClass, windowInstance);
+    return chord ? std::optional(displayName(*chord)) : std::nullopt;
+}
+
+QString displayName(const KeyChord &chord)
+{
+    QString name;
+    if (chord.control)
+        name += QStringLiteral("Ctrl+");
+    if (chord.alt)
+        name += QStringLiteral("Alt+");
+    if (chord.shift)
+        name += QStringLiteral("Shift+");
+    return name + (chord.key.size() == 1 ? chord.key.toUpper() : chord.key);
 }
 
 } // namespace sorvane

@@ -12,11 +12,14 @@
 #include "Support/StoredJson.h"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
 
 namespace sorvane {
+
+Q_DECLARE_LOGGING_CATEGORY(lcDictation)
 
 namespace {
 
@@ -539,6 +542,9 @@ void AppState::setStatus(const CaptureStatus &status)
 {
     if (m_status == status)
         return;
+    // Every Dictation failure the user is shown passes here.
+    if (status.kind() == CaptureStatus::Kind::Error)
+        qCWarning(lcDictation).noquote() << QStringLiteral("A dictation failed: ") + status.text();
     m_status = status;
     Q_EMIT statusChanged();
     updateDerivedValues();

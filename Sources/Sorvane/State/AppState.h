@@ -224,6 +224,11 @@ public:
     const CaptureStatus &status() const { return m_status; }
     void setStatus(const CaptureStatus &status);
     const QString &lastTranscript() const { return m_lastTranscript; }
+    // What the last finished dictation did, set before its success status: inserted
+    // into the target, else only copied, with the key that pastes the clipboard in the
+    // target (empty where no key does).
+    bool lastDictationInserted() const { return m_lastDictationInserted; }
+    const QString &lastDictationPasteKeyName() const { return m_lastDictationPasteKeyName; }
     void setLastTranscript(const QString &text);
     const QString &targetApplicationName() const { return m_targetApplicationName; }
     void setTargetApplicationName(const QString &name);
@@ -391,7 +396,9 @@ public:
     void runWritingAgent(const QString &instruction, const QUuid &conversationID,
                          const QList<AgentContextAttachment> &attachments, bool isContinuation,
                          const std::optional<QUuid> &profileID);
-    void showAgentError(const QString &message, const std::optional<ErrorResolutionDestination> &destination);
+    // Also logged, with `cause` when given.
+    void showAgentError(const QString &message, const std::optional<ErrorResolutionDestination> &destination,
+                        const QString &cause = {});
     Q_INVOKABLE void startAgentFollowUpRecording();
     void submitAgentFollowUp(const QString &text, const QList<AgentContextAttachment> &attachments);
     // QML: `attachments` holds AgentContextAttachment values.
@@ -618,6 +625,8 @@ private:
     AgentWritingProvider m_selectedAPIKeyProvider = AgentWritingProvider::OpenAI;
     CaptureStatus m_status = CaptureStatus::idle();
     QString m_lastTranscript;
+    bool m_lastDictationInserted = false;
+    QString m_lastDictationPasteKeyName;
     QString m_targetApplicationName;
     AgentPhase m_agentPhase = AgentPhase::Idle;
     QString m_agentPhaseDetail;

@@ -6,15 +6,19 @@
 #include "Command/AgentCommandRules.h"
 #include "Command/AgentProgressEstimator.h"
 #include "Command/AgentRuntimeError.h"
+#include "Platform/Keystrokes.h"
 #include "Shared/AppPaths.h"
 #include "Services/Command/AgentNotificationService.h"
 #include "Services/Command/AgentRuntimeService.h"
 #include "Services/Shell/HotKeyManager.h"
 #include "Shared/UserPerceivedText.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
 
 namespace sorvane {
+
+Q_LOGGING_CATEGORY(lcCommand, "sorvane.command")
 
 namespace {
 
@@ -109,7 +113,8 @@ QCoro::Task<void> AppState::runAgent(QString instruction, QUuid conversationID,
     if (!self || m_activeAgentRequestID != requestID)
         co_return;
     if (!result) {
-        showAgentError(result.error().message(), ErrorResolutionDestination::commandModels());
+        showAgentError(result.error().message(), ErrorResolutionDestination::commandModels(),
+                       QStringLiteral("the writing model %1 (%2) answered with an error").arg(model->name, model->id));
         co_return;
     }
     auto delivering = deliverAgentAnswer(result.value(), conversationID, requestID, isContinuation);
@@ -190,13 +195,22 @@ QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversatio
     if (m_agentSettings.showCompletionNotification)
         if (AgentResultPresenter *panel = agentResultController())
             panel->showResult(conversationID);
-    if (m_agentSettings.notifyOnCompletion)
-        agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString());
+    if (m_agentSettings.notifyOnCompletion) {
+        const auto &application = target ? target->application : std::nullopt;
+        const QString pasteKey = clipboardPasteKeyName(application ? application->windowClass : QString(),
+                                                       application ? application->windowInstance : QString())
+                                     .value_or(QString());
+        agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString(), pasteKey);
+    }
     scheduleAgentOverlayHide(1.2);
 }
 
-void AppState::showAgentError(const QString &message, const std::optional<ErrorResolutionDestination> &destination)
+void AppState::showAgentError(const QString &message, const std::optional<ErrorResolutionDestination> &destination,
+                              const QString &cause)
 {
+    // What the user sees is one line; the log keeps it with what led to it.
+    qCWarning(lcCommand).noquote() << QStringLiteral("A Command failed: ") + message
+                                          + (cause.isEmpty() ? QString() : QStringLiteral(" (") + cause + QStringLiteral(")"));
     m_activeAgentRequestID.reset();
     finishAgentProgress(0);
     setAgentPhase(AgentPhase::Error);

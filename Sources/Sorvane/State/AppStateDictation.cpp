@@ -6,6 +6,7 @@
 
 #include "Shared/AppPaths.h"
 #include "Dictation/DictationFlowRules.h"
+#include "Platform/Keystrokes.h"
 #include "Platform/SystemClipboard.h"
 #include "Services/Command/AgentRuntimeService.h"
 #include "Services/Shell/HotKeyManager.h"
@@ -21,9 +22,9 @@
 
 namespace sorvane {
 
-namespace {
-
 Q_LOGGING_CATEGORY(lcDictation, "sorvane.dictation")
+
+namespace {
 
 using namespace dictationflow;
 
@@ -387,14 +388,20 @@ QCoro::Task<> AppState::finishTranscription(QString text, SpeechModel model, QSt
         HistoryItem::make(QDateTime::currentDateTimeUtc(), text, m_recordingDuration, model.id),
         HistoryStore::Write::InBackground);
 
+    bool pasted = false;
     if (m_automaticPaste) {
-        const bool pasted = co_await m_services.capture.paste(m_targetApplication);
+        pasted = co_await m_services.capture.paste(m_targetApplication);
         if (!self)
             co_return;
         // Only a sent keystroke used the clipboard; otherwise the text stays there.
         if (pasted)
             scheduleClipboardRestore(snapshot);
     }
+    m_lastDictationInserted = pasted;
+    const auto &target = m_targetApplication;
+    m_lastDictationPasteKeyName = clipboardPasteKeyName(target ? target->windowClass : QString(),
+                                                        target ? target->windowInstance : QString())
+                                      .value_or(QString());
     m_progressTask.reset();
     setStatus(CaptureStatus::success(text));
     m_permissionAttention.reset();

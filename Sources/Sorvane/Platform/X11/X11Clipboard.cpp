@@ -38,17 +38,18 @@ private:
     QPointer<X11Clipboard> m_owner;
 };
 
-X11Clipboard::X11Clipboard(QObject *parent) : SystemClipboard(parent), m_clipboard(QGuiApplication::clipboard())
+X11Clipboard::X11Clipboard(QClipboard::Mode mode, QObject *parent)
+    : SystemClipboard(parent), m_clipboard(QGuiApplication::clipboard()), m_mode(mode)
 {
-    connect(m_clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard && !m_writing)
+    connect(m_clipboard, &QClipboard::changed, this, [this](QClipboard::Mode changedMode) {
+        if (changedMode == m_mode && !m_writing)
             noteChange();
     });
 }
 
 QList<ClipboardItem> X11Clipboard::items()
 {
-    const QMimeData *data = m_clipboard->mimeData(QClipboard::Clipboard);
+    const QMimeData *data = m_clipboard->mimeData(m_mode);
     if (!data)
         return {};
     const QStringList formats = data->formats();
@@ -69,7 +70,7 @@ QList<ClipboardItem> X11Clipboard::items()
 
 std::optional<QString> X11Clipboard::text()
 {
-    const QMimeData *data = m_clipboard->mimeData(QClipboard::Clipboard);
+    const QMimeData *data = m_clipboard->mimeData(m_mode);
     if (!data || !data->hasText())
         return std::nullopt;
     m_readingOurselves = true;
@@ -81,7 +82,7 @@ std::optional<QString> X11Clipboard::text()
 void X11Clipboard::clear()
 {
     m_writing = true;
-    m_clipboard->clear(QClipboard::Clipboard);
+    m_clipboard->clear(m_mode);
     m_writing = false;
     noteChange();
 }
@@ -109,7 +110,7 @@ void X11Clipboard::setText(const QString &text)
 void X11Clipboard::place(OwnData *data)
 {
     m_writing = true;
-    m_clipboard->setMimeData(data, QClipboard::Clipboard);
+    m_clipboard->setMimeData(data, m_mode);
     m_writing = false;
     noteChange();
 }

@@ -2,17 +2,19 @@
 
 #include "Platform/SystemClipboard.h"
 
-class QClipboard;
+#include <QClipboard>
 
 namespace sorvane {
 
 // The general clipboard through QClipboard. On X11 the data we put on the clipboard
 // stays in this program and is handed to another program only when that program
 // asks for it (when it handles a paste); that hand-over is what fetchCount() counts.
+// The same class serves the PRIMARY selection (mode Selection), which xterm and its
+// kin paste from.
 class X11Clipboard final : public SystemClipboard {
     Q_OBJECT
 public:
-    explicit X11Clipboard(QObject *parent = nullptr);
+    explicit X11Clipboard(QClipboard::Mode mode = QClipboard::Clipboard, QObject *parent = nullptr);
 
     qint64 changeCount() const override { return m_changeCount; }
     QList<ClipboardItem> items() override;
@@ -29,6 +31,7 @@ private:
     void noteFetch();
 
     QClipboard *m_clipboard;
+    QClipboard::Mode m_mode;
     qint64 m_changeCount = 0;
     qint64 m_fetchCount = 0;
     bool m_writing = false;

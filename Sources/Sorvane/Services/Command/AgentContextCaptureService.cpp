@@ -153,10 +153,42 @@ QCoro::Task<bool> AgentContextCaptureService::paste(std::optional<RunningApplica
     const auto chord = standardShortcut(StandardShortcut::Paste, application->windowClass, application->windowInstance);
     if (!chord)
         co_return false;
+
+    // xterm and its kin insert PRIMARY, not the clipboard: the clipboard's text goes on
+    // PRIMARY too for this one keystroke, and PRIMARY is given back once it was read.
+    SystemClipboard &primary = m_platform.primarySelection;
+    std::optional<PasteboardSnapshot> earlierPrimary;
+    qint64 ourPrimary = 0;
+    qint64 primaryFetches = 0;
+    if (pastesPrimarySelection(application->windowClass, application->windowInstance)) {
+        const std::optional<QString> text = m_platform.clipboard.text();
+        if (!text)
+            co_return false;
+        earlierPrimary = PasteboardSnapshot::capture(primary);
+        primary.clear();
+        primary.setText(*text);
+        ourPrimary = primary.changeCount();
+        primaryFetches = primary.fetchCount();
+    }
+    // Under the clipboard's rule: only while PRIMARY still holds our text.
+    const auto givePrimaryBack = [&primary, &earlierPrimary, ourPrimary] {
+        if (earlierPrimary && primary.changeCount() == ourPrimary)
+            earlierPrimary->restore(primary);
+    };
+
     if (beforeKeystroke)
         beforeKeystroke();
-    if (!co_await m_platform.keystrokes.send(*chord))
+    if (!co_await m_platform.keystrokes.send(*chord)) {
+        givePrimaryBack();
         co_return false;
+    }
+    if (earlierPrimary) {
+        // The terminal reads PRIMARY from us when it handles the keystroke; giving it
+        // back before that would insert the earlier selection.
+        (void)co_await waitUntil(&primary, &SystemClipboard::fetched, primaryFetchWait,
+                                 [&primary, primaryFetches] { return primary.fetchCount() != primaryFetches; });
+        givePrimaryBack();
+    }
     co_await QCoro::sleepFor(pasteLand);
     co_return true;
 }

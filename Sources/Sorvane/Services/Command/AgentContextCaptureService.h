@@ -67,7 +67,10 @@ public:
     QCoro::Task<std::optional<QString>> selectedText(AgentTargetSnapshot target);
 
     // Activates the application and sends the paste keystroke; true when it was sent.
-    // `beforeKeystroke` runs just before the keystroke goes out.
+    // `beforeKeystroke` runs just before the keystroke goes out. Into a window that
+    // pastes PRIMARY, the clipboard's text is put on PRIMARY for the keystroke and the
+    // earlier PRIMARY is put back once the window has read it (or after
+    // primaryFetchWait), unless someone else took PRIMARY meanwhile.
     QCoro::Task<bool> paste(std::optional<RunningApplication> application, std::function<void()> beforeKeystroke = {});
 
     // Whether `text` still stands in the target element at its stored range.
@@ -79,13 +82,12 @@ public:
     const QString &pendingAttachmentsFolder() const { return m_options.pendingAttachmentsFolder; }
 
     // Activation checks the front application this often, this many times.
-
-    // Activation checks the front application this often, this many times.
     static constexpr int activationChecks = 20;
     static constexpr std::chrono::milliseconds activationCheckInterval{25};
     // Around the paste keystroke: after activation, and after the keystroke.
     static constexpr std::chrono::milliseconds pasteSettle{75};
     static constexpr std::chrono::milliseconds pasteLand{150};
+    static constexpr std::chrono::milliseconds primaryFetchWait{2000};
 
     // A screenshot of the application's front window into the pending attachments folder.
     QCoro::Task<Result<AgentContextAttachment, AgentCaptureError>>

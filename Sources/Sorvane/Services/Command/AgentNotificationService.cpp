@@ -16,11 +16,12 @@ void AgentNotificationService::setActiveConversationReader(std::function<std::op
     m_activeConversation = std::move(reader);
 }
 
-void AgentNotificationService::postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName)
+void AgentNotificationService::postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName,
+                                              const QString &pasteKeyName)
 {
     if (!m_delegateInstalled)
         installDelegate();
-    const QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName);
+    const QString body = AgentCompletionNotice::body(pasted, copiedToClipboard, targetApplicationName, pasteKeyName);
     if (m_sending) {
         m_waitingBody = body;
         return;

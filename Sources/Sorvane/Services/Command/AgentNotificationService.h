@@ -29,7 +29,8 @@ public:
     void setActiveConversationReader(std::function<std::optional<QUuid>()> reader);
 
     // Returns at once; the notification is handed to the desktop in the background.
-    void postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName);
+    void postCompletion(bool pasted, bool copiedToClipboard, const QString &targetApplicationName,
+                        const QString &pasteKeyName = QStringLiteral("Ctrl+V"));
 
     // The id of the notification on screen, 0 when there is none.
     quint32 currentNotificationId() const { return m_currentId; }

@@ -6,6 +6,10 @@ import Sorvane
 T.Button {
     id: control
     property string title
+    // Read and pressed by screen readers like a labelled button.
+    Accessible.role: Accessible.Button
+    Accessible.name: title
+    Accessible.onPressAction: control.clicked()
     property real buttonHeight: 30
     property real cornerRadius: 8
     property real fontSize: 12

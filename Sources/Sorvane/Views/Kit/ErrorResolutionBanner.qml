@@ -9,6 +9,10 @@ Item {
     property string message
     signal dismiss()
 
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: "Why the last action failed"
+    Accessible.description: message
+
     implicitHeight: Math.max(52, row.implicitHeight + 16)
     implicitWidth: row.implicitWidth + 28
 
@@ -66,6 +70,9 @@ Item {
         T.Button {
             id: dismissButton
             objectName: "dismissButton"
+            Accessible.role: Accessible.Button
+            Accessible.name: "Dismiss"
+            Accessible.onPressAction: root.dismiss()
             implicitWidth: contentItem.implicitWidth
             implicitHeight: contentItem.implicitHeight + 8
             contentItem: Text {

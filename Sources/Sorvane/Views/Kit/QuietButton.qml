@@ -6,6 +6,10 @@ import Sorvane
 T.Button {
     id: control
     property string title
+    // Read and pressed by screen readers like a labelled button.
+    Accessible.role: Accessible.Button
+    Accessible.name: title
+    Accessible.onPressAction: control.clicked()
     property string iconName
 
     leftPadding: 14

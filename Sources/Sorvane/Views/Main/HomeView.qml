@@ -211,6 +211,9 @@ Item {
                 T.Button {
                     id: dictationButton
                     objectName: "dictationButton"
+                    Accessible.role: Accessible.Button
+                    Accessible.name: MainScreens.dictationButtonTitle(appState ? appState.status : undefined)
+                    Accessible.onPressAction: dictationButton.clicked()
                     Layout.alignment: metadata.oneLine ? Qt.AlignBottom : Qt.AlignLeft
                     Layout.columnSpan: metadata.oneLine ? 1 : 4
                     leftPadding: 26

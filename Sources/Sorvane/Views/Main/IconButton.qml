@@ -17,6 +17,7 @@ T.Button {
     focusPolicy: Qt.TabFocus
     hoverEnabled: true
     Accessible.name: tooltip
+    Accessible.onPressAction: control.clicked()
 
     contentItem: SymbolIcon {
         name: control.symbolName

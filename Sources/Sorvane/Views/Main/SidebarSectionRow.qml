@@ -17,6 +17,7 @@ T.Button {
     bottomPadding: 0
     focusPolicy: Qt.TabFocus
     Accessible.name: title
+    Accessible.onPressAction: control.clicked()
     Accessible.description: accessibilityValue
 
     contentItem: Text {

@@ -17,6 +17,7 @@ T.Button {
     focusPolicy: Qt.TabFocus
     hoverEnabled: true
     Accessible.name: label
+    Accessible.onPressAction: control.clicked()
 
     contentItem: Row {
         id: row

@@ -51,6 +51,9 @@ Item {
             T.Button {
                 id: backButton
                 objectName: "backButton"
+                Accessible.role: Accessible.Button
+                Accessible.name: "Back to Behaviour"
+                Accessible.onPressAction: root.back()
                 padding: 0
                 focusPolicy: Qt.TabFocus
                 onClicked: root.back()

@@ -37,13 +37,13 @@ QSize panelSize(const OverlayInputs &inputs)
     return pillSize(layout(inputs)) + QSize(8, 8);
 }
 
-QString title(Kind status)
+QString title(const OverlayInputs &inputs)
 {
-    switch (status) {
+    switch (inputs.status) {
     case Kind::Idle: return QStringLiteral("Ready");
     case Kind::Recording: return QStringLiteral("Listening");
     case Kind::Processing: return QStringLiteral("Transcribing");
-    case Kind::Success: return QStringLiteral("Pasted");
+    case Kind::Success: return inputs.resultInserted ? QStringLiteral("Pasted") : QStringLiteral("Copied to clipboard");
     case Kind::Error: return QStringLiteral("Needs attention");
     }
     return {};
@@ -63,7 +63,12 @@ QString secondaryLabel(const OverlayInputs &inputs)
             return QStringLiteral("On-device model");
         return inputs.selectedModel->name + QStringLiteral(" · ") + inputs.selectedModel->organization;
     case Kind::Success:
-        return inputs.automaticPaste ? QStringLiteral("Copied and inserted") : QStringLiteral("Copied to clipboard");
+        // Says what was done, whatever the automatic-paste setting asked for.
+        if (inputs.resultInserted)
+            return QStringLiteral("Copied and inserted");
+        if (!inputs.resultPasteKeyName.isEmpty())
+            return QStringLiteral("Press ") + inputs.resultPasteKeyName + QStringLiteral(" to paste");
+        return QStringLiteral("Not inserted");
     case Kind::Error:
         return QStringLiteral("Click to see why and fix it");
     }
@@ -101,6 +106,27 @@ QString miniStatusIcon(Kind status)
     case Kind::Error: return QStringLiteral("arrow.up.right");
     }
     return {};
+}
+
+QString accessibleText(const OverlayInputs &inputs)
+{
+    switch (layout(inputs)) {
+    case OverlayLayout::Classic:
+    case OverlayLayout::Mini:
+        return title(inputs) + QStringLiteral(". ") + secondaryLabel(inputs);
+    case OverlayLayout::CommandListening:
+        return QStringLiteral("Command listening. ") + agentDetail(inputs);
+    case OverlayLayout::CommandCompact:
+        return agentPhaseWord(inputs.agentPhase) + QStringLiteral(". ") + agentDetail(inputs);
+    }
+    return {};
+}
+
+QString accessibleDescription(const OverlayInputs &inputs)
+{
+    if (inputs.overlayShowsAgent())
+        return inputs.agentPhase == AgentPhase::Error ? inputs.agentPhaseDetail : QString();
+    return inputs.status == Kind::Error ? inputs.statusMessage : QString();
 }
 
 QString agentPhaseWord(AgentPhase phase)

@@ -20,7 +20,12 @@ struct OverlayInputs {
     QString agentPhaseDetail;
     double agentProgress = 0;
     double transcriptionProgress = 0;
-    bool automaticPaste = true;
+    // What a finished dictation did: inserted into the target, else only copied, with
+    // the key that pastes the clipboard there (empty where no key does).
+    bool resultInserted = true;
+    QString resultPasteKeyName;
+    // The message of a failed dictation; a failed Command's is its phase detail.
+    QString statusMessage;
     QString targetApplicationName;
     // The cancel shortcut as it is shown ("Esc", "Ctrl+Alt+X").
     QString cancelShortcutName;
@@ -55,12 +60,18 @@ OverlayLayout layout(const OverlayInputs &inputs);
 QSize panelSize(const OverlayInputs &inputs);
 QSize pillSize(OverlayLayout layout);
 
-QString title(CaptureStatus::Kind status);
+QString title(const OverlayInputs &inputs);
 QString secondaryLabel(const OverlayInputs &inputs);
 ClassicTrailing classicTrailing(CaptureStatus::Kind status);
 // The classic pill's trailing symbol on success and error; empty otherwise.
 QString classicTrailingSymbol(CaptureStatus::Kind status);
 QString miniStatusIcon(CaptureStatus::Kind status);
+
+// What the pill says, read by screen readers in every layout: the title and the hint,
+// or the Command's phase and its detail.
+QString accessibleText(const OverlayInputs &inputs);
+// Why it failed, for screen readers, while the pill shows an error; empty otherwise.
+QString accessibleDescription(const OverlayInputs &inputs);
 
 QString agentPhaseWord(AgentPhase phase);
 QString agentDetail(const OverlayInputs &inputs);

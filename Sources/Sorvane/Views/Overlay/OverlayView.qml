@@ -21,6 +21,10 @@ Item {
     RoundedBox {
         id: pill
         objectName: "pill"
+        // What the pill says, in every layout (the mini one has no words on show).
+        Accessible.role: Accessible.StaticText
+        Accessible.name: root.overlay ? root.overlay.accessibleText : ""
+        Accessible.description: root.overlay ? root.overlay.accessibleDescription : ""
         x: 4
         y: 4
         width: root.overlay ? root.overlay.pillWidth : 310

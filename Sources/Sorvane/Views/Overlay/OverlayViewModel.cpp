@@ -45,7 +45,6 @@ void OverlayViewModel::setState(AppState *state)
     follow(&AppState::agentPhaseDetailChanged);
     follow(&AppState::agentProgressChanged);
     follow(&AppState::transcriptionProgressChanged);
-    follow(&AppState::automaticPasteChanged);
     follow(&AppState::targetApplicationNameChanged);
     follow(&AppState::cancelShortcutChanged);
     follow(&AppState::selectedModelChanged);
@@ -71,7 +70,9 @@ void OverlayViewModel::readState()
     inputs.agentPhaseDetail = state.agentPhaseDetail();
     inputs.agentProgress = state.agentProgress();
     inputs.transcriptionProgress = state.transcriptionProgress();
-    inputs.automaticPaste = state.automaticPaste();
+    inputs.resultInserted = state.lastDictationInserted();
+    inputs.resultPasteKeyName = state.lastDictationPasteKeyName();
+    inputs.statusMessage = state.status().text();
     inputs.targetApplicationName = state.targetApplicationName();
     inputs.cancelShortcutName = state.cancelShortcut().displayName();
     inputs.selectedModel = state.selectedModel();

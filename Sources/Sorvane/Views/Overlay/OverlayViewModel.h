@@ -32,6 +32,8 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(int pillHeight READ pillHeight NOTIFY changed)
     Q_PROPERTY(QString title READ title NOTIFY changed)
     Q_PROPERTY(QString hint READ hint NOTIFY changed)
+    Q_PROPERTY(QString accessibleText READ accessibleText NOTIFY changed)
+    Q_PROPERTY(QString accessibleDescription READ accessibleDescription NOTIFY changed)
     Q_PROPERTY(QString keyCap READ keyCap NOTIFY changed)
     // "keyCap", "elapsedAndKeyCap", "progress" or "symbol".
     Q_PROPERTY(QString trailing READ trailing NOTIFY changed)
@@ -78,8 +80,10 @@ public:
     QColor ink() const;
     int pillWidth() const { return OverlayPresentation::pillSize(layout()).width(); }
     int pillHeight() const { return OverlayPresentation::pillSize(layout()).height(); }
-    QString title() const { return OverlayPresentation::title(m_inputs.status); }
+    QString title() const { return OverlayPresentation::title(m_inputs); }
     QString hint() const { return OverlayPresentation::secondaryLabel(m_inputs); }
+    QString accessibleText() const { return OverlayPresentation::accessibleText(m_inputs); }
+    QString accessibleDescription() const { return OverlayPresentation::accessibleDescription(m_inputs); }
     QString keyCap() const { return m_inputs.cancelShortcutName; }
     QString trailing() const;
     QString trailingSymbol() const { return OverlayPresentation::classicTrailingSymbol(m_inputs.status); }

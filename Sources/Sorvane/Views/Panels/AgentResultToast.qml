@@ -63,12 +63,16 @@ Item {
                     spacing: 1
                     Text {
                         objectName: "toastHeading"
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                         text: "Command finished"
                         font: Fonts.font(12, Font.DemiBold)
                         color: toast.contrast
                     }
                     Text {
                         objectName: "toastResultText"
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                         width: parent.width
                         text: appState.agentResultText
                         font: Fonts.font(9.5, Font.Medium)
@@ -81,6 +85,9 @@ Item {
 
                 T.Button {
                     objectName: "toastCloseButton"
+                    Accessible.role: Accessible.Button
+                    Accessible.name: "Close"
+                    Accessible.onPressAction: resultPanel.hideResult()
                     width: 22
                     height: 22
                     anchors.verticalCenter: parent.verticalCenter

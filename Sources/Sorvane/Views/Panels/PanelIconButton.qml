@@ -8,6 +8,10 @@ T.Button {
     id: control
     property string symbol
     property string help
+    // Read and pressed by screen readers like a labelled button.
+    Accessible.role: Accessible.Button
+    Accessible.name: help
+    Accessible.onPressAction: control.clicked()
 
     focusPolicy: Qt.NoFocus
     implicitWidth: 30
