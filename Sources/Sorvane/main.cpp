@@ -2,17 +2,21 @@
 #include "BuildConfig.h"
 #include "State/MakeAppState.h"
 #include "Platform/DesktopPlatform.h"
+#include "Platform/SettingsStore.h"
 #include "Platform/UnixSignalWatcher.h"
 #include "Services/Shell/ApplicationLocationController.h"
 #include "Services/Shell/SingleInstance.h"
 #include "Services/Shell/UpdateController.h"
 #include "Services/Shell/Updater/Updater.h"
 #include "Shell/SessionNotice.h"
+#include "Shell/ShellLaunch.h"
+#include "Views/Kit/ProgramMark.h"
 #include "Views/Overlay/OverlayPanelController.h"
 #include "Views/Panels/AgentResultPanelController.h"
 #include "Views/Shell/MainMenuModel.h"
 #include "Views/Shell/ShellActions.h"
 #include "Views/Shell/ShellWindows.h"
+#include "Views/Shell/TrayAvailability.h"
 #include "Views/Shell/TrayController.h"
 
 #include <QApplication>
@@ -36,6 +40,12 @@ struct Shell {
           menus(nullptr, &updates, &actions), tray(updates.isConfigured(), &actions)
     {
         windows.setMenus(&menus);
+        windows.setTrayAvailable([this] { return trayHost.isAvailable(); });
+        // A panel that comes (back) gets the item again.
+        QObject::connect(&trayHost, &TrayAvailability::availableChanged, &tray, [this](bool available) {
+            if (available)
+                tray.show();
+        });
     }
 
     void setState(AppState *state)
@@ -45,6 +55,7 @@ struct Shell {
         windows.setState(state);
     }
 
+    TrayAvailability trayHost;
     ShellWindows windows;
     ShellActions actions;
     MainMenuModel menus;
@@ -63,7 +74,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(SORVANE_VERSION));
     // Notifications, the tray and the window manager name the program by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.sorvane.local"));
-    // The program lives in the tray: only Quit ends it, closing its window does not.
+    // Every window shows the program's one mark.
+    QGuiApplication::setWindowIcon(ProgramMark::icon());
+    // Only Quit ends the program: closing its window does not.
     QApplication::setQuitOnLastWindowClosed(false);
 
     // A second copy brings the first one's window forward and ends.
@@ -110,9 +123,25 @@ int main(int argc, char *argv[])
         QCoreApplication::quit();
     });
 
-    if (const auto notice = shortcutsUnavailableNotice(QProcessEnvironment::systemEnvironment())) {
+    // The window opens at every start but the login item's, which stays quiet only
+    // when the set-up is done and a tray item can bring the window back.
+    const LaunchInputs launch{QCoreApplication::arguments().contains(QLatin1String(autostartArgument)),
+                              appState->state().onboardingComplete(), shell->trayHost.isAvailable()};
+    if (opensMainWindowAtLaunch(launch))
+        shell->actions.perform(MenuAction::OpenApp);
+
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (const auto notice = shortcutsUnavailableNotice(environment)) {
         qCWarning(programLog).noquote() << *notice;
-        postDesktopNotice(QStringLiteral("Global shortcuts are unavailable"), *notice);
+        // Told once for each kind of session, not at every start.
+        SettingsStore &settings = appState->state().defaults();
+        const QString sessionType = noticeSessionType(environment);
+        QStringList shown = settings.stringListValue(sessionNoticeShownKey()).value_or(QStringList());
+        if (sessionNoticeDue(sessionType, shown)) {
+            postDesktopNotice(QStringLiteral("Global shortcuts are unavailable"), *notice);
+            shown.append(sessionType);
+            settings.setValue(sessionNoticeShownKey(), shown);
+        }
     }
 
     const int status = app.exec();

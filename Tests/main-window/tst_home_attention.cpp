@@ -107,6 +107,29 @@ private Q_SLOTS:
         QCOMPARE(idsOf(HomeScreen::attentionItems(inputs)), expected);
     }
 
+    void shortcutWordsFollowTheSession_data()
+    {
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<QString>("headline");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("promise");
+        QTest::newRow("X11") << true << "Alt+Space" << "Ctrl+Alt+Space"
+                             << "Dictate into any app. Nothing leaves this computer.";
+        QTest::newRow("Wayland") << false << "Shortcuts unavailable" << "Unavailable"
+                                 << "Global shortcuts are unavailable in this Wayland session: start dictation "
+                                    "below or from the tray menu. Nothing leaves this computer.";
+    }
+    void shortcutWordsFollowTheSession()
+    {
+        QFETCH(bool, available);
+        QFETCH(QString, headline);
+        QFETCH(QString, command);
+        QFETCH(QString, promise);
+        QCOMPARE(HomeScreen::shortcutHeadline(QStringLiteral("Alt+Space"), available), headline);
+        QCOMPARE(HomeScreen::commandShortcutValue(QStringLiteral("Ctrl+Alt+Space"), available), command);
+        QCOMPARE(HomeScreen::promiseLine(available), promise);
+    }
+
     void itemTexts_data()
     {
         QTest::addColumn<AttentionInputs>("inputs");
@@ -114,10 +137,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("actionTitle");
         QTest::addColumn<int>("action");
-        QTest::newRow("accessibility") << with([](auto &i) { i.accessibilityGranted = false; })
-                                       << "Accessibility access was revoked"
-                                       << "Auto-paste is off until you allow it again" << "Allow"
-                                       << int(AttentionAction::AllowAccessibility);
+        QTest::newRow("accessibility never granted") << with([](auto &i) { i.accessibilityGranted = false; })
+                                                     << "Accessibility access is off"
+                                                     << "Auto-paste is off until you allow it" << "Allow"
+                                                     << int(AttentionAction::AllowAccessibility);
+        QTest::newRow("accessibility revoked") << with([](auto &i) {
+            i.accessibilityGranted = false;
+            i.accessibilityGrantSeen = true;
+        }) << "Accessibility access was revoked"
+                                               << "Auto-paste is off until you allow it again" << "Allow"
+                                               << int(AttentionAction::AllowAccessibility);
         QTest::newRow("microphone") << with([](auto &i) { i.microphoneGranted = false; }) << "Microphone access is off"
                                     << "Dictation cannot record" << "Allow" << int(AttentionAction::RequestMicrophone);
         QTest::newRow("speech model") << with([](auto &i) { i.speechModelSelected = false; })

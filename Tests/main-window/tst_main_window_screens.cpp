@@ -280,6 +280,28 @@ private Q_SLOTS:
         QVERIFY(scene.find("attention_microphone"));
     }
 
+    // A new user was never allowed: "revoked" only once this run has seen the grant.
+    void accessibilityIsRevokedOnlyAfterAGrantWasSeen()
+    {
+        TestAppState t;
+        t.permissions.accessibility = false;
+        t.build().setOnboardingComplete(true);
+        QmlScene scene(&t.state());
+        QVERIFY2(scene.load("import Sorvane\nHomeView {}", QSize(907, 700)), scene.errors());
+        const auto title = [&] {
+            QQuickItem *item = scene.find("attention_accessibility");
+            return item ? child(item, "attentionTitle")->property("text").toString() : QString();
+        };
+        QTRY_COMPARE(title(), QStringLiteral("Accessibility access is off"));
+
+        t.permissions.accessibility = true;
+        t.state().refreshPermissions();
+        QTRY_VERIFY(!scene.find("attention_accessibility"));
+        t.permissions.accessibility = false;
+        t.state().refreshPermissions();
+        QTRY_COMPARE(title(), QStringLiteral("Accessibility access was revoked"));
+    }
+
     void removingTheCloudKeyFallsBackToLocalWithoutAnItem()
     {
         TestAppState t;

@@ -13,24 +13,46 @@ using sorvane::test::QmlScene;
 
 namespace {
 
-// Every `name: "…"` inside a SymbolIcon { … }, and anywhere an `iconName`, a
-// `symbolName` or another `…Icon` property given a symbol-looking text.
+// Every symbol-looking text, in double or single quotes, given to `name` inside a
+// SymbolIcon { … }, to an `iconName`, a `symbolName` or another `…Icon` property (each
+// branch of a choice, `a ? "x" : "y"`, counts), and every text of a `model: [ … ]` list
+// whose delegate is a SymbolIcon named by its `modelData`.
 QStringList symbolNamesIn(const QString &text)
 {
-    const QString symbolText = QStringLiteral(R"re(\s*:\s*"([a-z][a-z0-9]*(?:\.[a-z0-9]+)*)")re");
-    const QRegularExpression nameInIcon(QStringLiteral(R"re(\bname)re") + symbolText);
-    const QRegularExpression iconProperty(QStringLiteral(R"re(\b(?:iconName|symbolName|\w*Icon))re") + symbolText);
-    QStringList names;
-    for (auto match = iconProperty.globalMatch(text); match.hasNext();)
-        names << match.next().captured(1);
-    for (qsizetype at = text.indexOf(QLatin1String("SymbolIcon {")); at >= 0;
-         at = text.indexOf(QLatin1String("SymbolIcon {"), at + 1)) {
-        // The block up to its closing brace.
+    // Not a raw string: moc reads a quote mark inside one as the start of a character.
+    const QRegularExpression quoted(QStringLiteral("[\"\x27]([a-z][a-z0-9]*(?:\\.[a-z0-9]+)*)[\"\x27]"));
+    // The rest of the line after the property's colon.
+    const QString valueText = QStringLiteral(R"re(\s*:\s*([^\n;]*))re");
+    const QRegularExpression nameInIcon(QStringLiteral(R"re(\bname)re") + valueText);
+    const QRegularExpression iconProperty(QStringLiteral(R"re(\b(?:iconName|symbolName|\w*Icon))re") + valueText);
+    const auto quotedIn = [&](const QString &value) {
+        QStringList found;
+        for (auto match = quoted.globalMatch(value); match.hasNext();)
+            found << match.next().captured(1);
+        return found;
+    };
+    const auto blockAt = [&](qsizetype at) {
         qsizetype end = text.indexOf(u'{', at) + 1;
         for (int depth = 1; end < text.size() && depth > 0; ++end)
             depth += text.at(end) == u'{' ? 1 : text.at(end) == u'}' ? -1 : 0;
-        for (auto match = nameInIcon.globalMatch(text.mid(at, end - at)); match.hasNext();)
-            names << match.next().captured(1);
+        return text.mid(at, end - at);
+    };
+    QStringList names;
+    for (auto match = iconProperty.globalMatch(text); match.hasNext();)
+        names << quotedIn(match.next().captured(1));
+    for (qsizetype at = text.indexOf(QLatin1String("SymbolIcon {")); at >= 0;
+         at = text.indexOf(QLatin1String("SymbolIcon {"), at + 1)) {
+        const QString block = blockAt(at);
+        for (auto match = nameInIcon.globalMatch(block); match.hasNext();)
+            names << quotedIn(match.next().captured(1));
+    }
+    const QRegularExpression listModel(QStringLiteral(R"re(\bmodel\s*:\s*\[([^\]]*)\])re"));
+    const QRegularExpression namedByModel(QStringLiteral(R"re(SymbolIcon\s*\{[^}]*\bname\s*:\s*modelData\b)re"));
+    for (auto match = listModel.globalMatch(text); match.hasNext();) {
+        const auto list = match.next();
+        // The delegate follows the list in the same Repeater.
+        if (namedByModel.match(text.mid(list.capturedEnd(), 400)).hasMatch())
+            names << quotedIn(list.captured(1));
     }
     return names;
 }
@@ -70,6 +92,18 @@ private Q_SLOTS:
             "Row {\n SymbolIcon { objectName: \"glyph\"; name: \"no.such.symbol\"; Item { } color: \"red\" }\n"
             " QuietButton { iconName: \"xmark\" }\n Text { property string name: \"label\" }\n}"));
         QCOMPARE(names, (QStringList{QStringLiteral("xmark"), QStringLiteral("no.such.symbol")}));
+    }
+
+    void theWalkFindsNamesInChoicesListsAndSingleQuotes()
+    {
+        const QStringList names = symbolNamesIn(QStringLiteral(
+            "Column {\n QuietButton { iconName: busy ? \"stop.fill\" : 'play.fill' }\n"
+            " SymbolIcon { name: open ? 'chevron.down' : \"chevron.right\"; size: 12 }\n"
+            " Repeater {\n  model: [\"mic.fill\", 'no.such.bar']\n"
+            "  SymbolIcon { required property string modelData; name: modelData }\n }\n"
+            " Repeater { model: [\"Home\", \"not.a.symbol.list\"]; Text { text: modelData } }\n}"));
+        QCOMPARE(names, (QStringList{"stop.fill", "play.fill", "chevron.down", "chevron.right", "mic.fill",
+                                     "no.such.bar"}));
     }
 
     void everySpeechModelSymbolResolves()

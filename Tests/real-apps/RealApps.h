@@ -149,7 +149,13 @@ public:
         QDeadlineTimer deadline(30000);
         while (!QFile::exists(startLog) && !deadline.hasExpired())
             QTest::qWait(50);
-        return QFile::exists(startLog);
+        if (!QFile::exists(startLog))
+            return false;
+        // Every start opens the main window: once it is up it no longer takes the focus
+        // from the application the test brings forward next.
+        while (!shownWindowOf(process.processId()) && !deadline.hasExpired())
+            QTest::qWait(50);
+        return shownWindowOf(process.processId()) != 0;
     }
 
     ~SorvaneProgram() { stopProgram(process); }

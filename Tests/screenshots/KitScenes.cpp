@@ -82,7 +82,7 @@ Rectangle {
             spacing: 10
             Repeater {
                 model: ["checkmark", "xmark", "arrow.up.right", "wand.and.stars", "mic.fill", "trash",
-                        "waveform", "ellipsis", "exclamationmark.triangle.fill", "keyboard", "no.such.name"]
+                        "waveform", "ellipsis", "exclamationmark.triangle.fill", "keyboard"]
                 SymbolIcon { required property string modelData; name: modelData; size: 16; color: Colors.sorvane }
             }
         }

@@ -16,6 +16,8 @@ using namespace sorvane::testing;
 namespace {
 
 const QSize windowSize(1160, 700);
+// The smallest window, less its menu bar.
+const QSize minimumContentSize(1060, 660 - 30);
 
 // Everything a picture keeps alive: the state and its private folders.
 struct MainWindowPicture {
@@ -43,12 +45,12 @@ struct MainWindowPicture {
         return state;
     }
 
-    void show(QmlScene &scene)
+    void show(QmlScene &scene, QSize size = windowSize)
     {
         scene.setContextProperty(QStringLiteral("appState"), &t->state());
         scene.setContextProperty(QStringLiteral("location"), &location);
         scene.setContextProperty(QStringLiteral("updater"), &updates);
-        scene.load("import Sorvane\nRootView { applicationLocation: location; updates: updater }", windowSize);
+        scene.load("import Sorvane\nRootView { applicationLocation: location; updates: updater }", size);
     }
 };
 
@@ -109,6 +111,23 @@ QList<ScreenshotScene> mainWindowScenes()
              auto picture = std::make_shared<MainWindowPicture>();
              picture->build();
              picture->show(scene);
+             return picture;
+         }},
+        {QStringLiteral("main-home-minimum"), [](QmlScene &scene) -> std::shared_ptr<void> {
+             auto picture = std::make_shared<MainWindowPicture>();
+             picture->build();
+             picture->show(scene, minimumContentSize);
+             return picture;
+         }},
+        {QStringLiteral("main-home-needs-you-minimum"), [](QmlScene &scene) -> std::shared_ptr<void> {
+             auto picture = std::make_shared<MainWindowPicture>();
+             picture->t->permissions.microphone = false;
+             picture->t->permissions.accessibility = false;
+             AppState &state = picture->build(false);
+             AgentSettings settings = state.agentSettings();
+             settings.writingProvider = AgentWritingProvider::Gemini;
+             state.setAgentSettings(settings);
+             picture->show(scene, minimumContentSize);
              return picture;
          }},
         {QStringLiteral("main-home-needs-you"), [](QmlScene &scene) -> std::shared_ptr<void> {

@@ -158,7 +158,8 @@ private Q_SLOTS:
         QFETCH(QString, program);
         QFETCH(QString, exec);
         QCOMPARE(LoginItemController::execValue({program}), exec);
-        QCOMPARE(execLine(LoginItemController::autostartEntry(program)), exec);
+        // The login item starts it with the flag that lets the window stay closed.
+        QCOMPARE(execLine(LoginItemController::autostartEntry(program)), exec + QStringLiteral(" --autostart"));
     }
 
     void autostartFileWrittenValidatedAndRemoved_data()

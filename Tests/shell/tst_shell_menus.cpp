@@ -70,6 +70,15 @@ private Q_SLOTS:
                                             << QStringList{"Start Command (Ctrl+Alt+Space)|on",
                                                            "Start Command with Screenshot (Ctrl+Alt+Shift+Space)|on",
                                                            "Open Current Conversation|off"};
+        MenuInputs noShortcuts = inputs(false, false, true, false, false);
+        noShortcuts.globalShortcutsAvailable = false;
+        QTest::newRow("no global shortcuts in this session")
+            << noShortcuts << appOff
+            << QStringList{"Start Dictation (global shortcuts unavailable)|on",
+                           "Cancel Dictation (global shortcuts unavailable)|off", "Cancel Recording|off"}
+            << QStringList{"Start Command (global shortcuts unavailable)|on",
+                           "Start Command with Screenshot (global shortcuts unavailable)|on",
+                           "Open Current Conversation|off"};
     }
     void mainMenu()
     {
@@ -148,6 +157,14 @@ private Q_SLOTS:
         QCOMPARE(menuInputs(state, &updates).selectedAgentModelTakesImages,
                  state.selectedAgentModel() && state.selectedAgentModel()->takesImages());
         QVERIFY(!menuInputs(state, nullptr).canCheckForUpdates);
+
+        // The session decides whether the entries name their shortcuts.
+        QVERIFY(menuInputs(state, &updates).globalShortcutsAvailable);
+        const QByteArray session = qgetenv("XDG_SESSION_TYPE");
+        qputenv("XDG_SESSION_TYPE", "wayland");
+        const bool onWayland = menuInputs(state, &updates).globalShortcutsAvailable;
+        qputenv("XDG_SESSION_TYPE", session);
+        QVERIFY(!onWayland);
     }
 };
 

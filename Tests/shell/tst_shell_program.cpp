@@ -4,6 +4,8 @@
 #include "TestPaths.h"
 
 #include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -49,15 +51,64 @@ class ShellProgramTest : public QObject {
         return env;
     }
 
-    std::unique_ptr<QProcess> launch(const QProcessEnvironment &env)
+    std::unique_ptr<QProcess> launch(const QProcessEnvironment &env, const QStringList &arguments = {})
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(buildDirectory() + QStringLiteral("/bin/sorvane"), QStringList());
+        process->start(buildDirectory() + QStringLiteral("/bin/sorvane"), arguments);
         return process;
     }
     std::unique_ptr<QProcess> launch() { return launch(environment()); }
+
+    // A home of its own, so that what one start remembers does not reach another test.
+    QProcessEnvironment freshEnvironment(QTemporaryDir &folder) const
+    {
+        QProcessEnvironment env = environment();
+        env.insert(QStringLiteral("HOME"), folder.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), folder.path() + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), folder.path() + QStringLiteral("/cache"));
+        return env;
+    }
+
+    static void writeOnboardingComplete(const QString &configHome)
+    {
+        QDir().mkpath(configHome + QStringLiteral("/Sorvane"));
+        QFile file(configHome + QStringLiteral("/Sorvane/settings.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"onboardingComplete": {"bool": true}})");
+    }
+
+    bool hasIcon(Window window)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char *data = nullptr;
+        const bool read = XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 2,
+                                             False, XA_CARDINAL, &type, &format, &items, &after, &data) == Success;
+        const bool found = read && data && items == 2;
+        if (data)
+            XFree(data);
+        return found;
+    }
+
+    // The program remembers that it explained the close in its settings file.
+    static bool closeExplained(const QProcessEnvironment &env)
+    {
+        QFile file(env.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/Sorvane/settings.json"));
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains("keepsRunningNoticeShown");
+    }
+
+    // Types keys into the window as a person would, through the X server's test extension.
+    static bool typeInto(Window window, const QString &keys)
+    {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                                  QString::number(window), QStringLiteral("key"), keys});
+        return xdotool.waitForFinished(wait) && xdotool.exitCode() == 0;
+    }
 
     static bool nameOwned()
     {
@@ -159,6 +210,8 @@ private Q_SLOTS:
         // The tray item is registered with the panel, and no window is made at start.
         QTRY_VERIFY_WITH_TIMEOUT(tray.itemOf(first->processId()).has_value(), wait);
         const QString item = *tray.itemOf(first->processId());
+        // The first start shows the window, tray or not.
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(first->processId()).size(), 1, wait);
         QList<QPair<int, QString>> menu;
         QTRY_VERIFY_WITH_TIMEOUT((menu = tray.menuOf(item)).size() == 5, wait);
         QStringList labels;
@@ -166,14 +219,15 @@ private Q_SLOTS:
             labels << entry.second;
         QCOMPARE(labels, (QStringList{"Start or stop dictation", "Start or stop Command", "Open Sorvane",
                                       "Check for Updates\u2026", "Quit Sorvane"}));
-        QVERIFY(visibleWindowsOf(first->processId()).isEmpty());
 
-        // A second launch hands over and ends; the first brings its window forward.
+        // Closing the window leaves the program running in the tray, without a word.
+        askToClose(visibleWindowsOf(first->processId()).first());
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindowsOf(first->processId()).isEmpty(), wait);
+
+        // A second launch hands over and ends; the first brings its window back.
         auto second = launch();
         QVERIFY(exitedCleanly(*second));
         QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(first->processId()).size(), 1, wait);
-
-        // Closing the window leaves the program running in the tray.
         askToClose(visibleWindowsOf(first->processId()).first());
         QTRY_VERIFY_WITH_TIMEOUT(visibleWindowsOf(first->processId()).isEmpty(), wait);
         QVERIFY(!first->waitForFinished(1000));
@@ -190,6 +244,151 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), wait);
     }
 
+    // The login item's start stays in the tray only once the set-up is done and a tray
+    // host is there; every other start shows the window.
+    void loginItemStartStaysQuietOnlyWithATrayAfterSetUp_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("onboarded");
+        QTest::addColumn<bool>("windowShown");
+        QTest::newRow("tray, set up") << true << true << false;
+        QTest::newRow("tray, not set up") << true << false << true;
+        QTest::newRow("no tray, set up") << false << true << true;
+    }
+    void loginItemStartStaysQuietOnlyWithATrayAfterSetUp()
+    {
+        QFETCH(bool, tray);
+        QFETCH(bool, onboarded);
+        QFETCH(bool, windowShown);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QProcessEnvironment env = freshEnvironment(folder);
+        if (onboarded)
+            writeOnboardingComplete(env.value(QStringLiteral("XDG_CONFIG_HOME")));
+        FakeTrayHost host;
+        if (tray)
+            QVERIFY(host.start());
+        auto program = launch(env, {QStringLiteral("--autostart")});
+        QVERIFY(program->waitForStarted(wait));
+        QTRY_VERIFY_WITH_TIMEOUT(nameOwned(), wait);
+        if (windowShown) {
+            QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+        } else {
+            // The item reaches the panel after the start's window would have been mapped.
+            QTRY_VERIFY_WITH_TIMEOUT(host.itemOf(program->processId()).has_value(), wait);
+            QVERIFY(visibleWindowsOf(program->processId()).isEmpty());
+            // Still reachable: a start from the desktop entry brings the window.
+            auto second = launch(env);
+            QVERIFY(exitedCleanly(*second));
+            QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+        }
+        program->terminate();
+        QVERIFY(exitedCleanly(*program));
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), wait);
+    }
+
+    // With no tray host the window is the only way back: the first close stays and says
+    // so, the next closes hide it, a new start brings it back, and Quit in the window ends.
+    void withoutATrayCloseRelaunchAndQuit()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QProcessEnvironment env = freshEnvironment(folder);
+        auto program = launch(env);
+        QVERIFY(program->waitForStarted(wait));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+        const Window first = visibleWindowsOf(program->processId()).first();
+        // The window carries the program's mark for the task bar and the window list.
+        QVERIFY(hasIcon(first));
+
+        // The first close is answered in the window, which stays; the answer is remembered.
+        askToClose(first);
+        QTRY_VERIFY_WITH_TIMEOUT(closeExplained(env), wait);
+        QCOMPARE(visibleWindowsOf(program->processId()).size(), 1);
+
+        // Closed now; the program runs on and a new start brings the window back.
+        askToClose(first);
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindowsOf(program->processId()).isEmpty(), wait);
+        QCOMPARE(program->state(), QProcess::Running);
+        auto second = launch(env);
+        QVERIFY(exitedCleanly(*second));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+
+        // Said once: this close hides the window at once.
+        askToClose(visibleWindowsOf(program->processId()).first());
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindowsOf(program->processId()).isEmpty(), wait);
+        auto third = launch(env);
+        QVERIFY(exitedCleanly(*third));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+
+        // The window's own Quit (Ctrl+Q of the Sorvane menu) ends it.
+        QVERIFY(typeInto(visibleWindowsOf(program->processId()).first(), QStringLiteral("ctrl+q")));
+        QVERIFY(exitedCleanly(*program));
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), wait);
+    }
+
+    // Without a session bus the runtime folder's lock keeps it to one copy: a second
+    // start hands over to the first and ends.
+    void withoutASessionBusTwoStartsLeaveOne()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QProcessEnvironment env = freshEnvironment(folder);
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/sorvane-no-bus"));
+        const QString runtime = folder.path() + QStringLiteral("/runtime");
+        QVERIFY(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+
+        auto first = launch(env);
+        QVERIFY(first->waitForStarted(wait));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(first->processId()).size(), 1, wait);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime + QStringLiteral("/com.sorvane.local.socket")), wait);
+        askToClose(visibleWindowsOf(first->processId()).first());
+        // No tray without a bus either: the first close stays in the window, the second hides it.
+        QTRY_VERIFY_WITH_TIMEOUT(closeExplained(env), wait);
+        askToClose(visibleWindowsOf(first->processId()).first());
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindowsOf(first->processId()).isEmpty(), wait);
+
+        auto second = launch(env);
+        QVERIFY(exitedCleanly(*second));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(first->processId()).size(), 1, wait);
+        QCOMPARE(first->state(), QProcess::Running);
+        first->terminate();
+        QVERIFY(exitedCleanly(*first));
+    }
+
+    // The tray is followed: once the panel's tray host has gone, a close says first that
+    // Sorvane keeps running, as it does where there never was a tray.
+    void aTrayHostThatGoesIsFollowed()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QProcessEnvironment env = freshEnvironment(folder);
+        auto tray = std::make_unique<FakeTrayHost>();
+        QVERIFY(tray->start());
+        auto program = launch(env);
+        QVERIFY(program->waitForStarted(wait));
+        QTRY_VERIFY_WITH_TIMEOUT(tray->itemOf(program->processId()).has_value(), wait);
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+
+        // With the tray there, a close hides the window without a word.
+        askToClose(visibleWindowsOf(program->processId()).first());
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindowsOf(program->processId()).isEmpty(), wait);
+        QVERIFY(!closeExplained(env));
+
+        tray.reset();
+        auto second = launch(env);
+        QVERIFY(exitedCleanly(*second));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+        askToClose(visibleWindowsOf(program->processId()).first());
+        QTRY_VERIFY_WITH_TIMEOUT(closeExplained(env), wait);
+        QCOMPARE(visibleWindowsOf(program->processId()).size(), 1);
+        program->terminate();
+        QVERIFY(exitedCleanly(*program));
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), wait);
+    }
+
     void terminationSignalEndsWithZero()
     {
         auto program = launch();
@@ -199,24 +398,31 @@ private Q_SLOTS:
         QVERIFY(exitedCleanly(*program));
     }
 
+    // Told once per kind of session: the next Wayland start stays silent.
     void waylandSessionSaysSoOnce()
     {
         FakeNotificationServer notifications(QStringLiteral("notifications"));
         QVERIFY(notifications.start());
-        QProcessEnvironment env = environment();
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QProcessEnvironment env = freshEnvironment(folder);
         env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
-        auto program = launch(env);
-        QVERIFY(program->waitForStarted(wait));
-        QTRY_COMPARE_WITH_TIMEOUT(notifications.calls.size(), 1, wait);
+        for (int start = 0; start < 2; ++start) {
+            auto program = launch(env);
+            QVERIFY(program->waitForStarted(wait));
+            QTRY_COMPARE_WITH_TIMEOUT(notifications.calls.size(), 1, wait);
+            QTRY_VERIFY_WITH_TIMEOUT(nameOwned(), wait);
+            QTRY_COMPARE_WITH_TIMEOUT(visibleWindowsOf(program->processId()).size(), 1, wait);
+            program->terminate();
+            QVERIFY(exitedCleanly(*program));
+            QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(), wait);
+        }
+        QCOMPARE(notifications.calls.size(), 1);
         const auto call = notifications.calls.first();
         QCOMPARE(call.appName, QStringLiteral("Sorvane"));
         QCOMPARE(call.summary, QStringLiteral("Global shortcuts are unavailable"));
         QVERIFY(call.body.contains(QLatin1String("Wayland")));
         QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("com.sorvane.local"));
-        QTRY_VERIFY_WITH_TIMEOUT(nameOwned(), wait);
-        program->terminate();
-        QVERIFY(exitedCleanly(*program));
-        QCOMPARE(notifications.calls.size(), 1);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "Services/Shell/ApplicationLocationController.h"
 #include "Services/Shell/UpdateController.h"
 #include "Services/Shell/Updater/UpdateWindowModel.h"
+#include "Shared/ErrorResolution.h"
 #include "TestAppState.h"
 #include "Views/Shell/MainMenuModel.h"
 #include "Views/Shell/ShellActions.h"
@@ -130,6 +131,217 @@ private Q_SLOTS:
         QVERIFY(windows->raiseMainWindow());
         QVERIFY(windows->mainWindow());
         QVERIFY(windows->mainWindow() != window.data());
+    }
+
+    // Where no tray item can bring the window back, the first close stays and says that
+    // Sorvane keeps running and how to return; it is said once, remembered in the settings.
+    void firstCloseWithoutATraySaysItKeepsRunning()
+    {
+        windows->setTrayAvailable([] { return false; });
+        QSignalSpy closed(windows.get(), &ShellWindows::mainWindowClosed);
+        QVERIFY(windows->raiseMainWindow());
+        QPointer<QQuickWindow> window = windows->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), wait);
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QObject *notice = findNamed(window, QStringLiteral("keepsRunningNotice"));
+        QVERIFY(notice);
+        QTRY_VERIFY_WITH_TIMEOUT(notice->property("opened").toBool(), wait);
+        QCOMPARE(findNamed(window, QStringLiteral("keepsRunningTitle"))->property("text").toString(),
+                 QStringLiteral("Sorvane keeps running"));
+        const QString message = findNamed(window, QStringLiteral("keepsRunningMessage"))->property("text").toString();
+        QVERIFY2(message.contains(QLatin1String("open Sorvane again")) && message.contains(QLatin1String("Quit Sorvane")),
+                 qPrintable(message));
+        QCOMPARE(t->state().defaults().boolValue(QStringLiteral("keepsRunningNoticeShown")), std::optional<bool>(true));
+
+        // "Close Window" closes it now.
+        QMetaObject::invokeMethod(findNamed(window, QStringLiteral("keepsRunningClose")), "clicked");
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, wait);
+
+        // Said once, also for a window made again.
+        QVERIFY(windows->raiseMainWindow());
+        window = windows->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), wait);
+        QVERIFY(window->close());
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 2, wait);
+    }
+
+    void closeWithATraySaysNothing()
+    {
+        windows->setTrayAvailable([] { return true; });
+        QSignalSpy closed(windows.get(), &ShellWindows::mainWindowClosed);
+        QVERIFY(windows->raiseMainWindow());
+        QPointer<QQuickWindow> window = windows->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), wait);
+        QVERIFY(window->close());
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, wait);
+        QVERIFY(!t->state().defaults().contains(QStringLiteral("keepsRunningNoticeShown")));
+    }
+
+    // Every menu is as wide as its longest title: no entry is cut short.
+    void menusAreAsWideAsTheirLongestTitle()
+    {
+        KeyboardShortcutSetting shortcut = t->state().agentShortcut();
+        shortcut.shift = true;
+        shortcut.control = true;
+        t->state().setAgentShortcut(shortcut);
+        QVERIFY(windows->raiseMainWindow());
+        QQuickWindow *window = windows->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isExposed(), wait);
+        for (const char *title : {"Sorvane", "Dictation", "Command"}) {
+            QObject *menu = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((menu = findNamed(window, QStringLiteral("menu:") + QLatin1String(title))), wait);
+            QVERIFY(QMetaObject::invokeMethod(menu, "open"));
+            QTRY_VERIFY_WITH_TIMEOUT(menu->property("opened").toBool(), wait);
+            const int count = menu->property("count").toInt();
+            QVERIFY(count > 0);
+            int checked = 0;
+            for (int i = 0; i < count; ++i) {
+                QQuickItem *item = nullptr;
+                QVERIFY(QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i)));
+                if (!item || !item->isVisible())
+                    continue;
+                auto *text = item->findChild<QQuickItem *>(QStringLiteral("menuItemTitle"));
+                QVERIFY(text);
+                QVERIFY2(!text->property("truncated").toBool(),
+                         qPrintable(item->property("text").toString() + QStringLiteral(" is cut short")));
+                QVERIFY(item->width() >= item->implicitWidth());
+                ++checked;
+            }
+            QVERIFY(checked > 0);
+            QMetaObject::invokeMethod(menu, "close");
+            QTRY_VERIFY_WITH_TIMEOUT(!menu->property("visible").toBool(), wait);
+        }
+    }
+
+    // A click on the overlay's error opens the main window where the error is fixed.
+    void overlayErrorOpensItsDestination_data()
+    {
+        QTest::addColumn<ErrorResolutionDestination>("destination");
+        QTest::addColumn<int>("section");
+        QTest::addColumn<int>("area");
+        QTest::addColumn<int>("provider");
+        QTest::addColumn<int>("attentionRequests");
+        QTest::addColumn<QString>("screen");
+        const int unchanged = -1;
+        QTest::newRow("api keys") << ErrorResolutionDestination::apiKeys(AgentWritingProvider::Mistral)
+                                  << int(AppSection::Settings) << int(SettingsArea::Account)
+                                  << int(AgentWritingProvider::Mistral) << 0 << QStringLiteral("settingsPending");
+        QTest::newRow("dictation models") << ErrorResolutionDestination::dictationModels() << int(AppSection::Models)
+                                          << unchanged << unchanged << 0 << QStringLiteral("modelsView");
+        QTest::newRow("command models") << ErrorResolutionDestination::commandModels() << int(AppSection::Models)
+                                        << unchanged << unchanged << 0 << QStringLiteral("modelsView");
+        QTest::newRow("command settings") << ErrorResolutionDestination::commandSettings()
+                                          << int(AppSection::Settings) << int(SettingsArea::Behaviour) << unchanged
+                                          << 0 << QStringLiteral("settingsPending");
+        QTest::newRow("permissions") << ErrorResolutionDestination::permissions() << int(AppSection::Settings)
+                                     << int(SettingsArea::Account) << unchanged << 1
+                                     << QStringLiteral("settingsPending");
+    }
+    void overlayErrorOpensItsDestination()
+    {
+        QFETCH(ErrorResolutionDestination, destination);
+        QFETCH(int, section);
+        QFETCH(int, area);
+        QFETCH(int, provider);
+        QFETCH(int, attentionRequests);
+        QFETCH(QString, screen);
+        AppState &state = t->state();
+        state.setOnboardingComplete(true);
+        state.setSelectedSection(AppSection::Home);
+        const SettingsArea areaBefore = state.selectedSettingsArea();
+        const AgentWritingProvider providerBefore = state.selectedAPIKeyProvider();
+        const int requestsBefore = state.permissionAttentionRequest();
+        const ErrorResolution error(QStringLiteral("Something to fix."), destination);
+        state.setErrorResolution(error);
+        t->windows.calls.clear();
+
+        state.handleOverlayTap();
+
+        QCOMPARE(int(state.selectedSection()), section);
+        QCOMPARE(int(state.selectedSettingsArea()), area < 0 ? int(areaBefore) : area);
+        QCOMPARE(int(state.selectedAPIKeyProvider()), provider < 0 ? int(providerBefore) : provider);
+        QCOMPARE(state.permissionAttentionRequest(), requestsBefore + attentionRequests);
+        // The banner stays for the screen to show.
+        QCOMPARE(state.errorResolution(), std::optional<ErrorResolution>(error));
+        QCOMPARE(t->windows.calls.count(QStringLiteral("raise")) + t->windows.calls.count(QStringLiteral("raise (none)")), 1);
+
+        // The window the shell raises shows that section's screen.
+        QVERIFY(windows->raiseMainWindow());
+        QQuickWindow *window = windows->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), wait);
+        QObject *shell = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((shell = findNamed(window, QStringLiteral("mainShell"))), wait);
+        QCOMPARE(shell->property("section").toInt(), section);
+        QTRY_VERIFY_WITH_TIMEOUT(findNamed(window, QStringLiteral("sectionScreen"))
+                                     && findNamed(window, QStringLiteral("sectionScreen"))->property("item").value<QObject *>(),
+                                 wait);
+        auto *shown = findNamed(window, QStringLiteral("sectionScreen"))->property("item").value<QObject *>();
+        // The Models and Settings screens of this version are their placeholders.
+        QCOMPARE(shown->objectName(), screen);
+    }
+
+    // Every screen fits the smallest window or scrolls: its last item can be brought
+    // inside the window, below the menu bar.
+    void screensFitTheSmallestWindow_data()
+    {
+        QTest::addColumn<bool>("onboarded");
+        QTest::addColumn<int>("section");
+        QTest::addColumn<QStringList>("lastItems");
+        QTest::newRow("first run") << false << int(AppSection::Home) << QStringList{"primaryButton", "onboardingDots"};
+        QTest::newRow("home") << true << int(AppSection::Home) << QStringList{"dictationButton", "versionText"};
+        QTest::newRow("history") << true << int(AppSection::History) << QStringList{"emptyLine", "versionText"};
+        QTest::newRow("models") << true << int(AppSection::Models) << QStringList{"modelsFooter", "versionText"};
+        QTest::newRow("settings") << true << int(AppSection::Settings) << QStringList{"openVocabulary", "versionText"};
+        QTest::newRow("vocabulary") << true << int(AppSection::Settings) << QStringList{"emptyHint", "addTermButton"};
+    }
+    void screensFitTheSmallestWindow()
+    {
+        QFETCH(bool, onboarded);
+        QFETCH(int, section);
+        QFETCH(QStringList, lastItems);
+        AppState &state = t->state();
+        // Everything Home can ask for at once makes it as long as it gets.
+        t->permissions.microphone = false;
+        t->permissions.accessibility = false;
+        state.refreshPermissions();
+        state.setOnboardingComplete(onboarded);
+        state.setSelectedSection(AppSection(section));
+        QVERIFY(windows->raiseMainWindow());
+        QQuickWindow *window = windows->mainWindow();
+        window->resize(window->minimumSize());
+        QTRY_COMPARE_WITH_TIMEOUT(window->size(), QSize(1060, 660), wait);
+        QTRY_VERIFY_WITH_TIMEOUT(window->isExposed(), wait);
+        // The vocabulary editor shows in the Settings section's place.
+        if (QTest::currentDataTag() == QByteArrayLiteral("vocabulary")) {
+            QObject *settings = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((settings = findNamed(window, QStringLiteral("settingsPending"))), wait);
+            settings->setProperty("showingVocabulary", true);
+        }
+        for (const QString &name : lastItems) {
+            QQuickItem *item = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((item = qobject_cast<QQuickItem *>(findNamed(window, name))), wait);
+            QTRY_VERIFY_WITH_TIMEOUT(item->height() > 0, wait);
+            // A screen that scrolls is scrolled to its end first.
+            QQuickItem *view = item->parentItem();
+            while (view && !view->inherits("QQuickFlickable"))
+                view = view->parentItem();
+            qreal viewBottom = window->height();
+            if (view) {
+                const qreal end = view->property("contentHeight").toReal() - view->height();
+                view->setProperty("contentY", std::max<qreal>(0, end));
+                viewBottom = std::min(viewBottom, view->mapToScene(QPointF(0, view->height())).y());
+            }
+            const QPointF bottomRight = item->mapToScene(QPointF(item->width(), item->height()));
+            QVERIFY2(bottomRight.y() <= viewBottom + 0.5 && bottomRight.x() <= window->width() + 0.5,
+                     qPrintable(QStringLiteral("%1 ends at %2,%3 in a %4x%5 window")
+                                    .arg(name)
+                                    .arg(bottomRight.x())
+                                    .arg(bottomRight.y())
+                                    .arg(window->width())
+                                    .arg(viewBottom)));
+            QVERIFY(item->mapToScene(QPointF(0, 0)).y() >= 0);
+        }
     }
 
     void menuBarFollowsTheState()

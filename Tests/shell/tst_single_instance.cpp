@@ -2,13 +2,20 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QFile>
 #include <QSignalSpy>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
+#include <limits>
+
 using namespace sorvane;
 
-// Two copies, each on a connection of its own to the test session's bus.
+// Two copies, each on a connection of its own to the test session's bus, or with no
+// bus at all.
 class SingleInstanceTest : public QObject {
     Q_OBJECT
 
@@ -57,10 +64,63 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(third.claim(), SingleInstance::Claim::First, 20000);
     }
 
-    void noBusRunsAnyway()
+    static QDBusConnection noBus(const QString &name)
     {
-        SingleInstance alone(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/sorvane-no-bus"),
-                                                           QStringLiteral("nowhere")));
+        return QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/sorvane-no-bus"), name);
+    }
+
+    // Without a bus the runtime folder's lock and socket do the bus name's work.
+    void noBusFallsBackToTheRuntimeFolderLock()
+    {
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        auto first = std::make_unique<SingleInstance>(noBus(QStringLiteral("nobus-first")), runtime.path());
+        QSignalSpy raised(first.get(), &SingleInstance::activationRequested);
+        QCOMPARE(first->claim(), SingleInstance::Claim::First);
+        QVERIFY(QFile::exists(first->lockPath()));
+        QVERIFY(QFile::exists(first->socketPath()));
+
+        // The second copy waits for the first one's answer: run it elsewhere.
+        std::atomic<int> secondClaim{-1};
+        QThread thread;
+        QObject worker;
+        worker.moveToThread(&thread);
+        thread.start();
+        const QString folder = runtime.path();
+        QMetaObject::invokeMethod(&worker, [&secondClaim, folder] {
+            SingleInstance second(noBus(QStringLiteral("nobus-second")), folder);
+            secondClaim = int(second.claim());
+        });
+        QVERIFY(raised.wait(20000));
+        QTRY_COMPARE_WITH_TIMEOUT(secondClaim.load(), int(SingleInstance::Claim::HandedOff), 20000);
+        thread.quit();
+        QVERIFY(thread.wait(20000));
+        QCOMPARE(raised.count(), 1);
+
+        // Once the first copy ends, the next one is the first.
+        first.reset();
+        SingleInstance third(noBus(QStringLiteral("nobus-third")), runtime.path());
+        QCOMPARE(third.claim(), SingleInstance::Claim::First);
+    }
+
+    // A lock left by a copy that died (its process is gone) does not keep the next out.
+    void lockOfADeadCopyIsTakenOver()
+    {
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        SingleInstance probe(noBus(QStringLiteral("nobus-probe")), runtime.path());
+        QFile stale(probe.lockPath());
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        // QLockFile's own layout: pid, program, host; a pid no process has.
+        stale.write(QByteArray::number(std::numeric_limits<int>::max()) + "\nsorvane\n" + QSysInfo::machineHostName().toUtf8()
+                    + "\n");
+        stale.close();
+        QCOMPARE(probe.claim(), SingleInstance::Claim::First);
+    }
+
+    void neitherBusNorRuntimeFolderRunsAnyway()
+    {
+        SingleInstance alone(noBus(QStringLiteral("nowhere")), QStringLiteral("/proc/sorvane-no-such-folder"));
         QCOMPARE(alone.claim(), SingleInstance::Claim::NoBus);
     }
 };

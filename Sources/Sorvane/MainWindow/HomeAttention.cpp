@@ -40,9 +40,14 @@ std::optional<AgentWritingProvider> missingCloudKeyProvider(const AttentionInput
 QList<AttentionItem> attentionItems(const AttentionInputs &inputs)
 {
     QList<AttentionItem> items;
-    if (!inputs.accessibilityGranted)
+    // "Revoked" only for a grant this run has seen; a new user was never allowed yet.
+    if (!inputs.accessibilityGranted && inputs.accessibilityGrantSeen)
         items.append({QStringLiteral("accessibility"), QStringLiteral("Accessibility access was revoked"),
                       QStringLiteral("Auto-paste is off until you allow it again"), QStringLiteral("Allow"),
+                      AttentionAction::AllowAccessibility, std::nullopt});
+    else if (!inputs.accessibilityGranted)
+        items.append({QStringLiteral("accessibility"), QStringLiteral("Accessibility access is off"),
+                      QStringLiteral("Auto-paste is off until you allow it"), QStringLiteral("Allow"),
                       AttentionAction::AllowAccessibility, std::nullopt});
     if (!inputs.microphoneGranted)
         items.append({QStringLiteral("microphone"), QStringLiteral("Microphone access is off"),
@@ -74,6 +79,24 @@ QString dictationButtonTitle(CaptureStatus::Kind status)
 {
     return status == CaptureStatus::Kind::Recording ? QStringLiteral("Finish dictation")
                                                     : QStringLiteral("Start dictation");
+}
+
+QString shortcutHeadline(const QString &displayName, bool globalShortcutsAvailable)
+{
+    return globalShortcutsAvailable ? displayName : QStringLiteral("Shortcuts unavailable");
+}
+
+QString commandShortcutValue(const QString &displayName, bool globalShortcutsAvailable)
+{
+    return globalShortcutsAvailable ? displayName : QStringLiteral("Unavailable");
+}
+
+QString promiseLine(bool globalShortcutsAvailable)
+{
+    return globalShortcutsAvailable
+        ? QStringLiteral("Dictate into any app. Nothing leaves this computer.")
+        : QStringLiteral("Global shortcuts are unavailable in this Wayland session: start dictation below or "
+                         "from the tray menu. Nothing leaves this computer.");
 }
 
 } // namespace sorvane::HomeScreen

@@ -13,6 +13,8 @@ namespace sorvane {
 // What the home screen's "Needs you" list reads of the application state.
 struct AttentionInputs {
     bool accessibilityGranted = true;
+    // It was granted earlier in this run: its absence now is a revocation.
+    bool accessibilityGrantSeen = false;
     bool microphoneGranted = true;
     // A speech model chosen during onboarding is still being fetched.
     bool onboardingModelPending = false;
@@ -55,6 +57,11 @@ QString readinessLabel(bool canDictate);
 // "1 minute", "0 minutes", "12 minutes".
 QString weeklyMinutesLabel(int minutes);
 QString dictationButtonTitle(CaptureStatus::Kind status);
+// The shortcut as Home names it: its display name, or that there is none to press where
+// this session cannot have global shortcuts.
+QString shortcutHeadline(const QString &displayName, bool globalShortcutsAvailable);
+QString commandShortcutValue(const QString &displayName, bool globalShortcutsAvailable);
+QString promiseLine(bool globalShortcutsAvailable);
 
 } // namespace HomeScreen
 } // namespace sorvane

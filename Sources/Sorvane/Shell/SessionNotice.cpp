@@ -20,6 +20,24 @@ std::optional<QString> shortcutsUnavailableNotice(const QProcessEnvironment &env
                           "to use the shortcuts.");
 }
 
+QString noticeSessionType(const QProcessEnvironment &environment)
+{
+    if (!shortcutsUnavailableNotice(environment))
+        return QString();
+    const QString type = environment.value(QStringLiteral("XDG_SESSION_TYPE")).toLower();
+    return type.isEmpty() || type == QLatin1String("x11") ? QStringLiteral("wayland") : type;
+}
+
+bool sessionNoticeDue(const QString &sessionType, const QStringList &shownSessionTypes)
+{
+    return !sessionType.isEmpty() && !shownSessionTypes.contains(sessionType);
+}
+
+QString sessionNoticeShownKey()
+{
+    return QStringLiteral("shortcutNoticeShownSessionTypes");
+}
+
 void postDesktopNotice(const QString &summary, const QString &body, const QDBusConnection &bus)
 {
     QDBusMessage notify = QDBusMessage::createMethodCall(

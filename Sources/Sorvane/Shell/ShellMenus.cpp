@@ -2,12 +2,15 @@
 
 #include "State/AppState.h"
 #include "Services/Shell/UpdateController.h"
+#include "Shell/SessionNotice.h"
 
 namespace sorvane {
 
 QList<MenuGroup> mainMenu(const MenuInputs &in)
 {
-    auto withShortcut = [](const QString &title, const QString &shortcut) -> QString {
+    auto withShortcut = [&in](const QString &title, const QString &shortcut) -> QString {
+        if (!in.globalShortcutsAvailable)
+            return title + QStringLiteral(" (global shortcuts unavailable)");
         return title + QStringLiteral(" (") + shortcut + QLatin1Char(')');
     };
     MenuGroup application{QStringLiteral("Sorvane"),
@@ -56,6 +59,7 @@ MenuInputs menuInputs(const AppState &state, const UpdateController *updates)
     in.selectedAgentModelTakesImages = model && model->takesImages();
     in.hasActiveConversation = state.activeAgentConversationID().has_value();
     in.canCheckForUpdates = updates && updates->canCheckForUpdates();
+    in.globalShortcutsAvailable = !shortcutsUnavailableNotice(QProcessEnvironment::systemEnvironment()).has_value();
     return in;
 }
 

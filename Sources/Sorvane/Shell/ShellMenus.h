@@ -47,6 +47,9 @@ struct MenuInputs {
     bool selectedAgentModelTakesImages = false; // false too when there is no selected model
     bool hasActiveConversation = false;
     bool canCheckForUpdates = false;
+    // False where the session cannot have global shortcuts: the entries say so instead
+    // of naming keys that do nothing.
+    bool globalShortcutsAvailable = true;
 };
 
 // The main window's menu bar: the application menu ("Check for Updates…" and

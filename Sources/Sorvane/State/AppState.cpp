@@ -124,6 +124,7 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
     // Published values that are not settings; the permission flags are read now.
     m_microphoneGranted = m_services.permissions.microphoneGranted();
     m_accessibilityGranted = m_services.permissions.accessibilityGranted();
+    m_accessibilityGrantSeen = m_accessibilityGranted;
     m_screenRecordingGranted = m_services.permissions.screenRecordingGranted();
 
     // The stores and services were made by the caller in their order; the key stores
@@ -482,6 +483,7 @@ void AppState::refreshPermissions()
     m_microphoneGranted = m_services.permissions.microphoneGranted();
     Q_EMIT microphoneGrantedChanged();
     m_accessibilityGranted = m_services.permissions.accessibilityGranted();
+    m_accessibilityGrantSeen = m_accessibilityGrantSeen || m_accessibilityGranted;
     Q_EMIT accessibilityGrantedChanged();
     m_screenRecordingGranted = m_services.permissions.screenRecordingGranted();
     Q_EMIT screenRecordingGrantedChanged();
@@ -599,6 +601,8 @@ void AppState::setAgentPanelVisible(bool visible) { SORVANE_SET(m_agentPanelVisi
 void AppState::setMicrophoneGranted(bool granted) { SORVANE_SET(m_microphoneGranted, granted, microphoneGrantedChanged); }
 void AppState::setAccessibilityGranted(bool granted)
 {
+    // Set before the change is announced: readers of the change see it already.
+    m_accessibilityGrantSeen = m_accessibilityGrantSeen || granted;
     SORVANE_SET(m_accessibilityGranted, granted, accessibilityGrantedChanged);
 }
 void AppState::setScreenRecordingGranted(bool granted)

@@ -255,6 +255,8 @@ public:
     bool microphoneGranted() const { return m_microphoneGranted; }
     void setMicrophoneGranted(bool granted);
     bool accessibilityGranted() const { return m_accessibilityGranted; }
+    // Accessibility access was granted at some moment of this run (so a loss is a revocation).
+    bool accessibilityGrantSeen() const { return m_accessibilityGrantSeen; }
     void setAccessibilityGranted(bool granted);
     bool screenRecordingGranted() const { return m_screenRecordingGranted; }
     void setScreenRecordingGranted(bool granted);
@@ -661,6 +663,7 @@ private:
     bool m_agentPanelVisible = false;
     bool m_microphoneGranted = false;
     bool m_accessibilityGranted = false;
+    bool m_accessibilityGrantSeen = false;
     bool m_screenRecordingGranted = false;
     int m_permissionAttentionRequest = 0;
     std::optional<ErrorResolution> m_errorResolution;

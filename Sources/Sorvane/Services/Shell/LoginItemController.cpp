@@ -1,4 +1,5 @@
 #include "Services/Shell/LoginItemController.h"
+#include "Shell/ShellLaunch.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -120,7 +121,8 @@ QByteArray LoginItemController::autostartEntry(const QString &program)
     text += QStringLiteral("Type=Application\n");
     text += QStringLiteral("Name=Sorvane\n");
     text += QStringLiteral("Comment=Dictation and writing assistant\n");
-    text += QStringLiteral("Exec=") + execValue({program}) + QLatin1Char('\n');
+    // The one start that may keep the window closed (see main.cpp).
+    text += QStringLiteral("Exec=") + execValue({program, QLatin1String(autostartArgument)}) + QLatin1Char('\n');
     text += QStringLiteral("Icon=com.sorvane.local\n");
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");

@@ -29,6 +29,7 @@ AttentionInputs HomeAttentionModel::inputsOf(const AppState &state)
 {
     AttentionInputs inputs;
     inputs.accessibilityGranted = state.accessibilityGranted();
+    inputs.accessibilityGrantSeen = state.accessibilityGrantSeen();
     inputs.microphoneGranted = state.microphoneGranted();
     inputs.onboardingModelPending = state.pendingPreferredSpeechModelID().has_value();
     inputs.preferredSpeechModelDownloadError = state.preferredSpeechModelDownloadError();

@@ -66,7 +66,7 @@ Item {
                     objectName: "shortcutText"
                     Layout.fillWidth: true
                     Layout.preferredHeight: implicitHeight
-                    text: appState ? appState.toggleShortcut.displayName : ""
+                    text: MainScreens.shortcutHeadline(appState ? appState.toggleShortcut.displayName : "")
                     font: {
                         const f = Fonts.font(104, Font.Bold)
                         f.letterSpacing = -5
@@ -82,7 +82,7 @@ Item {
                 Text {
                     objectName: "promiseLine"
                     Layout.fillWidth: true
-                    text: "Dictate into any app. Nothing leaves this computer."
+                    text: MainScreens.promiseLine()
                     font: {
                         const f = Fonts.font(23)
                         f.letterSpacing = -0.3
@@ -171,24 +171,36 @@ Item {
                 Layout.minimumHeight: 40
             }
 
-            RowLayout {
+            // The facts and the Dictation button on one line where they fit; in a
+            // narrower window the button goes below the facts rather than off the edge.
+            GridLayout {
+                id: metadata
                 objectName: "metadata"
                 Layout.fillWidth: true
-                spacing: 40
+                readonly property real oneLineWidth: modelFact.implicitWidth + commandFact.implicitWidth
+                                                     + weekFact.implicitWidth + dictationButton.implicitWidth
+                                                     + 3 * columnSpacing + 40
+                readonly property bool oneLine: width >= oneLineWidth
+                columns: oneLine ? 5 : 4
+                columnSpacing: 40
+                rowSpacing: 28
 
                 HomeFact {
+                    id: modelFact
                     objectName: "modelFact"
                     Layout.alignment: Qt.AlignBottom
                     label: "Model"
                     value: MainScreens.selectedModelName(appState ? appState.selectedModel : null)
                 }
                 HomeFact {
+                    id: commandFact
                     objectName: "commandFact"
                     Layout.alignment: Qt.AlignBottom
                     label: "Command"
-                    value: appState ? appState.agentShortcut.displayName : ""
+                    value: MainScreens.commandShortcutValue(appState ? appState.agentShortcut.displayName : "")
                 }
                 HomeFact {
+                    id: weekFact
                     objectName: "weekFact"
                     Layout.alignment: Qt.AlignBottom
                     label: "This week"
@@ -202,7 +214,8 @@ Item {
                     Accessible.role: Accessible.Button
                     Accessible.name: MainScreens.dictationButtonTitle(appState ? appState.status : undefined)
                     Accessible.onPressAction: dictationButton.clicked()
-                    Layout.alignment: Qt.AlignBottom
+                    Layout.alignment: metadata.oneLine ? Qt.AlignBottom : Qt.AlignLeft
+                    Layout.columnSpan: metadata.oneLine ? 1 : 4
                     leftPadding: 26
                     rightPadding: 26
                     implicitHeight: 52

@@ -5,6 +5,7 @@
 #include "MainWindow/HomeAttention.h"
 #include "MainWindow/MainWindowLayout.h"
 #include "MainWindow/Vocabulary.h"
+#include "Shell/SessionNotice.h"
 #include "Platform/SystemClipboard.h"
 #include "Support/StoredJson.h"
 
@@ -53,6 +54,26 @@ QString MainScreens::sectionAccessibilityValue(bool selected)
 QString MainScreens::readinessLabel(bool canDictate)
 {
     return HomeScreen::readinessLabel(canDictate);
+}
+
+bool MainScreens::globalShortcutsAvailable()
+{
+    return !shortcutsUnavailableNotice(QProcessEnvironment::systemEnvironment()).has_value();
+}
+
+QString MainScreens::shortcutHeadline(const QString &displayName)
+{
+    return HomeScreen::shortcutHeadline(displayName, globalShortcutsAvailable());
+}
+
+QString MainScreens::commandShortcutValue(const QString &displayName)
+{
+    return HomeScreen::commandShortcutValue(displayName, globalShortcutsAvailable());
+}
+
+QString MainScreens::promiseLine()
+{
+    return HomeScreen::promiseLine(globalShortcutsAvailable());
 }
 
 QString MainScreens::weeklyMinutesLabel(int minutes)

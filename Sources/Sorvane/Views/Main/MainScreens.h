@@ -44,6 +44,11 @@ public:
     Q_INVOKABLE static QString sectionAccessibilityValue(bool selected);
     Q_INVOKABLE static QString readinessLabel(bool canDictate);
     Q_INVOKABLE static QString weeklyMinutesLabel(int minutes);
+    // Whether this desktop session can have global shortcuts (not on Wayland).
+    Q_INVOKABLE static bool globalShortcutsAvailable();
+    Q_INVOKABLE static QString shortcutHeadline(const QString &displayName);
+    Q_INVOKABLE static QString commandShortcutValue(const QString &displayName);
+    Q_INVOKABLE static QString promiseLine();
     // `status` is AppState.status (a CaptureStatus).
     Q_INVOKABLE static QString dictationButtonTitle(const QVariant &status);
     // `selectedModel` is AppState.selectedModel (a SpeechModel, or null).

@@ -4,6 +4,7 @@
 #include "OverlayClock.h"
 #include "OverlayViewModel.h"
 #include "OverlayX11.h"
+#include "Shell/X11SelectionOwner.h"
 #include "Platform/SettingsStore.h"
 #include "ViewsModule.h"
 
@@ -47,6 +48,11 @@ OverlayPanelController::OverlayPanelController(AppState &state, SettingsStore &s
             show();
     });
     buildWindow();
+    m_compositor = std::make_unique<X11SelectionOwner>(QByteArrayLiteral("_NET_WM_CM_S"));
+    connect(m_compositor.get(), &X11SelectionOwner::ownerChanged, this, [this] {
+        if (m_window && m_window->isVisible())
+            applyShape();
+    });
 
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
         watchScreen(screen);

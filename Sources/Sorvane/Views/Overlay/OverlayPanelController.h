@@ -15,6 +15,8 @@ class QScreen;
 
 namespace sorvane {
 
+class X11SelectionOwner;
+
 class AppState;
 class OverlayClock;
 class OverlayViewModel;
@@ -98,6 +100,8 @@ private:
     std::unique_ptr<OverlayViewModel> m_viewModel;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_window;
+    // Whether a compositing manager runs, followed: the shape changes with it.
+    std::unique_ptr<X11SelectionOwner> m_compositor;
     bool m_presented = false;
 
     // The press that may become a click or a drag.

@@ -5,6 +5,7 @@
 #include "State/AppState.h"
 #include "Overlay/DesktopColorScheme.h"
 #include "Overlay/OverlayX11.h"
+#include "Shell/X11SelectionOwner.h"
 #include "ViewsModule.h"
 
 #include <QEvent>
@@ -12,6 +13,8 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQuickItem>
+#include <QPainterPath>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
@@ -27,6 +30,11 @@ AgentResultPanelController::AgentResultPanelController(AppState &state, Options 
     connect(&state, &AppState::overlayAppearanceChanged, this, &AgentResultPanelController::appearanceChanged);
     if (!m_options.activeWindowCentre)
         m_options.activeWindowCentre = [] { return OverlayX11::activeWindowCentre(); };
+    m_compositor = std::make_unique<X11SelectionOwner>(QByteArrayLiteral("_NET_WM_CM_S"));
+    connect(m_compositor.get(), &X11SelectionOwner::ownerChanged, this, [this] {
+        if (m_toast && m_toast->isVisible())
+            applyToastShape();
+    });
     if (!m_options.systemPrefersDark) {
         m_colorScheme = std::make_unique<DesktopColorScheme>();
         connect(m_colorScheme.get(), &DesktopColorScheme::changed, this, &AgentResultPanelController::appearanceChanged);
@@ -146,6 +154,7 @@ void AgentResultPanelController::showResult(const QUuid &conversationId)
         // The window manager forgets the hints when a window is unmapped.
         m_toast->create();
         OverlayX11::applyHints(*m_toast);
+        applyToastShape();
         m_toast->setVisible(true);
     }
     if (OverlayX11::isAvailable())
@@ -153,6 +162,24 @@ void AgentResultPanelController::showResult(const QUuid &conversationId)
     m_hideTimer.stop();
     if (!m_toastHovered)
         m_hideTimer.start();
+}
+
+void AgentResultPanelController::applyToastShape()
+{
+    if (!m_toast || !OverlayX11::isAvailable())
+        return;
+    if (OverlayX11::compositorRunning()) {
+        m_toast->setMask(QRegion());
+        return;
+    }
+    // The toast's item belongs to the window (see makeWindow), its card to the item.
+    const auto *card = m_toast->findChild<QQuickItem *>(QStringLiteral("toastCard"));
+    if (!card)
+        return;
+    const qreal radius = card->property("radius").toReal();
+    QPainterPath path;
+    path.addRoundedRect(QRectF(card->mapToScene(QPointF(0, 0)), card->size()), radius, radius);
+    m_toast->setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 
 void AgentResultPanelController::hideResult()

@@ -18,6 +18,8 @@ class QScreen;
 
 namespace sorvane {
 
+class X11SelectionOwner;
+
 class AppState;
 class AgentConversationViewModel;
 class DesktopColorScheme;
@@ -81,6 +83,9 @@ public:
 
     // Makes the windows now (they are otherwise made when first shown).
     void ensureToast();
+    // Without a compositor the toast's transparent corners would draw black: cut the
+    // window to its card.
+    void applyToastShape();
     void ensureConversationWindow();
 
 Q_SIGNALS:
@@ -100,6 +105,7 @@ private:
     std::unique_ptr<AgentConversationViewModel> m_conversationModel;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_toast;
+    std::unique_ptr<X11SelectionOwner> m_compositor;
     std::unique_ptr<QQuickWindow> m_conversation;
     QTimer m_hideTimer;
     bool m_toastHovered = false;

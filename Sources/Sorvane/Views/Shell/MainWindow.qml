@@ -1,9 +1,11 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Sorvane
 
-// The main window: the menu bar and the main window's root view. Closing it only hides
-// it (the program goes on in the tray); the shell makes it again when it is next shown.
+// The main window: the menu bar, drawn with the kit, and the main window's root view.
+// Closing it only hides it (the program goes on running); the shell makes it again when
+// it is next shown. Without a tray the first close stays and says so first.
 ApplicationWindow {
     id: window
     objectName: "mainWindow"
@@ -15,44 +17,24 @@ ApplicationWindow {
 
     // Set by the shell.
     property var menus: null
+    property var shell: null
     property var updates: null
     property var applicationLocation: null
     property url rootViewUrl
 
-    menuBar: MenuBar {
-        id: menuBar
-        objectName: "menuBar"
-        Instantiator {
-            model: window.menus ? window.menus.groups : []
-            delegate: Menu {
-                id: menu
-                required property var modelData
-                objectName: "menu:" + modelData.title
-                title: modelData.title
-                Instantiator {
-                    model: menu.modelData.entries
-                    delegate: MenuItem {
-                        required property var modelData
-                        objectName: "menuItem:" + modelData.title
-                        text: modelData.title
-                        enabled: modelData.enabled
-                        height: modelData.separator ? 1 : implicitHeight
-                        visible: !modelData.separator
-                        onTriggered: window.menus.trigger(modelData.action)
-                    }
-                    onObjectAdded: (index, object) => menu.insertItem(index, object)
-                    onObjectRemoved: (index, object) => menu.removeItem(object)
-                }
-            }
-            onObjectAdded: (index, object) => menuBar.insertMenu(index, object)
-            onObjectRemoved: (index, object) => menuBar.removeMenu(object)
-        }
-    }
+    menuBar: ShellMenuBar { menuModel: window.menus }
 
     Shortcut {
         sequence: "Ctrl+Q"
         context: Qt.ApplicationShortcut
         onActivated: if (window.menus) window.menus.trigger(window.menus.quitAction)
+    }
+
+    onClosing: (close) => {
+        if (window.shell && window.shell.explainsClose()) {
+            close.accepted = false
+            keepsRunning.open()
+        }
     }
 
     Loader {
@@ -73,5 +55,68 @@ ApplicationWindow {
     Component {
         id: emptyRoot
         Item { objectName: "rootView" }
+    }
+
+    // Said once, the first time the window closes where no tray item can bring it back.
+    Popup {
+        id: keepsRunning
+        objectName: "keepsRunningNotice"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        modal: true
+        closePolicy: Popup.CloseOnEscape
+        padding: 28
+        width: 480
+        background: RoundedBox {
+            radius: 16
+            fill: Colors.sorvaneBrightPaper
+            stroke: Qt.alpha(Colors.primary, 0.1)
+            strokeWidth: 0.8
+        }
+        contentItem: ColumnLayout {
+            spacing: 14
+            RowLayout {
+                spacing: 12
+                BrandMark { size: 30 }
+                Text {
+                    objectName: "keepsRunningTitle"
+                    Layout.fillWidth: true
+                    text: window.shell ? window.shell.keepsRunningTitle : ""
+                    font: Fonts.font(17, Font.DemiBold)
+                    color: Colors.primary
+                    wrapMode: Text.WordWrap
+                }
+            }
+            Text {
+                objectName: "keepsRunningMessage"
+                Layout.fillWidth: true
+                text: window.shell ? window.shell.keepsRunningMessage : ""
+                font: Fonts.font(13)
+                color: Colors.secondary
+                wrapMode: Text.WordWrap
+                lineHeight: 1.15
+            }
+            RowLayout {
+                Layout.alignment: Qt.AlignRight
+                Layout.topMargin: 6
+                spacing: 10
+                QuietButton {
+                    objectName: "keepsRunningQuit"
+                    title: "Quit Sorvane"
+                    onClicked: {
+                        keepsRunning.close()
+                        if (window.menus) window.menus.trigger(window.menus.quitAction)
+                    }
+                }
+                PrimaryButton {
+                    objectName: "keepsRunningClose"
+                    title: "Close Window"
+                    onClicked: {
+                        keepsRunning.close()
+                        window.close()
+                    }
+                }
+            }
+        }
     }
 }

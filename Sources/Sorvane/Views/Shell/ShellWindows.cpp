@@ -5,6 +5,8 @@
 #include "Services/Shell/ApplicationLocationController.h"
 #include "Services/Shell/UpdateController.h"
 #include "Services/Shell/Updater/UpdateWindowModel.h"
+#include "Platform/SettingsStore.h"
+#include "Shell/ShellLaunch.h"
 #include "ViewsModule.h"
 
 #include <QFile>
@@ -92,6 +94,7 @@ void ShellWindows::ensureMainWindow()
         return;
     m_mainWindow = makeWindow(QStringLiteral("MainWindow.qml"),
                               {{QStringLiteral("menus"), QVariant::fromValue<QObject *>(m_menus.data())},
+                               {QStringLiteral("shell"), QVariant::fromValue<QObject *>(this)},
                                {QStringLiteral("updates"), QVariant::fromValue<QObject *>(m_updates.data())},
                                {QStringLiteral("applicationLocation"), QVariant::fromValue<QObject *>(m_location.data())},
                                {QStringLiteral("rootViewUrl"), rootViewUrl()}});
@@ -128,6 +131,30 @@ void ShellWindows::activateApplication()
 {
     if (m_mainWindow && m_mainWindow->isVisible())
         m_mainWindow->requestActivate();
+}
+
+bool ShellWindows::explainsClose()
+{
+    const bool trayAvailable = !m_trayAvailable || m_trayAvailable();
+    bool said = m_closeExplained;
+    if (m_state)
+        said = said || m_state->defaults().boolValue(keepsRunningNoticeShownKey()).value_or(false);
+    if (!saysKeepsRunningOnClose(trayAvailable, said))
+        return false;
+    m_closeExplained = true;
+    if (m_state)
+        m_state->defaults().setValue(keepsRunningNoticeShownKey(), true);
+    return true;
+}
+
+QString ShellWindows::keepsRunningTitle() const
+{
+    return sorvane::keepsRunningTitle();
+}
+
+QString ShellWindows::keepsRunningMessage() const
+{
+    return sorvane::keepsRunningMessage();
 }
 
 void ShellWindows::showUpdateWindow()

@@ -48,7 +48,9 @@ void TrayController::show()
 
 void TrayController::refreshGlyph()
 {
-    m_icon.setIcon(TrayGlyph::icon(m_appearance->ink()));
+    // The theme's symbolic icon first, so that the panel can colour it as its own; the
+    // drawn glyph only where no theme has it.
+    m_icon.setIcon(QIcon::fromTheme(QStringLiteral("com.sorvane.local-symbolic"), TrayGlyph::icon(m_appearance->ink())));
 }
 
 } // namespace sorvane
