@@ -342,6 +342,8 @@ private Q_SLOTS:
         s.build().setSelectedSettingsArea(SettingsArea::Behaviour);
         QVERIFY2(s.show(), s.scene->errors());
         QmlScene &scene = *s.scene;
+        // Everything fits: no scroll bar.
+        QTRY_VERIFY(!scene.isShown("settingsScrollBar"));
         click(scene, scene.find("editVocabulary"));
         QTRY_VERIFY(scene.find("vocabularyView"));
         QVERIFY(!scene.isShown("settingsContent"));

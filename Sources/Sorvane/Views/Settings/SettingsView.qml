@@ -144,16 +144,21 @@ Item {
         }
     }
 
-    // In the right margin, never over a row's control.
-    ScrollBar {
-        id: bar
-        objectName: "settingsScrollBar"
-        orientation: Qt.Vertical
-        policy: scroller.contentHeight > scroller.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+    // In the right margin, never over a row's control; hidden with the content.
+    Item {
+        anchors.fill: parent
         visible: content.visible
-        x: root.width - 80 + 32
-        y: content.y + scroller.y
-        height: scroller.height
+        ScrollBar {
+            id: bar
+            objectName: "settingsScrollBar"
+            orientation: Qt.Vertical
+            // Always shown while there is something to scroll, never when everything fits.
+            policy: ScrollBar.AlwaysOn
+            visible: size < 1.0
+            x: root.width - 80 + 32
+            y: content.y + scroller.y
+            height: scroller.height
+        }
     }
 
     Component { id: shortcutsArea; ShortcutsArea { screen: shared } }
