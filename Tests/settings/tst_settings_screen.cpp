@@ -145,9 +145,13 @@ private Q_SLOTS:
         QCOMPARE(barsShown(), QStringList{QStringLiteral("Account")});
         QPointer<QQuickItem> account = scene.find("accountArea");
 
+        // One login-item controller for the screen, handed to each Behaviour area made.
+        QObject *loginItem = scene.read("settingsView", "loginItem").value<QObject *>();
+        QVERIFY(loginItem);
         click(scene, scene.find("tab_Behaviour"));
         QTRY_VERIFY(scene.find("behaviourArea"));
         QTRY_VERIFY(!account);
+        QCOMPARE(scene.read("behaviourArea", "loginItem").value<QObject *>(), loginItem);
         click(scene, scene.find("tab_Account"));
         QTRY_VERIFY(scene.find("accountArea"));
     }

@@ -7,6 +7,8 @@ ColumnLayout {
     objectName: "behaviourArea"
     // The settings screen's shared state (SettingsScreenModel).
     property var screen: null
+    // The screen's LoginItemController.
+    property var loginItem: null
     spacing: 0
     SettingsRow {
         Layout.fillWidth: true

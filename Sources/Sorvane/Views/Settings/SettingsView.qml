@@ -15,6 +15,8 @@ Item {
     property var updates: null
     readonly property int area: appState ? appState.selectedSettingsArea : SettingsScreens.shortcutsArea
     readonly property alias screen: shared
+    // The "Open at login" row's controller, one for as long as the screen.
+    readonly property alias loginItem: loginItemController
     readonly property Item currentArea: areaLoader.item
 
     SettingsScreenModel {
@@ -23,6 +25,7 @@ Item {
         onProviderPendingKeyRemovalChanged: providerPendingKeyRemoval !== undefined && providerPendingKeyRemoval !== null
                                             ? removalDialog.open() : removalDialog.close()
     }
+    LoginItemController { id: loginItemController }
     Component.onCompleted: shared.appear()
 
     Loader {
@@ -162,7 +165,7 @@ Item {
     }
 
     Component { id: shortcutsArea; ShortcutsArea { screen: shared } }
-    Component { id: behaviourArea; BehaviourArea { screen: shared } }
+    Component { id: behaviourArea; BehaviourArea { screen: shared; loginItem: loginItemController } }
     Component { id: accountArea; AccountArea { screen: shared; updates: root.updates } }
 
     Popup {
