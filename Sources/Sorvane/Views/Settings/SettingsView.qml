@@ -129,7 +129,13 @@ Item {
                 height: areaLoader.height
                 visible: root.area === SettingsScreens.accountArea
                 color: Qt.alpha(Colors.sorvaneSignal, shared.highlightedPermissions ? 0.12 : 0)
-                Behavior on color { ColorAnimation { duration: 250; easing.type: Easing.InOutQuad } }
+                // In gently, out a little slower.
+                Behavior on color {
+                    ColorAnimation {
+                        duration: shared.highlightedPermissions ? 300 : 350
+                        easing.type: shared.highlightedPermissions ? Easing.InOutQuad : Easing.OutQuad
+                    }
+                }
             }
 
             Loader {
