@@ -226,17 +226,17 @@ private Q_SLOTS:
         const int unchanged = -1;
         QTest::newRow("api keys") << ErrorResolutionDestination::apiKeys(AgentWritingProvider::Mistral)
                                   << int(AppSection::Settings) << int(SettingsArea::Account)
-                                  << int(AgentWritingProvider::Mistral) << 0 << QStringLiteral("settingsPending");
+                                  << int(AgentWritingProvider::Mistral) << 0 << QStringLiteral("settingsView");
         QTest::newRow("dictation models") << ErrorResolutionDestination::dictationModels() << int(AppSection::Models)
                                           << unchanged << unchanged << 0 << QStringLiteral("modelsView");
         QTest::newRow("command models") << ErrorResolutionDestination::commandModels() << int(AppSection::Models)
                                         << unchanged << unchanged << 0 << QStringLiteral("modelsView");
         QTest::newRow("command settings") << ErrorResolutionDestination::commandSettings()
                                           << int(AppSection::Settings) << int(SettingsArea::Behaviour) << unchanged
-                                          << 0 << QStringLiteral("settingsPending");
+                                          << 0 << QStringLiteral("settingsView");
         QTest::newRow("permissions") << ErrorResolutionDestination::permissions() << int(AppSection::Settings)
                                      << int(SettingsArea::Account) << unchanged << 1
-                                     << QStringLiteral("settingsPending");
+                                     << QStringLiteral("settingsView");
     }
     void overlayErrorOpensItsDestination()
     {
@@ -292,7 +292,7 @@ private Q_SLOTS:
         QTest::newRow("home") << true << int(AppSection::Home) << QStringList{"dictationButton", "versionText"};
         QTest::newRow("history") << true << int(AppSection::History) << QStringList{"emptyLine", "versionText"};
         QTest::newRow("models") << true << int(AppSection::Models) << QStringList{"modelsFooter", "versionText"};
-        QTest::newRow("settings") << true << int(AppSection::Settings) << QStringList{"openVocabulary", "versionText"};
+        QTest::newRow("settings") << true << int(AppSection::Settings) << QStringList{"areaLoader", "versionText"};
         QTest::newRow("vocabulary") << true << int(AppSection::Settings) << QStringList{"emptyHint", "addTermButton"};
     }
     void screensFitTheSmallestWindow()
@@ -315,8 +315,8 @@ private Q_SLOTS:
         // The vocabulary editor shows in the Settings section's place.
         if (QTest::currentDataTag() == QByteArrayLiteral("vocabulary")) {
             QObject *settings = nullptr;
-            QTRY_VERIFY_WITH_TIMEOUT((settings = findNamed(window, QStringLiteral("settingsPending"))), wait);
-            settings->setProperty("showingVocabulary", true);
+            QTRY_VERIFY_WITH_TIMEOUT((settings = findNamed(window, QStringLiteral("settingsView"))), wait);
+            settings->property("screen").value<QObject *>()->setProperty("showsVocabulary", true);
         }
         for (const QString &name : lastItems) {
             QQuickItem *item = nullptr;

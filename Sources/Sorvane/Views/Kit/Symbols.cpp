@@ -49,6 +49,9 @@ const QHash<QString, char32_t> &symbolTable()
         {QStringLiteral("internaldrive"), 0xF2CA},                // harddisk
         {QStringLiteral("cloud"), 0xF15F},                        // cloud
         {QStringLiteral("circle"), 0xF130},                       // checkbox-blank-circle-outline
+        {QStringLiteral("minus"), 0xF374},                        // minus
+        {QStringLiteral("plus"), 0xF415},                         // plus
+        {QStringLiteral("chevron.up.chevron.down"), 0xF54F},      // unfold-more
         // The on-device model's mark: a computer, never a maker's logo.
         {QStringLiteral("apple.logo"), 0xF322},                   // laptop
     };

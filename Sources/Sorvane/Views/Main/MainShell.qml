@@ -132,5 +132,5 @@ Item {
     Component { id: homeScreen; HomeView {} }
     Component { id: historyScreen; HistoryView {} }
     Component { id: modelsScreen; ModelsView {} }
-    Component { id: settingsScreen; SettingsPending {} }
+    Component { id: settingsScreen; SettingsView { updates: root.updates } }
 }

@@ -55,6 +55,10 @@ Item {
                 Accessible.name: "Back to Behaviour"
                 Accessible.onPressAction: root.back()
                 padding: 0
+                // Templates size nothing themselves: without these the button is 0 by 0
+                // and no click reaches it.
+                implicitWidth: implicitContentWidth
+                implicitHeight: implicitContentHeight
                 focusPolicy: Qt.TabFocus
                 onClicked: root.back()
                 contentItem: Row {
