@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QJsonArray>
 #include <algorithm>
 #include <cmath>
@@ -24,40 +25,92 @@ HistoryStore::HistoryStore(Options options, QObject *parent)
       m_clock(std::move(options.clock))
 {
     (void)AppPaths::prepare();
-    load();
+    if (!options.loadInBackground) {
+        take(read(m_file.path()));
+        return;
+    }
+    connect(&m_loading, &QFutureWatcher<Loaded>::finished, this, [this] {
+        if (!m_loaded) // waitForLoad() may have taken it already
+            take(m_loading.result());
+    });
+    m_loading.setFuture(QtConcurrent::run(&HistoryStore::read, m_file.path()));
 }
 
-void HistoryStore::load()
+HistoryStore::Loaded HistoryStore::read(const QString &path)
 {
-    const std::optional<QByteArray> bytes = m_file.read();
-    if (!bytes)
-        return;
-    const auto fail = [this] { m_file.markUnreadable(); };
-    const auto document = storedjson::parseDocument(*bytes);
+    Loaded loaded;
+    QFile file(path);
+    if (!file.exists())
+        return loaded;
+    loaded.outcome = Loaded::Outcome::Unreadable;
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcStoredFiles).noquote() << "Could not open the history file" << path << ":" << file.errorString();
+        return loaded;
+    }
+    const auto document = storedjson::parseDocument(file.readAll());
     if (!document || !document->isArray())
-        return fail();
+        return loaded;
     const QJsonArray array = document->array();
     QList<HistoryItem> items;
     items.reserve(array.size());
     for (const QJsonValue &value : array) {
         auto item = HistoryItem::fromJson(value);
         if (!item)
-            return fail(); // one bad record fails the whole file
+            return loaded; // one bad record fails the whole file
         items.append(std::move(*item));
     }
     QList<qsizetype> order(items.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](qsizetype a, qsizetype b) { return items.at(a).createdAt > items.at(b).createdAt; });
-    m_items.reserve(items.size());
+    loaded.items.reserve(items.size());
     for (qsizetype index : std::as_const(order)) {
         const QJsonObject stored = array.at(index).toObject();
-        m_encoded.append(HistoryItem::isWrittenForm(stored) ? stored : items.at(index).toJson());
-        m_items.append(std::move(items[index]));
+        loaded.encoded.append(HistoryItem::isWrittenForm(stored) ? stored : items.at(index).toJson());
+        loaded.items.append(std::move(items[index]));
+    }
+    loaded.outcome = Loaded::Outcome::Read;
+    return loaded;
+}
+
+void HistoryStore::take(Loaded result)
+{
+    m_loaded = true;
+    if (result.outcome == Loaded::Outcome::Unreadable)
+        m_file.markUnreadable();
+    const bool read = !result.items.isEmpty();
+    if (m_items.isEmpty()) {
+        m_items = std::move(result.items);
+        m_encoded = std::move(result.encoded);
+    } else {
+        // What was dictated while the file was read is newer than all of it.
+        m_items.append(std::move(result.items));
+        for (const QJsonValue &stored : std::as_const(result.encoded))
+            m_encoded.append(stored);
+    }
+    if (read)
+        Q_EMIT itemsChanged();
+    Q_EMIT loaded();
+    if (m_saveWhenLoaded) {
+        m_saveWhenLoaded = false;
+        save(Write::InBackground);
     }
 }
 
-HistoryStore::~HistoryStore() = default;
+void HistoryStore::waitForLoad()
+{
+    if (m_loaded)
+        return;
+    m_loading.waitForFinished();
+    take(m_loading.result());
+}
+
+HistoryStore::~HistoryStore()
+{
+    // What was dictated before the file was read is written with it, not lost.
+    if (!m_loaded && m_saveWhenLoaded)
+        waitForLoad();
+}
 
 void HistoryStore::insert(const HistoryItem &item, Write write)
 {
@@ -74,6 +127,10 @@ void HistoryStore::waitForWrites()
 
 void HistoryStore::save(Write write)
 {
+    if (!m_loaded) {
+        m_saveWhenLoaded = true;
+        return;
+    }
     // The writing thread encodes a copy while this list changes on. Writes run one at
     // a time, so the stored file is only ever touched by one of them.
     m_writer.write([file = &m_file, records = m_encoded] { (void)file->write(storedjson::encode(records)); });

@@ -5,6 +5,7 @@
 #include "Support/StoredFile.h"
 
 #include <QDateTime>
+#include <QFutureWatcher>
 #include <QJsonArray>
 #include <QList>
 #include <QObject>
@@ -13,7 +14,9 @@
 namespace sorvane {
 
 // The dictation history: every finished dictation, newest first, kept in one JSON
-// file that is rewritten whole after each change.
+// file that is rewritten whole after each change. The program reads the file on a
+// worker thread, so a long history never holds up the start: the list fills in when
+// it has been read, after what was dictated meanwhile.
 class HistoryStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(int minutesThisWeek READ minutesThisWeek NOTIFY itemsChanged)
@@ -24,11 +27,14 @@ public:
         QString path;
         QString recordingsFolder;
         Clock clock;
+        // Read the file on a worker thread rather than in the constructor.
+        bool loadInBackground = false;
     };
-    // AppPaths::history(), AppPaths::recordings() and the system clock (UTC).
+    // AppPaths::history(), AppPaths::recordings() and the system clock (UTC), read in
+    // the constructor.
     static Options defaultOptions();
 
-    // Loads the history file.
+    // Loads the history file, or starts loading it.
     explicit HistoryStore(Options options, QObject *parent = nullptr);
 
     // Waits for the saves still being written.
@@ -54,18 +60,38 @@ public:
     // Minutes dictated in the last seven days, rounded to the nearest minute.
     int minutesThisWeek() const;
 
+    // Whether the file has been read (at once, when not read in the background).
+    bool isLoaded() const { return m_loaded; }
+    // Returns once the file has been read and its records are in the list.
+    void waitForLoad();
+
     const QString &path() const { return m_file.path(); }
 
 Q_SIGNALS:
     void itemsChanged();
+    // The file's records are in the list.
+    void loaded();
 
 private:
-    void load();
+    // What reading the file gave: its records newest first, with their stored form.
+    struct Loaded {
+        enum class Outcome { Missing, Unreadable, Read } outcome = Outcome::Missing;
+        QList<HistoryItem> items;
+        QJsonArray encoded;
+    };
+    // Runs on any thread: it touches nothing of the store.
+    static Loaded read(const QString &path);
+    void take(Loaded loaded);
 
     StoredFile m_file;
     QString m_recordingsFolder;
     Clock m_clock;
     QList<HistoryItem> m_items;
+    bool m_loaded = false;
+    // A save asked for before the file was read waits for it, so the file's records
+    // are never written over.
+    bool m_saveWhenLoaded = false;
+    QFutureWatcher<Loaded> m_loading;
     // The stored form of each item, in the same order, so a save encodes only what
     // changed since the load.
     QJsonArray m_encoded;
