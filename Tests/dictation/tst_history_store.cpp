@@ -239,6 +239,34 @@ private Q_SLOTS:
         QCOMPARE(texts(open()->items()), (QStringList{"text 3", "text 2"}));
     }
 
+    // Ten thousand records: the store keeps their stored form in several pieces, and
+    // inserts and removals anywhere in it must still write the list as it is.
+    void aLongHistoryIsWrittenAsItIsAfterInsertsAndRemovals()
+    {
+        constexpr int count = 10000;
+        QByteArray file = "[";
+        for (int n = 1; n <= count; ++n) {
+            if (n > 1)
+                file += ",";
+            file += record(uuid(n), now.addSecs(n - count - 1).toString(Qt::ISODate), QStringLiteral("text %1").arg(n));
+        }
+        QVERIFY(writeFile(AppPaths::history(), file + "]"));
+        auto store = open();
+        QCOMPARE(store->items().size(), count);
+        store->insert(item(count + 1, now), HistoryStore::Write::InBackground);
+        // Records at the top, in the middle, at the end and at the edges of pieces.
+        for (int n : {count + 1, 1, 5000, 5904, 5905, 9999})
+            store->deleteItem(item(n, now));
+        store->insert(item(count + 2, now.addSecs(1)), HistoryStore::Write::InBackground);
+        QStringList expected{QStringLiteral("text %1").arg(count + 2)};
+        for (int n = count; n >= 2; --n)
+            if (n != 5000 && n != 5904 && n != 5905 && n != 9999)
+                expected.append(QStringLiteral("text %1").arg(n));
+        QCOMPARE(texts(store->items()), expected);
+        store->waitForWrites();
+        QCOMPARE(texts(open()->items()), expected);
+    }
+
     void deleteRemovesAKeptRecording()
     {
         const QString recording = AppPaths::recordings() + QStringLiteral("/kept one.wav");

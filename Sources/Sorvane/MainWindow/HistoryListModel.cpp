@@ -3,7 +3,6 @@
 #include "Services/Command/AgentConversationStore.h"
 #include "Services/Dictation/HistoryStore.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 namespace sorvane {
@@ -13,7 +12,6 @@ HistoryListModel::HistoryListModel(QObject *parent)
       m_now([] { return QDateTime::currentDateTime(); }),
       m_timeZone(QTimeZone::systemTimeZone())
 {
-    connect(&m_work, &QFutureWatcher<Work>::finished, this, &HistoryListModel::workDone);
 }
 
 HistoryListModel::HistoryListModel(HistoryStore *history, AgentConversationStore *conversations, QObject *parent)
@@ -220,23 +218,22 @@ void HistoryListModel::runWork()
         work.newestDictation = items.isEmpty() ? QUuid() : items.first().id;
         const QList<AgentConversation> conversations =
             m_conversations ? m_conversations->conversations() : QList<AgentConversation>{};
-        m_work.setFuture(QtConcurrent::run([work, items, conversations]() mutable {
+        m_work.start([work, items, conversations]() mutable {
             work.all = mergedHistoryEntries(items, conversations);
             work.rows = filteredHistoryEntries(work.all, work.search);
             return work;
-        }));
+        });
     } else {
         work.generation = m_allGeneration;
-        m_work.setFuture(QtConcurrent::run([work, all = m_all]() mutable {
+        m_work.start([work, all = m_all]() mutable {
             work.rows = filteredHistoryEntries(all, work.search);
             return work;
-        }));
+        });
     }
 }
 
-void HistoryListModel::workDone()
+void HistoryListModel::workDone(Work work)
 {
-    Work work = m_work.result();
     if (work.merged) {
         if (work.generation != m_storesGeneration)
             return startWork(); // the stores changed again meanwhile

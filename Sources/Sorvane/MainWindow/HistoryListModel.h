@@ -4,9 +4,9 @@
 #include "MainWindow/HistoryEntry.h"
 #include "Services/Command/AgentConversationStore.h"
 #include "Services/Dictation/HistoryStore.h"
+#include "Support/BackgroundTask.h"
 
 #include <QDateTime>
-#include <QFutureWatcher>
 #include <QLocale>
 #include <QPointer>
 #include <QTimeZone>
@@ -91,7 +91,7 @@ private:
     void applyFilter();
     void startWork();
     void runWork();
-    void workDone();
+    void workDone(Work work);
     void showRows(const QList<HistoryEntry> &rows);
     bool isLong(qsizetype entries) const { return entries > m_backgroundSize; }
 
@@ -108,7 +108,7 @@ private:
     QUuid m_newestDictation;
     QString m_search;
     qsizetype m_backgroundSize = defaultBackgroundSize;
-    QFutureWatcher<Work> m_work;
+    BackgroundTask<Work> m_work{this, [this](Work work) { workDone(std::move(work)); }};
     bool m_workScheduled = false;
     Clock m_now;
     QLocale m_locale;

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QJsonArray>
 #include <algorithm>
 #include <cmath>
@@ -14,6 +13,42 @@
 #include <numeric>
 
 namespace sorvane {
+
+namespace {
+
+// Records per piece of the stored form: small enough to copy in well under a
+// millisecond, large enough that a million records make a few hundred pieces.
+constexpr qsizetype recordsPerPiece = 4096;
+
+void appendRecord(QList<QJsonArray> &pieces, const QJsonObject &record)
+{
+    if (pieces.isEmpty() || pieces.constLast().size() >= recordsPerPiece)
+        pieces.append(QJsonArray());
+    pieces.last().append(record);
+}
+
+void prependRecord(QList<QJsonArray> &pieces, const QJsonObject &record)
+{
+    if (pieces.isEmpty() || pieces.constFirst().size() >= recordsPerPiece)
+        pieces.prepend(QJsonArray());
+    pieces.first().prepend(record);
+}
+
+void removeRecord(QList<QJsonArray> &pieces, qsizetype index)
+{
+    for (qsizetype p = 0; p < pieces.size(); ++p) {
+        const qsizetype size = pieces.at(p).size();
+        if (index < size) {
+            pieces[p].removeAt(index);
+            if (pieces.at(p).isEmpty())
+                pieces.removeAt(p);
+            return;
+        }
+        index -= size;
+    }
+}
+
+} // namespace
 
 HistoryStore::Options HistoryStore::defaultOptions()
 {
@@ -29,11 +64,7 @@ HistoryStore::HistoryStore(Options options, QObject *parent)
         take(read(m_file.path()));
         return;
     }
-    connect(&m_loading, &QFutureWatcher<Loaded>::finished, this, [this] {
-        if (!m_loaded) // waitForLoad() may have taken it already
-            take(m_loading.result());
-    });
-    m_loading.setFuture(QtConcurrent::run(&HistoryStore::read, m_file.path()));
+    m_loading.start([path = m_file.path()] { return read(path); });
 }
 
 HistoryStore::Loaded HistoryStore::read(const QString &path)
@@ -66,9 +97,13 @@ HistoryStore::Loaded HistoryStore::read(const QString &path)
     loaded.items.reserve(items.size());
     for (qsizetype index : std::as_const(order)) {
         const QJsonObject stored = array.at(index).toObject();
-        loaded.encoded.append(HistoryItem::isWrittenForm(stored) ? stored : items.at(index).toJson());
+        appendRecord(loaded.encoded, HistoryItem::isWrittenForm(stored) ? stored : items.at(index).toJson());
         loaded.items.append(std::move(items[index]));
     }
+    // Room at the front for the dictations to come: made here, not by the first insert
+    // on the main thread (a list without it is copied whole to grow at the front).
+    loaded.items.prepend(HistoryItem{});
+    loaded.items.removeFirst();
     loaded.outcome = Loaded::Outcome::Read;
     return loaded;
 }
@@ -83,10 +118,14 @@ void HistoryStore::take(Loaded result)
         m_items = std::move(result.items);
         m_encoded = std::move(result.encoded);
     } else {
-        // What was dictated while the file was read is newer than all of it.
-        m_items.append(std::move(result.items));
-        for (const QJsonValue &stored : std::as_const(result.encoded))
-            m_encoded.append(stored);
+        // What was dictated while the file was read is newer than all of it. It goes in
+        // front of the file's records, so they are not copied.
+        for (auto item = m_items.crbegin(); item != m_items.crend(); ++item)
+            result.items.prepend(*item);
+        for (auto piece = m_encoded.crbegin(); piece != m_encoded.crend(); ++piece)
+            result.encoded.prepend(*piece);
+        m_items = std::move(result.items);
+        m_encoded = std::move(result.encoded);
     }
     if (read)
         Q_EMIT itemsChanged();
@@ -101,8 +140,7 @@ void HistoryStore::waitForLoad()
 {
     if (m_loaded)
         return;
-    m_loading.waitForFinished();
-    take(m_loading.result());
+    take(m_loading.waitForResult());
 }
 
 HistoryStore::~HistoryStore()
@@ -115,7 +153,7 @@ HistoryStore::~HistoryStore()
 void HistoryStore::insert(const HistoryItem &item, Write write)
 {
     m_items.prepend(item);
-    m_encoded.prepend(item.toJson());
+    prependRecord(m_encoded, item.toJson());
     Q_EMIT itemsChanged();
     save(write);
 }
@@ -133,7 +171,13 @@ void HistoryStore::save(Write write)
     }
     // The writing thread encodes a copy while this list changes on. Writes run one at
     // a time, so the stored file is only ever touched by one of them.
-    m_writer.write([file = &m_file, records = m_encoded] { (void)file->write(storedjson::encode(records)); });
+    m_writer.write([file = &m_file, pieces = m_encoded] {
+        QJsonArray records; // shares each record with the pieces
+        for (const QJsonArray &piece : pieces)
+            for (const QJsonValue &record : piece)
+                records.append(record);
+        (void)file->write(storedjson::encode(records));
+    });
     if (write == Write::Now)
         m_writer.waitForWrites();
 }
@@ -144,7 +188,7 @@ void HistoryStore::deleteItem(const HistoryItem &item)
     for (qsizetype i = m_items.size() - 1; i >= 0; --i) {
         if (m_items.at(i).id == item.id) {
             m_items.removeAt(i);
-            m_encoded.removeAt(i);
+            removeRecord(m_encoded, i);
             ++removed;
         }
     }

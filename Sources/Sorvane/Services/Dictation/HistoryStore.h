@@ -1,11 +1,11 @@
 #pragma once
 
 #include "Dictation/HistoryItem.h"
+#include "Support/BackgroundTask.h"
 #include "Support/BackgroundWriter.h"
 #include "Support/StoredFile.h"
 
 #include <QDateTime>
-#include <QFutureWatcher>
 #include <QJsonArray>
 #include <QList>
 #include <QObject>
@@ -77,7 +77,7 @@ private:
     struct Loaded {
         enum class Outcome { Missing, Unreadable, Read } outcome = Outcome::Missing;
         QList<HistoryItem> items;
-        QJsonArray encoded;
+        QList<QJsonArray> encoded;
     };
     // Runs on any thread: it touches nothing of the store.
     static Loaded read(const QString &path);
@@ -91,10 +91,12 @@ private:
     // A save asked for before the file was read waits for it, so the file's records
     // are never written over.
     bool m_saveWhenLoaded = false;
-    QFutureWatcher<Loaded> m_loading;
+    BackgroundTask<Loaded> m_loading{this, [this](Loaded loaded) { take(std::move(loaded)); }};
     // The stored form of each item, in the same order, so a save encodes only what
-    // changed since the load.
-    QJsonArray m_encoded;
+    // changed since the load. It is kept in pieces of a few thousand records: a save's
+    // copy shares them, and an insert or a removal copies at most one piece while the
+    // writer holds it, so neither costs more with a longer history.
+    QList<QJsonArray> m_encoded;
     // Declared last: destroyed first, so every write asked for has ended.
     BackgroundWriter m_writer;
 };
