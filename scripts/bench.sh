@@ -36,7 +36,12 @@ for area in "${areas[@]}"; do
   for program in "$dir"/*; do
     [[ -f "$program" && -x "$program" ]] || continue
     echo "== $area/$(basename "$program")"
-    QT_QPA_PLATFORM=offscreen "$program" || status=1
+    if [[ "$area" == session ]]; then
+      # These drive the built program on the test session's display and sound server.
+      SORVANE_SESSION_COMMAND="$program" "$here/test.sh" || status=1
+    else
+      QT_QPA_PLATFORM=offscreen "$program" || status=1
+    fi
     echo
   done
 done
