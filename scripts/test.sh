@@ -9,7 +9,7 @@ top=$(cd "$here/.." && pwd)
 build="${SORVANE_BUILD_DIR:-$top/build}"
 
 "$here/install-packages.sh" packages-build.txt packages-test.txt
-"$here/build.sh"
+if [[ -n "${SORVANE_SESSION_COMMAND:-}" ]]; then "$here/build.sh" >/dev/null; else "$here/build.sh"; fi
 
 session_dir=$(mktemp -d /tmp/sorvane-test-session.XXXXXX)
 session_pids=()
@@ -56,4 +56,9 @@ for fragment in "$here"/test-session.d/*.sh; do
 done
 
 cd "$build"
+# scripts/bench.sh runs the benchmarks that need the session in it instead of the tests.
+if [[ -n "${SORVANE_SESSION_COMMAND:-}" ]]; then
+  "$SORVANE_SESSION_COMMAND"
+  exit $?
+fi
 ctest --output-on-failure -j"$(nproc)" "$@"

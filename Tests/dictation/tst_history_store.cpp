@@ -243,6 +243,34 @@ private Q_SLOTS:
         QCOMPARE(texts(open()->items()), (QStringList{"text 3", "text 2"}));
     }
 
+    // Ten thousand records: the store keeps their stored form in several pieces, and
+    // inserts and removals anywhere in it must still write the list as it is.
+    void aLongHistoryIsWrittenAsItIsAfterInsertsAndRemovals()
+    {
+        constexpr int count = 10000;
+        QByteArray file = "[";
+        for (int n = 1; n <= count; ++n) {
+            if (n > 1)
+                file += ",";
+            file += record(uuid(n), now.addSecs(n - count - 1).toString(Qt::ISODate), QStringLiteral("text %1").arg(n));
+        }
+        QVERIFY(writeFile(AppPaths::history(), file + "]"));
+        auto store = open();
+        QCOMPARE(store->items().size(), count);
+        store->insert(item(count + 1, now), HistoryStore::Write::InBackground);
+        // Records at the top, in the middle, at the end and at the edges of pieces.
+        for (int n : {count + 1, 1, 5000, 5904, 5905, 9999})
+            store->deleteItem(item(n, now));
+        store->insert(item(count + 2, now.addSecs(1)), HistoryStore::Write::InBackground);
+        QStringList expected{QStringLiteral("text %1").arg(count + 2)};
+        for (int n = count; n >= 2; --n)
+            if (n != 5000 && n != 5904 && n != 5905 && n != 9999)
+                expected.append(QStringLiteral("text %1").arg(n));
+        QCOMPARE(texts(store->items()), expected);
+        store->waitForWrites();
+        QCOMPARE(texts(open()->items()), expected);
+    }
+
     void deleteRemovesAKeptRecording()
     {
         const QString recording = AppPaths::recordings() + QStringLiteral("/kept one.wav");
@@ -323,6 +351,61 @@ private Q_SLOTS:
         store->insert(item(2, now.addSecs(1)), HistoryStore::Write::InBackground);
         store.reset();
         QCOMPARE(texts(open()->items()), (QStringList{"text 2", "text 1"}));
+    }
+
+    // The program reads the file on a worker thread: what is dictated before it has been
+    // read goes on top of it, and nothing is written until it has been read.
+    void aDictationBeforeTheBackgroundLoadGoesOnTopOfTheFile()
+    {
+        const QByteArray file = "[" + record(uuid(1), "2026-03-01T08:00:00Z", "older") + ","
+            + record(uuid(2), "2026-03-05T08:00:00Z", "old") + "]";
+        QVERIFY(writeFile(AppPaths::history(), file));
+        HistoryStore::Options options{AppPaths::history(), AppPaths::recordings(), [] { return now; }};
+        options.loadInBackground = true;
+        HistoryStore store(options);
+        QSignalSpy loaded(&store, &HistoryStore::loaded);
+        QSignalSpy changed(&store, &HistoryStore::itemsChanged);
+        // The worker's result reaches the store through the event loop, which has not run.
+        QVERIFY(!store.isLoaded());
+        store.insert(item(3, now), HistoryStore::Write::InBackground);
+        store.insert(item(4, now.addSecs(1)), HistoryStore::Write::InBackground);
+        QCOMPARE(texts(store.items()), (QStringList{"text 4", "text 3"}));
+        store.waitForWrites();
+        QCOMPARE(readFile(AppPaths::history()), file);
+
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(texts(store.items()), (QStringList{"text 4", "text 3", "old", "older"}));
+        QCOMPARE(changed.size(), 3);
+        store.waitForWrites();
+        QCOMPARE(texts(open()->items()), texts(store.items()));
+        // Only the store's own file is there: no second copy beside it.
+        QCOMPARE(QDir(QFileInfo(AppPaths::history()).absolutePath()).entryList({QStringLiteral("history*")}, QDir::Files),
+                 QStringList{QStringLiteral("history.json")});
+    }
+
+    void aStoreGoneBeforeItsBackgroundLoadKeepsWhatWasDictated()
+    {
+        QVERIFY(writeFile(AppPaths::history(), "[" + record(uuid(1), "2026-03-01T08:00:00Z", "older") + "]"));
+        HistoryStore::Options options{AppPaths::history(), AppPaths::recordings(), [] { return now; }};
+        options.loadInBackground = true;
+        auto store = std::make_unique<HistoryStore>(options);
+        store->insert(item(2, now), HistoryStore::Write::InBackground);
+        store.reset();
+        QCOMPARE(texts(open()->items()), (QStringList{"text 2", "older"}));
+    }
+
+    void anUnreadableFileLoadedInTheBackgroundIsKeptAside()
+    {
+        QVERIFY(writeFile(AppPaths::history(), "[{\"id\": 1}]"));
+        HistoryStore::Options options{AppPaths::history(), AppPaths::recordings(), [] { return now; }};
+        options.loadInBackground = true;
+        HistoryStore store(options);
+        store.waitForLoad();
+        QVERIFY(store.items().isEmpty());
+        store.insert(item(1, now));
+        const QStringList aside = QDir(QFileInfo(AppPaths::history()).absolutePath())
+                                      .entryList({QStringLiteral("history.json.unreadable-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
     }
 
 private:

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace sorvane::bench {
 
@@ -19,6 +20,22 @@ inline double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.at(values.size() / 2);
+}
+
+inline double minimum(const QList<double> &values)
+{
+    return *std::min_element(values.begin(), values.end());
+}
+
+// One line of the summary table (`bash scripts/bench.sh all` gathers them): the figure,
+// its minimum and median over the runs, the aim and, where there is one, the anchor's.
+inline void printFigure(const char *figure, const QList<double> &values, const char *unit, const char *aim,
+                        const QString &anchor = {})
+{
+    if (values.isEmpty())
+        return;
+    std::printf("figure: %s | %.2f | %.2f | %s | %s | %s\n", figure, minimum(values), median(values), unit, aim,
+                anchor.isEmpty() ? "-" : qPrintable(anchor));
 }
 
 // `count` dictations of ordinary length, a minute apart back from now, as the history

@@ -113,6 +113,8 @@ int main(int argc, char **argv)
     std::printf("%10s %12.0f %12.0f\n", "Sorvane", median(ours), best(ours));
     std::printf("%10s %12.0f %12.0f\n", "curl", median(curl), best(curl));
     std::printf("%10s %11.0f%% %11.0f%%\n", "ratio", 100 * median(ours) / median(curl), 100 * best(ours) / best(curl));
+    printFigure("download from 127.0.0.1", ours, "MB/s", ">= 80 % of curl",
+                QStringLiteral("curl %1 / %2 MB/s").arg(*std::min_element(curl.begin(), curl.end()), 0, 'f', 0).arg(median(curl), 0, 'f', 0));
 
     QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
     serverThread.quit();

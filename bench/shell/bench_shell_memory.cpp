@@ -1,12 +1,16 @@
 // Launch time and resident memory of the real program, on a display and a session bus
 // of the benchmark's own (Xvfb and dbus-daemon), with a tray host that records when
-// the program's tray item appears. Prints figures; asserts nothing.
+// the program's tray item appears, with histories of growing size, beside a bare Qt tray
+// program started the same way. Prints figures; asserts nothing.
+#include "BenchTools.h"
 #include "FakeTrayHost.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -83,57 +87,102 @@ int main(int argc, char *argv[])
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     // <build>/bench/shell/ holds this benchmark.
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../../bin/sorvane");
+    const QString bareTray = QCoreApplication::applicationDirPath() + QStringLiteral("/anchor/sorvane-bench-bare-tray");
+    const QString historyPath = home.path() + QStringLiteral("/data/Sorvane/history.json");
 
-    constexpr int runs = 5;
-    QList<double> launches, idle, open;
-    for (int run = 0; run < runs; ++run) {
-        QProcess sorvane;
-        sorvane.setProcessEnvironment(env);
-        sorvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Until the tray item is registered (the shortcuts are grabbed before it), then the
+    // resident size once settled; -1 when the item never came.
+    struct Launch {
+        double ms = -1;
+        double idleMiB = -1;
+        double openMiB = -1;
+    };
+    auto launch = [&](const QString &path, bool openWindow) {
+        Launch result;
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QElapsedTimer clock;
         clock.start();
-        sorvane.start(program, QStringList());
-        if (!sorvane.waitForStarted(20000)) {
-            std::printf("could not start %s\n", qPrintable(program));
-            return 1;
-        }
-        const qint64 pid = sorvane.processId();
+        process.start(path, QStringList());
+        if (!process.waitForStarted(20000))
+            return result;
+        const qint64 pid = process.processId();
         while (!tray.itemOf(pid) && clock.elapsed() < 20000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (!tray.itemOf(pid)) {
-            std::printf("the tray item did not appear\n");
-            return 1;
+        if (tray.itemOf(pid)) {
+            result.ms = clock.nsecsElapsed() / 1e6;
+            settle(2000);
+            result.idleMiB = residentMiB(pid);
+            if (openWindow) {
+                // A second launch hands over and the first shows its main window.
+                QProcess second;
+                second.setProcessEnvironment(env);
+                second.start(path, QStringList());
+                second.waitForFinished(20000);
+                settle(3000);
+                result.openMiB = residentMiB(pid);
+            }
         }
-        launches.append(clock.nsecsElapsed() / 1e6);
-        settle(2000);
-        idle.append(residentMiB(pid));
-
-        // A second launch hands over and the first shows its main window.
-        QProcess second;
-        second.setProcessEnvironment(env);
-        second.start(program, QStringList());
-        second.waitForFinished(20000);
-        settle(3000);
-        open.append(residentMiB(pid));
-
-        sorvane.terminate();
-        sorvane.waitForFinished(20000);
+        process.terminate();
+        process.waitForFinished(20000);
         settle(300);
-    }
-
-    auto median = [](QList<double> values) {
-        std::sort(values.begin(), values.end());
-        return values.at(values.size() / 2);
+        return result;
     };
-    std::printf("program shell, %d launches on Xvfb (median):\n", runs);
-    std::printf("  launch until the tray item is shown:   %7.1f ms  (aim: under 250 ms; shortcuts are registered before)\n",
-                median(launches));
-    std::printf("  resident, no window open:              %7.1f MiB (aim: under 40 MB)\n", median(idle));
-    std::printf("  resident, main window open:            %7.1f MiB (aim: under 90 MB)\n", median(open));
-    std::printf("  launches, ms:");
-    for (double v : launches)
-        std::printf(" %.1f", v);
-    std::printf("\n");
+    using sorvane::bench::median;
+    using sorvane::bench::minimum;
+    using sorvane::bench::printFigure;
+
+    constexpr int runs = 5;
+    std::printf("program shell, %d launches on Xvfb each (min / median):\n", runs);
+    QString anchorLaunch, anchorMemory;
+    {
+        QList<double> launches, idle;
+        for (int run = 0; run < runs; ++run) {
+            const Launch bare = launch(bareTray, false);
+            if (bare.ms >= 0) {
+                launches.append(bare.ms);
+                idle.append(bare.idleMiB);
+            }
+        }
+        if (launches.isEmpty()) {
+            std::printf("  anchor, a bare Qt tray program: its tray item did not appear\n");
+        } else {
+            std::printf("  anchor, a bare Qt tray program: launch %7.1f / %7.1f ms, resident %6.1f / %6.1f MiB\n",
+                        minimum(launches), median(launches), minimum(idle), median(idle));
+            anchorLaunch = QStringLiteral("bare Qt tray program %1 / %2 ms").arg(minimum(launches), 0, 'f', 1).arg(median(launches), 0, 'f', 1);
+            anchorMemory = QStringLiteral("bare Qt tray program %1 / %2 MiB").arg(minimum(idle), 0, 'f', 1).arg(median(idle), 0, 'f', 1);
+        }
+    }
+    for (int size : {0, 10000, 100000}) {
+        QFile::remove(historyPath);
+        if (size > 0) {
+            QDir().mkpath(QFileInfo(historyPath).absolutePath());
+            sorvane::bench::writeHistory(historyPath, size);
+        }
+        QList<double> launches, idle, open;
+        for (int run = 0; run < runs; ++run) {
+            const Launch each = launch(program, size == 0);
+            if (each.ms < 0) {
+                std::printf("the tray item of %s did not appear\n", qPrintable(program));
+                return 1;
+            }
+            launches.append(each.ms);
+            idle.append(each.idleMiB);
+            if (each.openMiB >= 0)
+                open.append(each.openMiB);
+        }
+        std::printf("  history of %6d: launch until ready %7.1f / %7.1f ms (aim <= 150), resident, no window %6.1f / "
+                    "%6.1f MiB (aim <= 60)\n",
+                    size, minimum(launches), median(launches), minimum(idle), median(idle));
+        const QByteArray launchFigure = "launch -> ready, history of " + QByteArray::number(size);
+        printFigure(launchFigure.constData(), launches, "ms", "<= 150", anchorLaunch);
+        if (size == 0)
+            printFigure("resident memory, window closed, at start", idle, "MiB", "<= 60", anchorMemory);
+        if (!open.isEmpty())
+            std::printf("  history of %6d: resident, main window open %6.1f / %6.1f MiB (aim: under 90 MB)\n", size,
+                        minimum(open), median(open));
+    }
 
     tray.stop();
     connection = QDBusConnection(QString());

@@ -3,6 +3,8 @@
 #include "Services/Command/AgentConversationStore.h"
 #include "Services/Dictation/HistoryStore.h"
 
+#include <algorithm>
+
 namespace sorvane {
 
 HistoryListModel::HistoryListModel(QObject *parent)
@@ -27,7 +29,7 @@ void HistoryListModel::setHistoryStore(HistoryStore *store)
         disconnect(m_history, nullptr, this, nullptr);
     m_history = store;
     if (m_history)
-        connect(m_history, &HistoryStore::itemsChanged, this, &HistoryListModel::rebuild);
+        connect(m_history, &HistoryStore::itemsChanged, this, &HistoryListModel::historyChanged);
     rebuild();
     Q_EMIT storesChanged();
 }
@@ -124,17 +126,135 @@ void HistoryListModel::refreshTimestamps()
     refreshAllRows();
 }
 
+void HistoryListModel::historyChanged()
+{
+    if (!insertNewestDictation())
+        rebuild();
+}
+
+// The usual change after a dictation: one new record at the top of the store. It goes
+// in at its place by date without merging the whole history again.
+bool HistoryListModel::insertNewestDictation()
+{
+    if (!m_history || m_mergeWanted)
+        return false;
+    const QList<HistoryItem> &items = m_history->items();
+    if (items.size() != m_dictationCount + 1 || (m_dictationCount > 0 && items.at(1).id != m_newestDictation))
+        return false;
+    const HistoryEntry entry = HistoryEntry::fromDictation(items.first());
+    // Dictations come before conversations of the same date, and the store's first
+    // record before its others: the place is after every later entry.
+    const auto place = std::partition_point(m_all.cbegin(), m_all.cend(),
+                                            [&](const HistoryEntry &e) { return e.date > entry.date; });
+    const qsizetype index = place - m_all.cbegin();
+    m_all.insert(index, entry);
+    ++m_allGeneration;
+    m_dictationCount = items.size();
+    m_newestDictation = entry.id;
+    // Rows still being worked out are of the list before it: they are worked out again.
+    if (isWorking() || !historyEntryMatches(entry, m_search))
+        return true;
+    qsizetype row = index;
+    if (!m_search.isEmpty()) {
+        row = 0;
+        for (qsizetype i = 0; i < index; ++i)
+            row += historyEntryMatches(m_all.at(i), m_search) ? 1 : 0;
+    }
+    insertRowAt(row, entry);
+    Q_EMIT countChanged();
+    return true;
+}
+
 void HistoryListModel::rebuild()
 {
-    m_all = mergedHistoryEntries(m_history ? m_history->items() : QList<HistoryItem>{},
-                                 m_conversations ? m_conversations->conversations() : QList<AgentConversation>{});
+    ++m_storesGeneration;
+    const qsizetype entries = (m_history ? m_history->items().size() : 0)
+                              + (m_conversations ? m_conversations->conversations().size() : 0);
+    if (isLong(entries)) {
+        m_mergeWanted = true;
+        return startWork();
+    }
+    m_mergeWanted = false;
+    const QList<HistoryItem> items = m_history ? m_history->items() : QList<HistoryItem>{};
+    m_all = mergedHistoryEntries(items, m_conversations ? m_conversations->conversations() : QList<AgentConversation>{});
+    ++m_allGeneration;
+    m_dictationCount = items.size();
+    m_newestDictation = items.isEmpty() ? QUuid() : items.first().id;
     applyFilter();
 }
 
 void HistoryListModel::applyFilter()
 {
+    if (m_mergeWanted || (isLong(m_all.size()) && !m_search.isEmpty()))
+        return startWork();
+    // A worker's rows still on their way are checked against the list and the search
+    // when they come, so they cannot undo this.
+    showRows(filteredHistoryEntries(m_all, m_search));
+}
+
+void HistoryListModel::startWork()
+{
+    // Once the current changes are all in (a screen sets both stores one after the
+    // other), and once the worker is free: its end starts the work again with what is
+    // there then.
+    if (m_workScheduled || m_work.isRunning())
+        return;
+    m_workScheduled = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_workScheduled = false;
+        runWork();
+    }, Qt::QueuedConnection);
+}
+
+void HistoryListModel::runWork()
+{
+    Work work;
+    work.search = m_search;
+    if (m_mergeWanted) {
+        work.merged = true;
+        work.generation = m_storesGeneration;
+        const QList<HistoryItem> items = m_history ? m_history->items() : QList<HistoryItem>{};
+        work.dictationCount = items.size();
+        work.newestDictation = items.isEmpty() ? QUuid() : items.first().id;
+        const QList<AgentConversation> conversations =
+            m_conversations ? m_conversations->conversations() : QList<AgentConversation>{};
+        m_work.start([work, items, conversations]() mutable {
+            work.all = mergedHistoryEntries(items, conversations);
+            work.rows = filteredHistoryEntries(work.all, work.search);
+            return work;
+        });
+    } else {
+        work.generation = m_allGeneration;
+        m_work.start([work, all = m_all]() mutable {
+            work.rows = filteredHistoryEntries(all, work.search);
+            return work;
+        });
+    }
+}
+
+void HistoryListModel::workDone(Work work)
+{
+    if (work.merged) {
+        if (work.generation != m_storesGeneration)
+            return startWork(); // the stores changed again meanwhile
+        m_mergeWanted = false;
+        m_all = std::move(work.all);
+        ++m_allGeneration;
+        m_dictationCount = work.dictationCount;
+        m_newestDictation = work.newestDictation;
+    } else if (work.generation != m_allGeneration) {
+        return applyFilter(); // a dictation came meanwhile
+    }
+    if (work.search != m_search)
+        return applyFilter();
+    showRows(work.rows);
+    Q_EMIT rowsReady();
+}
+
+void HistoryListModel::showRows(const QList<HistoryEntry> &rows)
+{
     const int before = rowCount();
-    replaceRows(filteredHistoryEntries(m_all, m_search));
+    replaceRows(rows);
     if (rowCount() != before)
         Q_EMIT countChanged();
 }

@@ -8,13 +8,18 @@
 namespace sorvane {
 
 // A list model whose rows each have a key and that moves from one list of rows to
-// the next by row removals, insertions and data changes, never by a reset, so a
-// view keeps its scroll position, its delegates and its running edits.
+// the next by row removals, insertions and data changes, so a view keeps its scroll
+// position, its delegates and its running edits. Only a change that would take many
+// separate removals and insertions (a search that narrows a long list to every tenth
+// row) is a reset: row by row it would cost the square of the length.
 // Row is a value with `key()` returning a hashable key and operator==.
 template <typename Row>
 class KeyedListModel : public QAbstractListModel {
 public:
     using QAbstractListModel::QAbstractListModel;
+
+    static constexpr qsizetype maxRuns = 256;
+    static constexpr qsizetype maxMovedRows = 4'000'000;
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
     const QList<Row> &rows() const { return m_rows; }
@@ -25,6 +30,19 @@ protected:
     // change places are inserted.
     void replaceRows(const QList<Row> &next)
     {
+        // Filling an empty list, or emptying one: one run, nothing to match.
+        if (m_rows.isEmpty() || next.isEmpty()) {
+            if (!m_rows.isEmpty()) {
+                beginRemoveRows({}, 0, int(m_rows.size()) - 1);
+                m_rows.clear();
+                endRemoveRows();
+            } else if (!next.isEmpty()) {
+                beginInsertRows({}, 0, int(next.size()) - 1);
+                m_rows = next;
+                endInsertRows();
+            }
+            return;
+        }
         using Key = std::decay_t<decltype(std::declval<Row>().key())>;
         QHash<Key, qsizetype> nextIndex;
         nextIndex.reserve(next.size());
@@ -42,6 +60,26 @@ protected:
                 lastKept = *found;
             }
         }
+        // How many separate removals and insertions that would take.
+        qsizetype runs = 0;
+        QList<bool> arrives(next.size(), true);
+        for (qsizetype i = 0; i < m_rows.size(); ++i) {
+            if (keep[i])
+                arrives[nextIndex.value(m_rows[i].key())] = false;
+            else if (i == 0 || keep[i - 1])
+                ++runs;
+        }
+        for (qsizetype i = 0; i < next.size(); ++i)
+            if (arrives[i] && (i == 0 || !arrives[i - 1]))
+                ++runs;
+        // Each run moves the rows after it: a long list affords fewer runs.
+        if (runs > maxRuns || runs * (m_rows.size() + next.size()) > maxMovedRows) {
+            beginResetModel();
+            m_rows = next;
+            endResetModel();
+            return;
+        }
+
         for (qsizetype end = m_rows.size() - 1; end >= 0;) {
             if (keep[end]) {
                 --end;
@@ -80,6 +118,15 @@ protected:
             row += runEnd - i;
             i = runEnd;
         }
+    }
+
+    // Puts one row in at `position` (0 … rowCount()): a single insertion, whatever the
+    // length of the list.
+    void insertRowAt(qsizetype position, const Row &row)
+    {
+        beginInsertRows({}, int(position), int(position));
+        m_rows.insert(position, row);
+        endInsertRows();
     }
 
     // Tells the views that every row's derived texts may read differently now.

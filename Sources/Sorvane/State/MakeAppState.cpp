@@ -15,6 +15,15 @@
 
 namespace sorvane {
 
+namespace {
+// The program reads its history while the tray and the shortcuts come up.
+HistoryStore::Options backgroundLoaded(HistoryStore::Options options)
+{
+    options.loadInBackground = true;
+    return options;
+}
+} // namespace
+
 // In construction order: the stores and services the state owns in the system's
 // sense, each made once.
 struct DesktopAppStateParts {
@@ -26,7 +35,7 @@ struct DesktopAppStateParts {
                                                                        JsonFileSettingsStore::Mode::ReadOnly)
                              : nullptr),
           modelStore(ModelStore::defaultOptions()),
-          historyStore(HistoryStore::defaultOptions()),
+          historyStore(backgroundLoaded(HistoryStore::defaultOptions())),
           agentModelStore(AgentModelStore::defaultOptions()),
           agentConversationStore(AgentConversationStore::defaultOptions()),
           recorder(platform.audioInput()),

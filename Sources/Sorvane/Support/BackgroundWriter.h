@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QMutex>
-#include <QThreadPool>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace sorvane {
 
@@ -29,13 +29,17 @@ public:
     void waitForWrites();
 
 private:
-    void drain();
+    void run();
 
-    QThreadPool m_pool;
-    QMutex m_mutex;
-    QWaitCondition m_idle;
+    // Standard threads and locks rather than Qt's: ThreadSanitizer sees every hand-over
+    // between them even where Qt itself is not built for it.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
     std::optional<Write> m_pending;
     bool m_busy = false;
+    bool m_stopping = false;
+    // Started with the first write; it waits for the next one until the writer goes.
+    std::thread m_thread;
 };
 
 } // namespace sorvane

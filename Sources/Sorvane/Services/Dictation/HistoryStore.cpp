@@ -29,6 +29,38 @@ QJsonObject rewritten(const QJsonObject &stored, const HistoryItem &item)
     return object;
 }
 
+// Records per piece of the stored form: small enough to copy in well under a
+// millisecond, large enough that a million records make a few hundred pieces.
+constexpr qsizetype recordsPerPiece = 4096;
+
+void appendRecord(QList<QJsonArray> &pieces, const QJsonObject &record)
+{
+    if (pieces.isEmpty() || pieces.constLast().size() >= recordsPerPiece)
+        pieces.append(QJsonArray());
+    pieces.last().append(record);
+}
+
+void prependRecord(QList<QJsonArray> &pieces, const QJsonObject &record)
+{
+    if (pieces.isEmpty() || pieces.constFirst().size() >= recordsPerPiece)
+        pieces.prepend(QJsonArray());
+    pieces.first().prepend(record);
+}
+
+void removeRecord(QList<QJsonArray> &pieces, qsizetype index)
+{
+    for (qsizetype p = 0; p < pieces.size(); ++p) {
+        const qsizetype size = pieces.at(p).size();
+        if (index < size) {
+            pieces[p].removeAt(index);
+            if (pieces.at(p).isEmpty())
+                pieces.removeAt(p);
+            return;
+        }
+        index -= size;
+    }
+}
+
 } // namespace
 
 HistoryStore::Options HistoryStore::defaultOptions()
@@ -45,40 +77,95 @@ HistoryStore::HistoryStore(Options options, QObject *parent)
         QMetaObject::invokeMethod(this, [this, message] { Q_EMIT fileNotice(message); }, Qt::QueuedConnection);
     });
     (void)AppPaths::prepare();
-    load();
+    if (!options.loadInBackground) {
+        take(read(m_file.path()));
+        return;
+    }
+    m_loading.start([path = m_file.path()] { return read(path); });
 }
 
-void HistoryStore::load()
+HistoryStore::Loaded HistoryStore::read(const QString &path)
 {
-    const std::optional<QByteArray> bytes = m_file.read();
-    if (!bytes)
-        return;
-    const auto fail = [this] { m_file.markUnreadable(); };
-    const auto document = storedjson::parseDocument(*bytes);
+    Loaded loaded;
+    QFile file(path);
+    if (!file.exists())
+        return loaded;
+    loaded.outcome = Loaded::Outcome::Unreadable;
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcStoredFiles).noquote() << "Could not open the history file" << path << ":" << file.errorString();
+        return loaded;
+    }
+    const auto document = storedjson::parseDocument(file.readAll());
     if (!document || !document->isArray())
-        return fail();
+        return loaded;
     const QJsonArray array = document->array();
     QList<HistoryItem> items;
     items.reserve(array.size());
     for (const QJsonValue &value : array) {
         auto item = HistoryItem::fromJson(value);
         if (!item)
-            return fail(); // one bad record fails the whole file
+            return loaded; // one bad record fails the whole file
         items.append(std::move(*item));
     }
     QList<qsizetype> order(items.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](qsizetype a, qsizetype b) { return items.at(a).createdAt > items.at(b).createdAt; });
-    m_items.reserve(items.size());
+    loaded.items.reserve(items.size());
     for (qsizetype index : std::as_const(order)) {
         const QJsonObject stored = array.at(index).toObject();
-        m_encoded.append(HistoryItem::isWrittenForm(stored) ? stored : rewritten(stored, items.at(index)));
-        m_items.append(std::move(items[index]));
+        appendRecord(loaded.encoded, HistoryItem::isWrittenForm(stored) ? stored : rewritten(stored, items.at(index)));
+        loaded.items.append(std::move(items[index]));
+    }
+    // Room at the front for the dictations to come: made here, not by the first insert
+    // on the main thread (a list without it is copied whole to grow at the front).
+    loaded.items.prepend(HistoryItem{});
+    loaded.items.removeFirst();
+    loaded.outcome = Loaded::Outcome::Read;
+    return loaded;
+}
+
+void HistoryStore::take(Loaded result)
+{
+    m_loaded = true;
+    if (result.outcome == Loaded::Outcome::Unreadable)
+        m_file.markUnreadable();
+    const bool read = !result.items.isEmpty();
+    if (m_items.isEmpty()) {
+        m_items = std::move(result.items);
+        m_encoded = std::move(result.encoded);
+    } else {
+        // What was dictated while the file was read is newer than all of it. It goes in
+        // front of the file's records, so they are not copied.
+        for (auto item = m_items.crbegin(); item != m_items.crend(); ++item)
+            result.items.prepend(*item);
+        for (auto piece = m_encoded.crbegin(); piece != m_encoded.crend(); ++piece)
+            result.encoded.prepend(*piece);
+        m_items = std::move(result.items);
+        m_encoded = std::move(result.encoded);
+    }
+    if (read)
+        Q_EMIT itemsChanged();
+    Q_EMIT loaded();
+    if (m_saveWhenLoaded) {
+        m_saveWhenLoaded = false;
+        save(Write::InBackground);
     }
 }
 
-HistoryStore::~HistoryStore() = default;
+void HistoryStore::waitForLoad()
+{
+    if (m_loaded)
+        return;
+    take(m_loading.waitForResult());
+}
+
+HistoryStore::~HistoryStore()
+{
+    // What was dictated before the file was read is written with it, not lost.
+    if (!m_loaded && m_saveWhenLoaded)
+        waitForLoad();
+}
 
 void HistoryStore::insert(const HistoryItem &item, Write write)
 {
@@ -91,7 +178,7 @@ void HistoryStore::insert(const HistoryItem &item, Write write)
         kept.text.truncate(cut);
     }
     m_items.prepend(kept);
-    m_encoded.prepend(kept.toJson());
+    prependRecord(m_encoded, kept.toJson());
     Q_EMIT itemsChanged();
     save(write);
 }
@@ -103,9 +190,19 @@ void HistoryStore::waitForWrites()
 
 void HistoryStore::save(Write write)
 {
+    if (!m_loaded) {
+        m_saveWhenLoaded = true;
+        return;
+    }
     // The writing thread encodes a copy while this list changes on. Writes run one at
     // a time, so the stored file is only ever touched by one of them.
-    m_writer.write([file = &m_file, records = m_encoded] { (void)file->write(storedjson::encode(records)); });
+    m_writer.write([file = &m_file, pieces = m_encoded] {
+        QJsonArray records; // shares each record with the pieces
+        for (const QJsonArray &piece : pieces)
+            for (const QJsonValue &record : piece)
+                records.append(record);
+        (void)file->write(storedjson::encode(records));
+    });
     if (write == Write::Now)
         m_writer.waitForWrites();
 }
@@ -116,7 +213,7 @@ void HistoryStore::deleteItem(const HistoryItem &item)
     for (qsizetype i = m_items.size() - 1; i >= 0; --i) {
         if (m_items.at(i).id == item.id) {
             m_items.removeAt(i);
-            m_encoded.removeAt(i);
+            removeRecord(m_encoded, i);
             ++removed;
         }
     }

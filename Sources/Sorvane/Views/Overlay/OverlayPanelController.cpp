@@ -17,6 +17,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <malloc.h>
 
 namespace sorvane {
 
@@ -91,6 +92,10 @@ void OverlayPanelController::buildWindow()
     format.setAlphaBufferSize(8);
     m_window->setFormat(format);
     m_window->setColor(Qt::transparent);
+    // Hidden most of the time: a hidden overlay keeps no scene graph, textures or
+    // backing store; showing it builds them again within a frame.
+    m_window->setPersistentSceneGraph(false);
+    m_window->setPersistentGraphics(false);
     m_window->resize(P::panelSize(m_viewModel->inputs()));
     m_window->installEventFilter(this);
 
@@ -131,8 +136,13 @@ void OverlayPanelController::hide()
     m_pressed = false;
     m_dragging = false;
     m_clock->stop();
-    if (m_window)
+    if (m_window) {
         m_window->hide();
+        m_window->releaseResources();
+        // What the scene, the recording and the transcription freed goes back to the
+        // system rather than staying in the heap.
+        malloc_trim(0);
+    }
 }
 
 void OverlayPanelController::resizeForState()

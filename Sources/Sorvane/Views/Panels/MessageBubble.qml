@@ -32,9 +32,25 @@ RoundedBox {
             color: Colors.secondary
         }
         TextEdit {
+            id: messageText
             objectName: "messageText"
             width: parent.width
-            text: bubble.text
+            // A streaming answer only grows: its new end is added to what is laid out
+            // already, so a delta costs the same late in a long answer as early.
+            property string shown: ""
+            function follow() {
+                const next = bubble.text
+                if (next.length > shown.length && shown.length > 0 && next.startsWith(shown))
+                    insert(length, next.slice(shown.length))
+                else
+                    text = next
+                shown = next
+            }
+            Component.onCompleted: follow()
+            Connections {
+                target: bubble
+                function onTextChanged() { messageText.follow() }
+            }
             readOnly: true
             selectByMouse: true
             wrapMode: TextEdit.Wrap
