@@ -36,6 +36,16 @@ inline std::optional<QByteArray> runTool(const QString &program, const QStringLi
     return process.readAllStandardOutput();
 }
 
+// The first shown window of a process; 0 while it has none.
+inline quint64 shownWindowOf(qint64 pid)
+{
+    const auto found = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                           QStringLiteral("--pid"), QString::number(pid)});
+    if (!found)
+        return 0;
+    return found->split('\n').value(0).trimmed().toULongLong();
+}
+
 // The test session's X display and its PulseAudio test sink (see providedByTestSession).
 inline bool displayAndMicrophoneProvided()
 {

@@ -104,6 +104,9 @@ class DictationEndToEndTest : public QObject {
         // checked: a check while the program registers could take the keys from it.
         QTRY_VERIFY_WITH_TIMEOUT(readFile(agentLog).contains("\"start\""), 20000);
         QVERIFY(toggleIsGrabbed());
+        // Every start opens the main window: once it is up it no longer takes the focus
+        // from the window the test brings forward next.
+        QTRY_VERIFY_WITH_TIMEOUT(shownWindowOf(sorvane->processId()) != 0, 20000);
     }
 
     void stopSorvane()
@@ -124,8 +127,10 @@ class DictationEndToEndTest : public QObject {
     void dictate(const TargetWindow &target)
     {
         // Whatever window the program may have opened meanwhile, the target is in front.
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::number(target.window)});
-        QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), target.window, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::number(target.window)})
+                && activeWindow() == target.window,
+            20000);
         const QString tone = home->filePath(QStringLiteral("tone.wav"));
         QVERIFY(writeTone(tone));
         const int streamsBefore = recordingStreams();

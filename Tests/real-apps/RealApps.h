@@ -37,16 +37,6 @@ inline quint64 activeWindow()
     return window ? window->trimmed().toULongLong() : 0;
 }
 
-// The first shown window of a process; 0 while it has none.
-inline quint64 shownWindowOf(qint64 pid)
-{
-    const auto found = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                           QStringLiteral("--pid"), QString::number(pid)});
-    if (!found)
-        return 0;
-    return found->split('\n').value(0).trimmed().toULongLong();
-}
-
 // A real application of the test session, in a home of its own.
 class RealApplication {
 public:
