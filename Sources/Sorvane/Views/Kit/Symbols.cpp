@@ -46,6 +46,9 @@ const QHash<QString, char32_t> &symbolTable()
         {QStringLiteral("bolt.fill"), 0xF241},                    // flash
         {QStringLiteral("globe.europe.africa.fill"), 0xF1E7},     // earth
         {QStringLiteral("sparkles"), 0xF4CE},                     // star
+        {QStringLiteral("minus"), 0xF374},                        // minus
+        {QStringLiteral("plus"), 0xF415},                         // plus
+        {QStringLiteral("chevron.up.chevron.down"), 0xF54F},      // unfold-more
         // The on-device model's mark: a computer, never a maker's logo.
         {QStringLiteral("apple.logo"), 0xF322},                   // laptop
     };
