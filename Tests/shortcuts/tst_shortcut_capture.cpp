@@ -26,8 +26,8 @@ Item {
     width: 300; height: 120
     property int quits: 0
     Shortcut { sequence: "Ctrl+Q"; onActivated: quits += 1 }
-    ShortcutCapture { objectName: "capture"; state: appState; width: 140; height: 40; requiresModifier: true }
-    ShortcutCapture { objectName: "other"; state: appState; y: 50; width: 140; height: 40 }
+    ShortcutCapture { objectName: "capture"; stateObject: appState; width: 140; height: 40; requiresModifier: true }
+    ShortcutCapture { objectName: "other"; stateObject: appState; y: 50; width: 140; height: 40 }
     Rectangle { objectName: "neighbour"; y: 90; width: 10; height: 10; activeFocusOnTab: true }
 }
 )";

@@ -88,8 +88,10 @@ QSet<KeyboardShortcutSetting> HotKeyManager::refusedShortcuts() const
 
 QString HotKeyManager::refusalReason(const KeyboardShortcutSetting &shortcut) const
 {
+    // A combination held under another of our own ids is a conflict, which the settings
+    // tell once for all; the row itself says nothing.
     for (const Refusal &refusal : m_refused)
-        if (refusal.shortcut == shortcut)
+        if (refusal.shortcut == shortcut && refusal.error.kind() != HotKeyError::Kind::AlreadyRegistered)
             return refusalReason(refusal.error);
     return {};
 }

@@ -82,7 +82,8 @@ public:
     // while everything is unregistered; each registration replaces its own entry.
     QSet<KeyboardShortcutSetting> refusedShortcuts() const;
     // Why the system refused a shortcut, in a few words for its settings row ("In use
-    // by another program"); empty for one that was not refused.
+    // by another program"); empty for one that was not refused or only conflicts with
+    // another of our own.
     QString refusalReason(const KeyboardShortcutSetting &shortcut) const;
     static QString refusalReason(HotKeyError error);
 

@@ -8,6 +8,7 @@
 #include "ViewsModule.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -28,9 +29,11 @@ AgentResultPanelController::AgentResultPanelController(AppState &state, Options 
     if (!m_options.activeWindowCentre)
         m_options.activeWindowCentre = [] { return OverlayX11::activeWindowCentre(); };
     if (!m_options.systemPrefersDark) {
-        m_colorScheme = std::make_unique<DesktopColorScheme>();
-        connect(m_colorScheme.get(), &DesktopColorScheme::changed, this, &AgentResultPanelController::appearanceChanged);
-        m_options.systemPrefersDark = [scheme = m_colorScheme.get()] { return scheme->isDark(); };
+        DesktopColorScheme &scheme = DesktopColorScheme::shared();
+        connect(&scheme, &DesktopColorScheme::changed, this, &AgentResultPanelController::appearanceChanged);
+        m_options.systemPrefersDark = [scheme = QPointer<DesktopColorScheme>(&scheme)] {
+            return scheme && scheme->isDark();
+        };
     }
 }
 

@@ -87,13 +87,13 @@ ShortcutCapture::~ShortcutCapture()
     stop();
 }
 
-void ShortcutCapture::setState(AppState *state)
+void ShortcutCapture::setAppState(AppState *state)
 {
     if (m_state == state)
         return;
     stop();
     m_state = state;
-    Q_EMIT stateChanged();
+    Q_EMIT appStateChanged();
 }
 
 void ShortcutCapture::setRequiresModifier(bool required)

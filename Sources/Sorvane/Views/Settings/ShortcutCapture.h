@@ -45,7 +45,7 @@ private:
 class ShortcutCapture : public QQuickItem {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(sorvane::AppState *state READ state WRITE setState NOTIFY stateChanged)
+    Q_PROPERTY(sorvane::AppState *stateObject READ appState WRITE setAppState NOTIFY appStateChanged)
     Q_PROPERTY(bool requiresModifier READ requiresModifier WRITE setRequiresModifier NOTIFY requiresModifierChanged)
     Q_PROPERTY(bool capturing READ isCapturing NOTIFY capturingChanged)
     Q_PROPERTY(QString validationMessage READ validationMessage NOTIFY validationMessageChanged)
@@ -54,8 +54,8 @@ public:
     explicit ShortcutCapture(QQuickItem *parent = nullptr);
     ~ShortcutCapture() override;
 
-    AppState *state() const { return m_state; }
-    void setState(AppState *state);
+    AppState *appState() const { return m_state; }
+    void setAppState(AppState *state);
     bool requiresModifier() const { return m_requiresModifier; }
     void setRequiresModifier(bool required);
     bool isCapturing() const { return m_capturing; }
@@ -70,7 +70,7 @@ public:
     std::function<quint32(quint32 xKeyCode)> readBaseKeySym;
 
 Q_SIGNALS:
-    void stateChanged();
+    void appStateChanged();
     void requiresModifierChanged();
     void capturingChanged();
     void validationMessageChanged();
