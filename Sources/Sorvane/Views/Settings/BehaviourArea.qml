@@ -125,6 +125,7 @@ ColumnLayout {
         title: SettingsAreaRules.reasoningRowTitle(appState.agentSettings)
         detail: SettingsAreaRules.reasoningDetail(appState.agentSettings)
         KitPicker {
+            id: reasoningPicker
             objectName: "reasoningPicker"
             width: 150
             implicitWidth: 150
@@ -132,6 +133,9 @@ ColumnLayout {
             model: SettingsAreaRules.reasoningOptionTitles(appState.agentSettings)
             selectedIndex: SettingsAreaRules.reasoningSelectedIndex(appState.agentSettings)
             onPicked: (index) => appState.agentSettings = SettingsAreaRules.withReasoningChoice(appState.agentSettings, index)
+            // A new list makes the picker select its first entry; a stored effort the
+            // provider does not offer must still show no selection.
+            onModelChanged: currentIndex = Qt.binding(() => reasoningPicker.selectedIndex)
         }
     }
     SettingsRow {
