@@ -63,10 +63,17 @@ public:
     GatedSecretStore(std::shared_ptr<SecretStore> keyring, QStringList &log) : m_keyring(std::move(keyring)), m_log(log) {}
 
     bool locked = false;
+    bool writesHeld = false;
+    std::function<void(const QString &)> afterRead;
     void unlock()
     {
         locked = false;
         Q_EMIT unlocked();
+    }
+    void releaseWrites()
+    {
+        writesHeld = false;
+        Q_EMIT writesReleased();
     }
 
     QCoro::Task<ReadResult> read(QString service, QString account) override
@@ -74,21 +81,30 @@ public:
         while (locked)
             co_await qCoro(this, &GatedSecretStore::unlocked);
         m_log.append(QStringLiteral("keyring read ") + service);
-        co_return co_await m_keyring->read(service, account);
+        auto read = m_keyring->read(service, account);
+        auto result = co_await std::move(read);
+        if (afterRead)
+            afterRead(service);
+        co_return result;
     }
     QCoro::Task<Status> write(QString service, QString account, QByteArray data) override
     {
+        while (writesHeld)
+            co_await qCoro(this, &GatedSecretStore::writesReleased);
         m_log.append(QStringLiteral("keyring write ") + service);
         co_return co_await m_keyring->write(service, account, data);
     }
     QCoro::Task<Status> remove(QString service, QString account) override
     {
+        while (writesHeld)
+            co_await qCoro(this, &GatedSecretStore::writesReleased);
         m_log.append(QStringLiteral("keyring remove ") + service);
         co_return co_await m_keyring->remove(service, account);
     }
 
 Q_SIGNALS:
     void unlocked();
+    void writesReleased();
 
 private:
     std::shared_ptr<SecretStore> m_keyring;
@@ -134,6 +150,9 @@ void TestAppState::placeSpeechModelFile(const QString &modelID)
 void TestAppState::lockKeyring() { m_keyring->locked = true; }
 void TestAppState::unlockKeyring() { m_keyring->unlock(); }
 bool TestAppState::keyringLocked() const { return m_keyring->locked; }
+void TestAppState::holdKeyringWrites() { m_keyring->writesHeld = true; }
+void TestAppState::releaseKeyringWrites() { m_keyring->releaseWrites(); }
+void TestAppState::afterKeyringRead(std::function<void(const QString &)> hook) { m_keyring->afterRead = std::move(hook); }
 
 AppState &TestAppState::build()
 {

@@ -52,6 +52,11 @@ public:
     void lockKeyring();
     void unlockKeyring();
     bool keyringLocked() const;
+    // Writes and removals wait until releaseKeyringWrites() while held.
+    void holdKeyringWrites();
+    void releaseKeyringWrites();
+    // Called after each keyring read with its service (to lock the keyring midway, say).
+    void afterKeyringRead(std::function<void(const QString &service)> hook);
 
     // Before build(): the legacy settings to migrate from (none by default).
     MemorySettingsStore legacySettings;

@@ -153,7 +153,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("screen");
         QTest::newRow("History") << "sectionRow_History" << int(AppSection::History) << "historyView";
         QTest::newRow("Models") << "sectionRow_Models" << int(AppSection::Models) << "modelsPending";
-        QTest::newRow("Settings") << "sectionRow_Settings" << int(AppSection::Settings) << "settingsPending";
+        QTest::newRow("Settings") << "sectionRow_Settings" << int(AppSection::Settings) << "settingsView";
         QTest::newRow("Home") << "sectionRow_Home" << int(AppSection::Home) << "homeView";
     }
 
@@ -508,9 +508,10 @@ private Q_SLOTS:
             QVERIFY(actions->mapToItem(scene.find(row), QPointF(actions->width(), 0)).x() <= scene.find(row)->width() + 0.5);
         }
 
+        t.state().setSelectedSettingsArea(SettingsArea::Behaviour);
         t.state().setSelectedSection(AppSection::Settings);
-        QTRY_VERIFY(scene.find("openVocabulary"));
-        click(scene, scene.find("openVocabulary"));
+        QTRY_VERIFY(scene.find("editVocabulary"));
+        click(scene, scene.find("editVocabulary"));
         QTRY_VERIFY(scene.find("termRow_0"));
         QCOMPARE(scene.find("termField")->width(), 340.0);
         fits("addTermButton");
@@ -520,7 +521,7 @@ private Q_SLOTS:
         QVERIFY(remove->mapToItem(scene.find("termRow_0"), QPointF(remove->width(), 0)).x()
                 >= scene.find("termRow_0")->width() - 0.5);
         click(scene, scene.find("backButton"));
-        QTRY_VERIFY(scene.find("openVocabulary"));
+        QTRY_VERIFY(scene.isShown("editVocabulary"));
     }
 };
 

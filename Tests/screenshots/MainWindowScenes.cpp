@@ -153,8 +153,8 @@ QList<ScreenshotScene> mainWindowScenes()
                  state.addVocabulary(QString::fromUtf8(term));
              state.setSelectedSection(AppSection::Settings);
              picture->show(scene);
-             if (QObject *settings = QmlScene::findObject(scene.root(), QStringLiteral("settingsPending")))
-                 settings->setProperty("showingVocabulary", true);
+             if (QObject *settings = QmlScene::findObject(scene.root(), QStringLiteral("settingsView")))
+                 settings->property("screen").value<QObject *>()->setProperty("showsVocabulary", true);
              return picture;
          }},
         {QStringLiteral("main-first-run"), [](QmlScene &scene) -> std::shared_ptr<void> {

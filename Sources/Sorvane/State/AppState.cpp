@@ -1,5 +1,6 @@
 #include "State/AppState.h"
 
+
 #include "Shared/AppPaths.h"
 #include "Platform/PermissionProbe.h"
 #include "Platform/SettingsStore.h"
@@ -129,6 +130,7 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
         if (auto store = CloudAPIKeychainStore::forProvider(provider, m_services.keyring))
             m_cloudKeychains.emplace(provider, std::move(*store));
 
+    m_apiKeys = std::make_unique<APIKeyOperations>(*this);
     migrateLegacyPreferences();
     readSettings();
     connectHotKeyCallbacks();
@@ -249,8 +251,13 @@ QCoro::Task<void> AppState::loadCloudKeys()
         else if (loaded && loaded.value())
             configured.insert(provider);
     }
-    // Keys saved while the keyring was answering count too.
+    // Keys saved while the keyring was answering count too, and keys removed meanwhile
+    // are gone whatever the load read.
     configured.unite(m_configuredCloudProviders);
+    configured.subtract(m_cloudKeysRemovedWhileLoading);
+    for (const auto provider : std::as_const(m_cloudKeysRemovedWhileLoading))
+        errors.remove(provider);
+    m_cloudKeysRemovedWhileLoading.clear();
     m_cloudKeyLoadErrors = errors;
     if (configured != m_configuredCloudProviders) {
         m_configuredCloudProviders = configured;
@@ -300,6 +307,7 @@ QCoro::Task<Result<Done, CloudAPIKeychainError>> AppState::saveAPIKey(QString ke
     if (!saved || !self)
         co_return saved;
     m_cloudKeyLoadErrors.remove(provider);
+    m_cloudKeysRemovedWhileLoading.remove(provider);
     if (!m_configuredCloudProviders.contains(provider)) {
         m_configuredCloudProviders.insert(provider);
         Q_EMIT configuredCloudProvidersChanged();
@@ -318,6 +326,8 @@ QCoro::Task<Result<Done, CloudAPIKeychainError>> AppState::removeAPIKey(AgentWri
     if (!removed || !self)
         co_return removed;
     m_cloudKeyLoadErrors.remove(provider);
+    if (!m_cloudKeysLoaded)
+        m_cloudKeysRemovedWhileLoading.insert(provider);
     if (m_configuredCloudProviders.remove(provider))
         Q_EMIT configuredCloudProvidersChanged();
     if (m_agentSettings.writingProvider == provider) {
@@ -529,7 +539,18 @@ void AppState::setSelectedSection(AppSection section) { SORVANE_SET(m_selectedSe
 void AppState::setSelectedSettingsArea(SettingsArea area) { SORVANE_SET(m_selectedSettingsArea, area, selectedSettingsAreaChanged); }
 void AppState::setSelectedAPIKeyProvider(AgentWritingProvider provider)
 {
+    // Each request for a cloud row counts, the same provider again included.
+    if (provider != AgentWritingProvider::Local) {
+        m_requestedAPIKeyRow = provider;
+        Q_EMIT apiKeyRowRequested();
+    }
     SORVANE_SET(m_selectedAPIKeyProvider, provider, selectedAPIKeyProviderChanged);
+}
+
+QVariant AppState::takeAPIKeyRowRequest()
+{
+    const auto requested = std::exchange(m_requestedAPIKeyRow, std::nullopt);
+    return requested ? QVariant::fromValue(*requested) : QVariant();
 }
 
 void AppState::setStatus(const CaptureStatus &status)
@@ -592,6 +613,14 @@ void AppState::requestPermissionAttention()
 {
     ++m_permissionAttentionRequest;
     Q_EMIT permissionAttentionRequestChanged();
+}
+
+bool AppState::takePermissionAttentionRequest()
+{
+    if (m_permissionAttentionRequest <= m_handledPermissionAttentionRequest)
+        return false;
+    m_handledPermissionAttentionRequest = m_permissionAttentionRequest;
+    return true;
 }
 
 void AppState::setErrorResolution(const std::optional<ErrorResolution> &resolution)

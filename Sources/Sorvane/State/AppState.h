@@ -46,6 +46,7 @@
 #include "Services/Command/AgentPasteCoordinator.h"
 #include "Services/Dictation/AudioRecorder.h"
 #include "Services/Command/CloudAPIKeychainStore.h"
+#include "State/APIKeyOperations.h"
 #include "Services/Dictation/HistoryStore.h"
 #include "Services/Shell/HotKeyManager.h"
 #include "Services/Dictation/ModelStore.h"
@@ -194,6 +195,7 @@ class AppState : public QObject {
     Q_PROPERTY(sorvane::AgentModelStore *agentModelStore READ agentModelStoreObject CONSTANT)
     Q_PROPERTY(sorvane::AgentConversationStore *agentConversationStore READ agentConversationStoreObject CONSTANT)
     Q_PROPERTY(sorvane::HotKeyManager *hotKey READ hotKeyObject CONSTANT)
+    Q_PROPERTY(sorvane::APIKeyOperations *apiKeys READ apiKeysObject CONSTANT)
 
 public:
     // Runs the whole start-up: settings migrated and read, callbacks connected, leftover
@@ -256,6 +258,13 @@ public:
     int permissionAttentionRequest() const { return m_permissionAttentionRequest; }
     // Asks the settings screen to point at the permission rows once more.
     void requestPermissionAttention();
+    // True once for each new request: the handled value is kept here, so a new settings
+    // screen does not take an old request for a new one.
+    Q_INVOKABLE bool takePermissionAttentionRequest();
+    // The key row a request (openAPIKeySettings, a cloud selectedAPIKeyProvider) asks
+    // the settings screen to open, once; null when none is waiting. A request made
+    // before any settings screen exists waits for the first one.
+    Q_INVOKABLE QVariant takeAPIKeyRowRequest();
 
     const std::optional<ErrorResolution> &errorResolution() const { return m_errorResolution; }
     void setErrorResolution(const std::optional<ErrorResolution> &resolution);
@@ -338,6 +347,7 @@ public:
     ModelStore &modelStore() const { return m_services.modelStore; }
     HistoryStore &historyStore() const { return m_services.historyStore; }
     AgentModelStore &agentModelStore() const { return m_services.agentModelStore; }
+    APIKeyOperations &apiKeys() const { return *m_apiKeys; }
     AgentConversationStore &agentConversationStore() const { return m_services.agentConversationStore; }
     AudioRecorder &recorder() const { return m_services.recorder; }
     const WhisperRunner &whisper() const { return m_services.whisper; }
@@ -516,6 +526,7 @@ Q_SIGNALS:
     void accessibilityGrantedChanged();
     void screenRecordingGrantedChanged();
     void permissionAttentionRequestChanged();
+    void apiKeyRowRequested();
     void errorResolutionChanged();
     void pendingPreferredSpeechModelIDChanged();
     void preferredSpeechModelDownloadErrorChanged();
@@ -639,6 +650,8 @@ private:
     bool m_accessibilityGranted = false;
     bool m_screenRecordingGranted = false;
     int m_permissionAttentionRequest = 0;
+    int m_handledPermissionAttentionRequest = 0;
+    std::optional<AgentWritingProvider> m_requestedAPIKeyRow;
     std::optional<ErrorResolution> m_errorResolution;
     std::optional<QString> m_pendingPreferredSpeechModelID;
     std::optional<QString> m_preferredSpeechModelDownloadError;
@@ -667,6 +680,9 @@ private:
     QSet<AgentWritingProvider> m_configuredCloudProviders;
     QHash<AgentWritingProvider, CloudAPIKeychainError> m_cloudKeyLoadErrors;
     bool m_cloudKeysLoaded = false;
+    // Removed while the start-up load ran: what the load read of them is stale.
+    QSet<AgentWritingProvider> m_cloudKeysRemovedWhileLoading;
+    std::unique_ptr<APIKeyOperations> m_apiKeys;
 
     // Derived values as last announced.
     struct DerivedValues {
@@ -724,6 +740,7 @@ private:
     AgentModelStore *agentModelStoreObject() const { return &m_services.agentModelStore; }
     AgentConversationStore *agentConversationStoreObject() const { return &m_services.agentConversationStore; }
     HotKeyManager *hotKeyObject() const { return &m_services.hotKeys; }
+    APIKeyOperations *apiKeysObject() const { return m_apiKeys.get(); }
 };
 
 } // namespace sorvane

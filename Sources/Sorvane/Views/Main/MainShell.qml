@@ -139,5 +139,5 @@ Item {
             line: "The Models screen is not available in this version yet."
         }
     }
-    Component { id: settingsScreen; SettingsPending {} }
+    Component { id: settingsScreen; SettingsView { updates: root.updates } }
 }

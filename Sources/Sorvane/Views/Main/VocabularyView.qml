@@ -52,6 +52,10 @@ Item {
                 id: backButton
                 objectName: "backButton"
                 padding: 0
+                // Templates size nothing themselves: without these the button is 0 by 0
+                // and no click reaches it.
+                implicitWidth: implicitContentWidth
+                implicitHeight: implicitContentHeight
                 focusPolicy: Qt.TabFocus
                 onClicked: root.back()
                 contentItem: Row {
