@@ -48,6 +48,8 @@ Column {
             font: Fonts.font(15, Font.DemiBold)
             color: Colors.primary
             maximumLineCount: 1
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
         TapHandler { onTapped: capture.toggle() }
     }
@@ -61,6 +63,8 @@ Column {
         textFormat: Text.PlainText
         font: Fonts.font(11, Font.Medium)
         color: Colors.sorvaneError
+        Accessible.role: Accessible.StaticText
+        Accessible.name: message
         horizontalAlignment: Text.AlignRight
         width: Math.min(implicitWidth, 260)
         wrapMode: Text.Wrap
