@@ -163,9 +163,13 @@ private Q_SLOTS:
         QCOMPARE(barsShown(), QStringList{QStringLiteral("Account")});
         QPointer<QQuickItem> account = scene.find("accountArea");
 
+        // One login-item controller for the screen, handed to each Behaviour area made.
+        QObject *loginItem = scene.read("settingsView", "loginItem").value<QObject *>();
+        QVERIFY(loginItem);
         click(scene, scene.find("tab_Behaviour"));
         QTRY_VERIFY(scene.find("behaviourArea"));
         QTRY_VERIFY(!account);
+        QCOMPARE(scene.read("behaviourArea", "loginItem").value<QObject *>(), loginItem);
         click(scene, scene.find("tab_Account"));
         QTRY_VERIFY(scene.find("accountArea"));
     }
@@ -360,6 +364,8 @@ private Q_SLOTS:
         s.build().setSelectedSettingsArea(SettingsArea::Behaviour);
         QVERIFY2(s.show(), s.scene->errors());
         QmlScene &scene = *s.scene;
+        // The Behaviour area is taller than the window: the scroll bar shows.
+        QTRY_VERIFY(scene.isShown("settingsScrollBar"));
         click(scene, scene.find("editVocabulary"));
         QTRY_VERIFY(scene.find("vocabularyView"));
         QVERIFY(!scene.isShown("settingsContent"));

@@ -10,20 +10,28 @@ ColumnLayout {
     objectName: "behaviourArea"
     // The settings screen's shared state (SettingsScreenModel).
     property var screen: null
+    // The screen's LoginItemController.
+    property var loginItem: null
     spacing: 0
 
-    LoginItem { id: loginItem }
+    // The screen's controller; one of the area's own where it is shown alone.
+    readonly property var login: loginItem ? loginItem : (ownLoginItem.item ? ownLoginItem.item : null)
+    Loader {
+        id: ownLoginItem
+        active: area.loginItem === null
+        sourceComponent: Component { LoginItemController {} }
+    }
 
     SettingsRow {
         objectName: "loginRow"
         Layout.fillWidth: true
         title: "Open at login"
-        detail: SettingsAreaRules.loginDetail(loginItem.message)
+        detail: SettingsAreaRules.loginDetail(area.login ? area.login.message : "")
         KitSwitch {
             objectName: "loginSwitch"
             accessibleName: "Open Sorvane at login"
-            value: loginItem.isEnabled
-            onUserToggled: (on) => loginItem.setEnabled(on)
+            value: area.login ? area.login.isEnabled : false
+            onUserToggled: (on) => area.login.setEnabled(on)
         }
     }
     SettingsRow {

@@ -15,6 +15,8 @@ Item {
     property var updates: null
     readonly property int area: appState ? appState.selectedSettingsArea : SettingsScreens.shortcutsArea
     readonly property alias screen: shared
+    // The "Open at login" row's controller, one for as long as the screen.
+    readonly property alias loginItem: loginItemController
     readonly property Item currentArea: areaLoader.item
 
     SettingsScreenModel {
@@ -23,6 +25,7 @@ Item {
         onProviderPendingKeyRemovalChanged: providerPendingKeyRemoval !== undefined && providerPendingKeyRemoval !== null
                                             ? removalDialog.open() : removalDialog.close()
     }
+    LoginItemController { id: loginItemController }
     Component.onCompleted: shared.appear()
 
     Loader {
@@ -126,7 +129,13 @@ Item {
                 height: areaLoader.height
                 visible: root.area === SettingsScreens.accountArea
                 color: Qt.alpha(Colors.sorvaneSignal, shared.highlightedPermissions ? 0.12 : 0)
-                Behavior on color { ColorAnimation { duration: 250; easing.type: Easing.InOutQuad } }
+                // In gently, out a little slower.
+                Behavior on color {
+                    ColorAnimation {
+                        duration: shared.highlightedPermissions ? 300 : 350
+                        easing.type: shared.highlightedPermissions ? Easing.InOutQuad : Easing.OutQuad
+                    }
+                }
             }
 
             Loader {
@@ -144,20 +153,25 @@ Item {
         }
     }
 
-    // In the right margin, never over a row's control.
-    ScrollBar {
-        id: bar
-        objectName: "settingsScrollBar"
-        orientation: Qt.Vertical
-        policy: scroller.contentHeight > scroller.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+    // In the right margin, never over a row's control; hidden with the content.
+    Item {
+        anchors.fill: parent
         visible: content.visible
-        x: root.width - 80 + 32
-        y: content.y + scroller.y
-        height: scroller.height
+        ScrollBar {
+            id: bar
+            objectName: "settingsScrollBar"
+            orientation: Qt.Vertical
+            // Always shown while there is something to scroll, never when everything fits.
+            policy: ScrollBar.AlwaysOn
+            visible: size < 1.0
+            x: root.width - 80 + 32
+            y: content.y + scroller.y
+            height: scroller.height
+        }
     }
 
     Component { id: shortcutsArea; ShortcutsArea { screen: shared } }
-    Component { id: behaviourArea; BehaviourArea { screen: shared } }
+    Component { id: behaviourArea; BehaviourArea { screen: shared; loginItem: loginItemController } }
     Component { id: accountArea; AccountArea { screen: shared; updates: root.updates } }
 
     Popup {
