@@ -73,11 +73,11 @@ std::shared_ptr<void> behaviourScene(QmlScene &scene, bool pasteOff, int provide
 QList<ScreenshotScene> settingsAreaScenes()
 {
     return {
-        {QStringLiteral("settings-shortcuts"), [](QmlScene &scene) { return shortcutsScene(scene, false); }},
-        {QStringLiteral("settings-shortcuts-refused"), [](QmlScene &scene) { return shortcutsScene(scene, true); }},
-        {QStringLiteral("settings-behaviour"),
+        {QStringLiteral("shortcuts-area"), [](QmlScene &scene) { return shortcutsScene(scene, false); }},
+        {QStringLiteral("shortcuts-area-refused"), [](QmlScene &scene) { return shortcutsScene(scene, true); }},
+        {QStringLiteral("behaviour-area"),
          [](QmlScene &scene) { return behaviourScene(scene, false, int(AgentWritingProvider::OpenAI), 1); }},
-        {QStringLiteral("settings-behaviour-paste-off-dark"),
+        {QStringLiteral("behaviour-area-paste-off-dark"),
          [](QmlScene &scene) { return behaviourScene(scene, true, int(AgentWritingProvider::Local), 2); }},
     };
 }
