@@ -307,7 +307,13 @@ void X11HotKeyBackend::regrabAll()
     readKeyboardMapping();
     // A whole new keymap may also number its keys differently.
     m_evdevKeyCodes = checkEvdevKeyCodes();
+    // First every new grab, then what is no longer used by any: two hot keys whose keys
+    // trade places keep theirs.
     int moved = 0;
+    QList<std::pair<unsigned, unsigned>> before; // (key code, mask) held until now
+    for (const Grab &grab : std::as_const(m_grabs))
+        for (unsigned mask : grab.grabbedMasks)
+            before.append({grab.xKeyCode, mask});
     for (Grab &grab : m_grabs) {
         const unsigned xKeyCode = xKeyCodeFor(grab.keyCode);
         const unsigned xModifiers = xModifiersFor(grab.modifiers);
@@ -330,19 +336,20 @@ void X11HotKeyBackend::regrabAll()
                                   << "lost after a keyboard change:" << result.error().message();
             }
         }
-        // Give back what the new grab does not use: all of the old key's masks, or the
-        // variants of the same key that no longer apply (Num Lock moved).
-        QList<unsigned> released;
-        for (unsigned mask : std::as_const(grab.grabbedMasks)) {
-            if (!granted || !sameKey || !wanted.contains(mask))
-                released.append(mask);
-        }
-        ungrabMasks(grab.xKeyCode, released);
         // Keep the registration; if its keys are lost now it simply stays silent
         // until a later mapping change makes them available again.
         grab.xKeyCode = xKeyCode;
         grab.xModifiers = xModifiers;
         grab.grabbedMasks = granted ? wanted : QList<unsigned>();
+    }
+    // Give back what no grab uses any more: the old key's masks, or variants of the
+    // same key that no longer apply (Num Lock moved).
+    for (const auto &[keyCode, mask] : std::as_const(before)) {
+        const bool stillUsed = std::any_of(m_grabs.begin(), m_grabs.end(), [&](const Grab &grab) {
+            return grab.xKeyCode == keyCode && grab.grabbedMasks.contains(mask);
+        });
+        if (!stillUsed)
+            ungrabMasks(keyCode, {mask});
     }
     Q_EMIT keyboardMappingChanged(moved);
 }
