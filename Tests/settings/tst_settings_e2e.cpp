@@ -2,10 +2,17 @@
 // Settings, goes to the Account tab, saves an OpenAI key into the session's keyring and
 // removes it again, through clicks and typing into the program's own window.
 #include "../e2e/E2eTools.h"
+#include "BuildConfig.h"
 #include "Platform/SettingsStore.h"
+#include "Settings/SettingsTexts.h"
 #include "Shared/AppPaths.h"
 #include "TestPaths.h"
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDir>
 #include <QHash>
 #include <QJsonDocument>
@@ -69,7 +76,52 @@ QString writingProvider(const QString &configHome)
     return QJsonDocument::fromJson(*bytes).object().value(QStringLiteral("writingProvider")).toString();
 }
 
+// Every name in the accessible trees of the session's applications, as a screen reader
+// would read them.
+QStringList accessibleNames()
+{
+    const QDBusMessage address = QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")));
+    if (address.type() != QDBusMessage::ReplyMessage || address.arguments().isEmpty())
+        return {};
+    QDBusConnection bus = QDBusConnection::connectToBus(address.arguments().first().toString(), QStringLiteral("settings-e2e-a11y"));
+    const auto call = [&bus](const QString &service, const QString &path, const QString &interface, const QString &method,
+                             const QVariantList &arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+        message.setArguments(arguments);
+        return bus.call(message, QDBus::Block, 2000);
+    };
+    QStringList names;
+    QList<QPair<QString, QString>> pending{{QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")}};
+    int visited = 0;
+    while (!pending.isEmpty() && ++visited < 20000) {
+        const auto [service, path] = pending.takeFirst();
+        const QDBusMessage name = call(service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                       {QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("Name")});
+        if (name.type() == QDBusMessage::ReplyMessage && !name.arguments().isEmpty())
+            names << name.arguments().first().value<QDBusVariant>().variant().toString();
+        const QDBusMessage children = call(service, path, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetChildren"));
+        if (children.type() != QDBusMessage::ReplyMessage || children.arguments().isEmpty())
+            continue;
+        const QDBusArgument list = children.arguments().first().value<QDBusArgument>();
+        list.beginArray();
+        while (!list.atEnd()) {
+            QString childService;
+            QDBusObjectPath childPath;
+            list.beginStructure();
+            list >> childService >> childPath;
+            list.endStructure();
+            if (childPath.path() != QLatin1String("/org/a11y/atspi/null"))
+                pending.append({childService, childPath.path()});
+        }
+        list.endArray();
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("settings-e2e-a11y"));
+    return names;
+}
+
 } // namespace
+
 
 class SettingsEndToEndTest : public QObject {
     Q_OBJECT
@@ -117,8 +169,10 @@ private Q_SLOTS:
     void aNewUserSavesAndRemovesACloudKey()
     {
         const QString agentLog = home->filePath(QStringLiteral("agent.log"));
-        const QProcessEnvironment environment =
+        QProcessEnvironment environment =
             sorvaneEnvironment(home->filePath(QStringLiteral("data")), configHome(), QStringLiteral("stream"), agentLog);
+        // Seen on the accessibility bus, where the test reads what the window shows.
+        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         sorvane = std::make_unique<QProcess>();
         sorvane->setProcessEnvironment(environment);
         sorvane->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -153,6 +207,12 @@ private Q_SLOTS:
         QVERIFY(clickAt({690, 401}));
         QTRY_VERIFY_WITH_TIMEOUT(!keyringItem().has_value(), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(writingProvider(configHome()), QStringLiteral("local"), 10000);
+
+        // The Account tab shows the version with its build, and what the removal left.
+        const QString version = SettingsTexts::buildLabel(QStringLiteral(SORVANE_VERSION), QStringLiteral(SORVANE_BUILD));
+        QCOMPARE(version, QStringLiteral(SORVANE_VERSION " (" SORVANE_BUILD ")"));
+        QTRY_VERIFY_WITH_TIMEOUT(accessibleNames().contains(version), 20000);
+        QVERIFY(accessibleNames().contains(QStringLiteral("Removed from the system keyring.")));
     }
 };
 

@@ -112,6 +112,8 @@ ColumnLayout {
 
         Text {
             objectName: "keyMessage"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             Layout.fillWidth: true
             visible: root.message !== ""
             text: root.message

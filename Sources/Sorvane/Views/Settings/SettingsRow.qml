@@ -33,6 +33,8 @@ Item {
 
             Text {
                 objectName: "rowTitle"
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 Layout.fillWidth: true
                 text: root.title
                 textFormat: Text.PlainText
@@ -42,6 +44,8 @@ Item {
             }
             Text {
                 objectName: "rowDetail"
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 Layout.fillWidth: true
                 visible: text !== ""
                 text: root.detail
