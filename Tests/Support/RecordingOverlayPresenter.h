@@ -6,7 +6,7 @@
 
 namespace sorvane::testing {
 
-// Logs "show" and "hide" and keeps whether the overlay is up.
+// Logs "show", "hide" and "resetPosition" and keeps whether the overlay is up.
 class RecordingOverlayPresenter final : public OverlayPresenter {
 public:
     QStringList calls;
@@ -23,6 +23,7 @@ public:
         presented = false;
     }
     bool isPresented() const override { return presented; }
+    void resetPosition() override { calls.append(QStringLiteral("resetPosition")); }
 };
 
 } // namespace sorvane::testing

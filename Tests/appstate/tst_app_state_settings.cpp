@@ -305,15 +305,16 @@ private Q_SLOTS:
         QVERIFY(registered(t, 1));
     }
 
-    void commandSettingsAreStoredAndRegisteredEvenUnchanged()
+    // Stored even unchanged; the shortcuts are registered again only when one changes
+    // (a profile's name typed key by key must not re-grab every hot key).
+    void commandSettingsAreStoredEvenUnchangedAndRegisteredWhenAShortcutChanges()
     {
         TestAppState t;
         AppState &state = t.build();
         QSignalSpy changed(&state, &AppState::agentSettingsChanged);
         t.log.clear();
         state.setAgentSettings(state.agentSettings());
-        QCOMPARE(t.log.first(), QStringLiteral("set agentSettings"));
-        QVERIFY(t.log.contains(QStringLiteral("hotkey +1")));
+        QCOMPARE(t.log, QStringList{QStringLiteral("set agentSettings")});
         QCOMPARE(changed.count(), 0);
 
         // A new profile's shortcut is registered at once, at id 100.

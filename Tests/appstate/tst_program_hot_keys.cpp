@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace sorvane;
@@ -43,14 +45,27 @@ private Q_SLOTS:
         const auto backend = createSystemHotKeyBackend(X11Connection::open());
         QVERIFY(!altSpaceTakenElsewhere(*backend));
 
+        QTemporaryDir folder;
+        const QString agentLog = folder.filePath(QStringLiteral("agent.log"));
         QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("SORVANE_SORVANE_AGENT_PATH"), testProgram(QStringLiteral("fake-sorvane-agent")));
+        environment.insert(QStringLiteral("SORVANE_FAKE_AGENT_LOG"), agentLog);
+        program.setProcessEnvironment(environment);
         program.setProgram(buildDirectory() + QStringLiteral("/bin/sorvane"));
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start();
         QVERIFY(program.waitForStarted(20000));
+        // A failed check must not leave the program holding the keys for the next test.
+        const auto stop = qScopeGuard([&] {
+            program.kill();
+            program.waitForFinished(10000);
+        });
 
-        // Registered at start, without waiting for anything else.
-        QTRY_VERIFY_WITH_TIMEOUT(altSpaceTakenElsewhere(*backend), 20000);
+        // Registered at start: the runtime starts right after. Checked only then, since
+        // a check is a grab, and a grab while the program registers takes the keys from it.
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(agentLog).contains("\"start\""), 20000);
+        QVERIFY(altSpaceTakenElsewhere(*backend));
 
         program.terminate();
         QVERIFY(program.waitForFinished(20000));

@@ -305,6 +305,8 @@ private Q_SLOTS:
         XFreeModifiermap(map);
         XSync(other, False);
         QVERIFY(remapped.wait());
+        // Every combination has a new Num Lock variant.
+        QCOMPARE(remapped.last().at(0).toInt(), 3);
 
         QVERIFY(xdotool({"key", "Num_Lock"}));
         QTRY_COMPARE(lockedModifiers() & unsigned(Mod3Mask), unsigned(Mod3Mask));
@@ -367,6 +369,42 @@ private Q_SLOTS:
         QVERIFY(xdotool({"key", "alt+Left", "key", "alt+Home"}));
         QTRY_COMPARE(agentPressed, 1);
         QCOMPARE(toggled, 1);
+    }
+
+    // The keys of a shortcut just recorded are still down when it is grabbed: the key's
+    // further presses (auto-repeat) must not fire it; a fresh press does.
+    void aKeyAlreadyDownDoesNotFireANewGrab()
+    {
+        QVERIFY(xdotool({"keydown", "ctrl+alt+k"}));
+        XSync(other, False);
+        manager->registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {profile}, cancel);
+        QCOMPARE(manager->profileHotKeys().size(), 1);
+        QCOMPARE(backend->keysDownSinceRegistration(), 1);
+        // A press of a key that is down is what the server's auto-repeat sends.
+        QVERIFY(xdotool({"keydown", "k", "keydown", "k", "keyup", "k", "keyup", "ctrl+alt", "key", "alt+space"}));
+        QTRY_COMPARE(toggled, 1);
+        QVERIFY(profiles.isEmpty());
+        // Once it is seen up, it is a key like any other again.
+        QTRY_COMPARE(backend->keysDownSinceRegistration(), 0);
+        QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+        QTRY_COMPARE(profiles, QList<int>{0});
+    }
+
+    // The server announces a new keyboard whenever input moves to another device, with
+    // the same keymap: no grab may be given up, even for a moment.
+    void aNewKeyboardWithTheSameKeysKeepsEveryGrab()
+    {
+        manager->registerShortcuts(toggle, pushToTalk, agent, std::nullopt, {profile}, cancel);
+        QSignalSpy remapped(backend, &X11HotKeyBackend::keyboardMappingChanged);
+        // Loading the same keymap again sends the notifications a new keyboard does.
+        QVERIFY(run(QStringLiteral("setxkbmap"), {"-layout", "us"}));
+        QVERIFY(remapped.wait());
+        QCOMPARE(remapped.last().at(0).toInt(), 0);
+        // Still ours, every variant: another client cannot take them.
+        for (unsigned locks : {0u, unsigned(LockMask), numLockMask(), LockMask | numLockMask()})
+            QCOMPARE(otherClientGrab(spaceKeyCode, Mod1Mask | locks), BadAccess);
+        QVERIFY(xdotool({"key", "alt+space"}));
+        QTRY_COMPARE(toggled, 1);
     }
 
     void nothingFiresAfterUnregister()

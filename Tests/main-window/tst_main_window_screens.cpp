@@ -27,9 +27,27 @@ void settle(QmlScene &scene)
     frame.wait(5000);
 }
 
+// Scrolls the nearest list or scroll view so that the item is in sight, as a user
+// would before clicking it (the Behaviour area is longer than the window).
+void scrollIntoView(QmlScene &scene, QQuickItem *item)
+{
+    for (QQuickItem *view = item->parentItem(); view; view = view->parentItem()) {
+        if (!view->inherits("QQuickFlickable"))
+            continue;
+        const QRectF inView = item->mapRectToItem(view, item->boundingRect());
+        if (inView.top() >= 0 && inView.bottom() <= view->height())
+            return;
+        const qreal contentY = view->property("contentY").toReal();
+        view->setProperty("contentY", std::max(0.0, contentY + inView.top() - 24));
+        return;
+    }
+    Q_UNUSED(scene);
+}
+
 void click(QmlScene &scene, QQuickItem *item)
 {
     QVERIFY(item);
+    scrollIntoView(scene, item);
     settle(scene);
     const QPoint at = item->mapToScene(item->boundingRect().center()).toPoint();
     QTest::mouseMove(scene.window(), at);

@@ -70,20 +70,26 @@ private Q_SLOTS:
 
     void readsAndFollowsTheDesktop()
     {
-        portal.scheme = 2;
+        portal.scheme = 1;
         DesktopColorScheme scheme;
-        // Dark until the portal answers, then the desktop's light.
+        // Light until the portal answers, then the desktop's dark.
+        QVERIFY(!scheme.isDark());
         QSignalSpy changed(&scheme, &DesktopColorScheme::changed);
         QVERIFY(changed.wait(20000));
-        QVERIFY(!scheme.isDark());
+        QVERIFY(scheme.isDark());
         QCOMPARE(portal.reads, 1);
+        portal.change(2);
+        QTRY_VERIFY_WITH_TIMEOUT(!scheme.isDark(), 20000);
         portal.change(1);
         QTRY_VERIFY_WITH_TIMEOUT(scheme.isDark(), 20000);
         portal.change(2);
         QTRY_VERIFY_WITH_TIMEOUT(!scheme.isDark(), 20000);
-        // No preference counts as dark.
-        portal.change(0);
+        // No preference is not dark.
+        portal.change(1);
         QTRY_VERIFY_WITH_TIMEOUT(scheme.isDark(), 20000);
+        portal.change(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!scheme.isDark(), 20000);
+        QCOMPARE(scheme.scheme(), std::optional<uint>(0));
     }
 
     void aModelMadeInQmlFollowsTheDesktop()
@@ -97,6 +103,26 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!model.isDark(), 20000);
         portal.change(1);
         QTRY_VERIFY_WITH_TIMEOUT(model.isDark(), 20000);
+    }
+
+    // The overlay, the toast, the tray and the settings' preview read one reader.
+    void oneReaderForTheWholeProgram()
+    {
+        DesktopColorScheme &scheme = DesktopColorScheme::shared();
+        QCOMPARE(&DesktopColorScheme::shared(), &scheme);
+        QTRY_VERIFY_WITH_TIMEOUT(portal.reads >= 1, 20000);
+        const int reads = portal.reads;
+        OverlayViewModel first, second;
+        OverlayInputs inputs;
+        inputs.overlayAppearance = OverlayAppearance::Automatic;
+        first.setInputs(inputs);
+        second.setInputs(inputs);
+        portal.change(1);
+        QTRY_VERIFY_WITH_TIMEOUT(first.isDark() && second.isDark() && scheme.isDark(), 20000);
+        portal.change(2);
+        QTRY_VERIFY_WITH_TIMEOUT(!first.isDark() && !second.isDark(), 20000);
+        // Neither model asked the portal itself.
+        QCOMPARE(portal.reads, reads);
     }
 };
 

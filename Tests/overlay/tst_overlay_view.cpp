@@ -254,11 +254,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<std::optional<uint>>("value");
         QTest::addColumn<bool>("dark");
-        QTest::newRow("no portal") << std::optional<uint>() << true;
-        QTest::newRow("no preference") << std::optional<uint>(0) << true;
+        // Only a stated dark preference is dark.
+        QTest::newRow("no portal") << std::optional<uint>() << false;
+        QTest::newRow("no preference") << std::optional<uint>(0) << false;
         QTest::newRow("dark") << std::optional<uint>(1) << true;
         QTest::newRow("light") << std::optional<uint>(2) << false;
-        QTest::newRow("unknown value") << std::optional<uint>(7) << true;
+        QTest::newRow("unknown value") << std::optional<uint>(7) << false;
     }
     void desktopColorScheme()
     {

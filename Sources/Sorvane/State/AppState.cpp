@@ -468,9 +468,8 @@ void AppState::setHotKeysSuspended(bool suspended)
 {
     const bool changed = m_hotKeysSuspended != suspended;
     m_hotKeysSuspended = suspended;
-    if (suspended)
-        m_services.hotKeys.unregister();
-    else
+    m_services.hotKeys.setSuspended(suspended);
+    if (!suspended)
         refreshHotKeys();
     if (changed)
         Q_EMIT hotKeysSuspendedChanged();
@@ -807,9 +806,21 @@ void AppState::setAgentSettings(const AgentSettings &settings)
 {
     // Encoding a record of plain values cannot fail here, so the record is always stored.
     m_services.settings.setValue(agentSettingsKey, storedjson::encode(settings.toJson()));
+    // A profile's name or prompt typed key by key changes no shortcut: the grabs stay.
+    auto profileShortcuts = [](const AgentSettings &value) {
+        QList<KeyboardShortcutSetting> shortcuts;
+        for (const auto &profile : value.promptProfiles)
+            shortcuts.append(profile.shortcut);
+        return shortcuts;
+    };
+    const bool shortcutsChanged = profileShortcuts(settings) != profileShortcuts(m_agentSettings);
+    const auto screenshotBefore = selectedAgentModel();
     SORVANE_ASSIGN(m_agentSettings, settings, agentSettingsChanged);
     updateDerivedValues();
-    refreshHotKeys();
+    const auto screenshotAfter = selectedAgentModel();
+    const auto takesImages = [](const auto &model) { return model && model->capabilities.images; };
+    if (shortcutsChanged || takesImages(screenshotBefore) != takesImages(screenshotAfter))
+        refreshHotKeys();
 }
 
 void AppState::setVocabulary(const QStringList &terms)

@@ -318,7 +318,8 @@ public:
     void setAgentShortcut(const KeyboardShortcutSetting &shortcut);
     const KeyboardShortcutSetting &agentScreenshotShortcut() const { return m_agentScreenshotShortcut; }
     void setAgentScreenshotShortcut(const KeyboardShortcutSetting &shortcut);
-    // Stores the record and re-registers the shortcuts, also for an unchanged record.
+    // Stores the record, also an unchanged one; re-registers the shortcuts only when a
+    // profile's shortcut or the Command-with-screenshot shortcut's use changes.
     const AgentSettings &agentSettings() const { return m_agentSettings; }
     void setAgentSettings(const AgentSettings &settings);
     const QStringList &vocabulary() const { return m_vocabulary; }
@@ -373,8 +374,9 @@ public:
 
     // ---- Shortcut wiring ----
     bool hotKeysSuspended() const { return m_hotKeysSuspended; }
-    // Suspending unregisters every shortcut (the settings screen is recording one);
-    // resuming registers them again.
+    // Suspending unregisters every shortcut, the cancel shortcut included, and nothing
+    // registers until resumed (the settings screen is recording one); resuming
+    // registers them again.
     Q_INVOKABLE void setHotKeysSuspended(bool suspended);
     // Unregisters and registers again: toggle, push-to-talk, Command, Command with
     // screenshot (only when the selected writing model takes images), one per prompt
@@ -487,6 +489,9 @@ public:
     Q_INVOKABLE void beginRemoveAPIKey(sorvane::AgentWritingProvider provider);
     Q_INVOKABLE bool isAPIKeyConfigured(sorvane::AgentWritingProvider provider) const;
     Q_INVOKABLE bool isShortcutConflicting(const sorvane::KeyboardShortcutSetting &shortcut) const;
+    // Why the system refused the shortcut at its last registration ("In use by another
+    // program"); empty when it was not refused.
+    Q_INVOKABLE QString shortcutRefusalReason(const sorvane::KeyboardShortcutSetting &shortcut) const;
     // For a cloud provider: the Account area of the settings with that provider's key
     // row, and the main window forward. Nothing for `local`.
     Q_INVOKABLE void openAPIKeySettings(sorvane::AgentWritingProvider provider);
@@ -516,6 +521,11 @@ public:
     // Stops a playing completion sound, then plays the chosen one at 0.55 (the bell when
     // it cannot be loaded) unless sounds are off. Also the settings screen's preview.
     Q_INVOKABLE void playCompletionSound();
+    // The overlay's "Reset": back to its default place, making the overlay if it was
+    // never shown.
+    Q_INVOKABLE void resetOverlayPosition();
+    // The desktop's bell (a refused key in the shortcut recorder).
+    Q_INVOKABLE void beep();
     bool isCompletionSoundPlaying() const;
     // Test and flow access to the one pending overlay hide and clipboard restore.
     bool isOverlayHidePending() const;

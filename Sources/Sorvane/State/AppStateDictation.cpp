@@ -74,6 +74,11 @@ void AppState::connectHotKeyCallbacks()
     connect(&m_services.recorder, &AudioRecorder::failed, this, &AppState::dictationRecordingFailed);
 }
 
+QString AppState::shortcutRefusalReason(const KeyboardShortcutSetting &shortcut) const
+{
+    return m_services.hotKeys.refusalReason(shortcut);
+}
+
 QSet<KeyboardShortcutSetting> AppState::refusedShortcuts() const { return m_services.hotKeys.refusedShortcuts(); }
 
 QVariantList AppState::refusedShortcutList() const

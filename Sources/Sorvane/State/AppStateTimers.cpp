@@ -127,6 +127,14 @@ void AppState::playCompletionSound()
         sounds.beep();
 }
 
+void AppState::beep() { m_services.sounds.beep(); }
+
+void AppState::resetOverlayPosition()
+{
+    if (OverlayPresenter *overlay = overlayController())
+        overlay->resetPosition();
+}
+
 bool AppState::isCompletionSoundPlaying() const { return m_services.sounds.isPlaying(); }
 
 } // namespace sorvane

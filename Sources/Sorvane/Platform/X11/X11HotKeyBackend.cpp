@@ -1,6 +1,7 @@
 #include "Platform/X11/X11HotKeyBackend.h"
 
 #include "Platform/VirtualKeyCodes.h"
+#include "Platform/X11/X11KeyboardMap.h"
 
 #include <QtGlobal>
 
@@ -59,6 +60,30 @@ X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<X11Connection> connection, QO
         qCInfo(lcHotKeys) << "The X server does not use evdev key codes; keys are found by their symbols";
 
     m_x->addEventListener(this);
+    m_heldKeysPoll.setInterval(50);
+    connect(&m_heldKeysPoll, &QTimer::timeout, this, &X11HotKeyBackend::forgetReleasedKeys);
+}
+
+int X11HotKeyBackend::keysDownSinceRegistration() const
+{
+    return int(std::count_if(m_pressed.cbegin(), m_pressed.cend(),
+                             [](const Press &press) { return press.xModifiers == downBeforeGrab; }));
+}
+
+void X11HotKeyBackend::forgetReleasedKeys()
+{
+    char keys[32] = {};
+    XQueryKeymap(m_display, keys);
+    for (auto it = m_pressed.begin(); it != m_pressed.end();) {
+        const unsigned code = it.key();
+        const bool down = code < 256 && (keys[code / 8] & (1 << (code % 8))) != 0;
+        if (it->xModifiers == downBeforeGrab && !down)
+            it = m_pressed.erase(it);
+        else
+            ++it;
+    }
+    if (keysDownSinceRegistration() == 0)
+        m_heldKeysPoll.stop();
 }
 
 X11HotKeyBackend::~X11HotKeyBackend()
@@ -102,9 +127,16 @@ Result<HotKeyReference, HotKeyError> X11HotKeyBackend::registerHotKey(quint32 ke
     m_grabs.push_back(grab);
     // A key still held from a registration of the same combination that went
     // away: its release now ends the press under the new registration.
-    if (const auto held = m_pressed.find(xKeyCode);
-        held != m_pressed.end() && held->reference == 0 && held->xModifiers == xModifiers)
-        held->reference = grab.reference;
+    if (const auto held = m_pressed.find(xKeyCode); held != m_pressed.end()) {
+        if (held->reference == 0 && held->xModifiers == xModifiers)
+            held->reference = grab.reference;
+    } else if (isKeyDown(xKeyCode)) {
+        // A key that is down already (the keys of a shortcut just recorded are still
+        // held): its auto-repeat would fire the new grab at once. Its presses count as
+        // repeats until it is let go, and its release belongs to no hot key.
+        m_pressed.insert(xKeyCode, Press{0, downBeforeGrab});
+        m_heldKeysPoll.start();
+    }
     return HotKeyReference{grab.reference};
 }
 
@@ -125,6 +157,13 @@ void X11HotKeyBackend::unregisterHotKey(HotKeyReference reference)
             press.reference = 0;
 }
 
+bool X11HotKeyBackend::isKeyDown(unsigned xKeyCode) const
+{
+    char keys[32] = {};
+    XQueryKeymap(m_display, keys);
+    return xKeyCode < 256 && (keys[xKeyCode / 8] & (1 << (xKeyCode % 8))) != 0;
+}
+
 void X11HotKeyBackend::readKeyboardMapping()
 {
     XDisplayKeycodes(m_display, &m_minKeyCode, &m_maxKeyCode);
@@ -135,16 +174,6 @@ void X11HotKeyBackend::readKeyboardMapping()
     // Read straight from the server rather than from Xlib's caches, so a mapping
     // change is seen the moment it is announced.
     m_keyCodeBySymbol.clear();
-    auto symbolsOf = [&](unsigned keyCode) {
-        QList<KeySym> list;
-        if (!symbols || keyCode < unsigned(m_minKeyCode) || keyCode > unsigned(m_maxKeyCode))
-            return list;
-        const KeySym *first = symbols + (keyCode - m_minKeyCode) * perKeyCode;
-        for (int level = 0; level < perKeyCode; ++level)
-            if (first[level] != NoSymbol)
-                list.append(first[level]);
-        return list;
-    };
     // Unshifted symbols first, so "1" finds the digit key rather than a keypad key.
     for (int level = 0; symbols && level < perKeyCode; ++level)
         for (int keyCode = m_minKeyCode; keyCode <= m_maxKeyCode; ++keyCode) {
@@ -153,33 +182,12 @@ void X11HotKeyBackend::readKeyboardMapping()
                 m_keyCodeBySymbol.insert(symbol, unsigned(keyCode));
         }
 
-    m_altMask = m_superMask = m_numLockMask = 0;
-    if (XModifierKeymap *map = XGetModifierMapping(m_display)) {
-        // Only Mod1..Mod5 can carry Alt, Super or Num Lock.
-        for (int index = Mod1MapIndex; index <= Mod5MapIndex; ++index) {
-            for (int k = 0; k < map->max_keypermod; ++k) {
-                const KeyCode keyCode = map->modifiermap[index * map->max_keypermod + k];
-                if (keyCode == 0)
-                    continue;
-                for (KeySym symbol : symbolsOf(keyCode)) {
-                    if (symbol == XK_Num_Lock)
-                        m_numLockMask |= 1u << index;
-                    else if (symbol == XK_Alt_L || symbol == XK_Alt_R)
-                        m_altMask |= 1u << index;
-                    else if (symbol == XK_Super_L || symbol == XK_Super_R)
-                        m_superMask |= 1u << index;
-                }
-            }
-        }
-        XFreeModifiermap(map);
-    }
     if (symbols)
         XFree(symbols);
-    // Where the mapping names no Alt or Super key, use the usual modifiers.
-    if (m_altMask == 0)
-        m_altMask = Mod1Mask;
-    if (m_superMask == 0)
-        m_superMask = Mod4Mask;
+    const X11ModifierMasks masks = readModifierMasks(m_display);
+    m_altMask = masks.alt;
+    m_superMask = masks.super;
+    m_numLockMask = masks.numLock;
 }
 
 bool X11HotKeyBackend::checkEvdevKeyCodes() const
@@ -248,6 +256,13 @@ QList<unsigned> X11HotKeyBackend::lockVariants(unsigned xModifiers) const
 Result<QList<unsigned>, HotKeyError> X11HotKeyBackend::grabAllVariants(unsigned xKeyCode, unsigned xModifiers)
 {
     const QList<unsigned> masks = lockVariants(xModifiers);
+    if (auto granted = grabMasks(xKeyCode, masks); !granted)
+        return granted.error();
+    return masks;
+}
+
+Result<Done, HotKeyError> X11HotKeyBackend::grabMasks(unsigned xKeyCode, const QList<unsigned> &masks)
+{
     int errorCode = 0;
     {
         X11Connection::ErrorTrap trap(*m_x);
@@ -256,53 +271,87 @@ Result<QList<unsigned>, HotKeyError> X11HotKeyBackend::grabAllVariants(unsigned 
         errorCode = trap.errorCode();
     }
     if (errorCode == 0)
-        return masks;
+        return Done{};
     // Some variants may have been granted: give them all back, so a refused
     // combination leaves nothing behind. Ungrabbing touches only our own grabs.
-    {
-        X11Connection::ErrorTrap trap(*m_x);
-        for (unsigned mask : masks)
-            XUngrabKey(m_display, int(xKeyCode), mask, m_root);
-        (void)trap.failed();
-    }
+    ungrabMasks(xKeyCode, masks);
     if (errorCode == BadAccess)
         return HotKeyError(HotKeyError::Kind::TakenByAnotherClient);
     return HotKeyError(HotKeyError::Kind::UnknownKey);
 }
 
-void X11HotKeyBackend::ungrab(Grab &grab)
+void X11HotKeyBackend::ungrabMasks(unsigned xKeyCode, const QList<unsigned> &masks)
 {
-    if (grab.grabbedMasks.isEmpty())
+    if (masks.isEmpty())
         return;
     X11Connection::ErrorTrap trap(*m_x);
-    for (unsigned mask : std::as_const(grab.grabbedMasks))
-        XUngrabKey(m_display, int(grab.xKeyCode), mask, m_root);
+    for (unsigned mask : masks)
+        XUngrabKey(m_display, int(xKeyCode), mask, m_root);
     (void)trap.failed();
+}
+
+void X11HotKeyBackend::ungrab(Grab &grab)
+{
+    ungrabMasks(grab.xKeyCode, grab.grabbedMasks);
     grab.grabbedMasks.clear();
 }
 
 void X11HotKeyBackend::regrabAll()
 {
-    // Keys that are down stay down: their releases still arrive (the server keeps
-    // the keyboard with us until then) and must still end their presses.
-    for (Grab &grab : m_grabs)
-        ungrab(grab);
+    // The server announces a new keyboard whenever input moves between devices (the
+    // physical keyboard and the XTest device our own paste keys use), mostly with the
+    // same keymap. Only grabs whose keys really moved are touched, and a new grab is
+    // made before the old one is given back, so no press falls into a gap between them.
+    // Keys that are down stay down: their releases still arrive (the server keeps the
+    // keyboard with us until then) and must still end their presses.
     readKeyboardMapping();
     // A whole new keymap may also number its keys differently.
     m_evdevKeyCodes = checkEvdevKeyCodes();
+    // First every new grab, then what is no longer used by any: two hot keys whose keys
+    // trade places keep theirs.
+    int moved = 0;
+    QList<std::pair<unsigned, unsigned>> before; // (key code, mask) held until now
+    for (const Grab &grab : std::as_const(m_grabs))
+        for (unsigned mask : grab.grabbedMasks)
+            before.append({grab.xKeyCode, mask});
     for (Grab &grab : m_grabs) {
-        grab.xKeyCode = xKeyCodeFor(grab.keyCode);
-        grab.xModifiers = xModifiersFor(grab.modifiers);
-        if (grab.xKeyCode == 0)
+        const unsigned xKeyCode = xKeyCodeFor(grab.keyCode);
+        const unsigned xModifiers = xModifiersFor(grab.modifiers);
+        const QList<unsigned> wanted = xKeyCode == 0 ? QList<unsigned>() : lockVariants(xModifiers);
+        const bool sameKey = xKeyCode == grab.xKeyCode;
+        if (sameKey && wanted == grab.grabbedMasks) {
+            grab.xModifiers = xModifiers;
             continue;
+        }
+        ++moved;
+        QList<unsigned> added;
+        for (unsigned mask : wanted)
+            if (!sameKey || !grab.grabbedMasks.contains(mask))
+                added.append(mask);
+        bool granted = xKeyCode != 0;
+        if (granted && !added.isEmpty()) {
+            if (auto result = grabMasks(xKeyCode, added); !result) {
+                granted = false;
+                qCInfo(lcHotKeys) << "Hot key" << grab.id
+                                  << "lost after a keyboard change:" << result.error().message();
+            }
+        }
         // Keep the registration; if its keys are lost now it simply stays silent
         // until a later mapping change makes them available again.
-        if (auto masks = grabAllVariants(grab.xKeyCode, grab.xModifiers))
-            grab.grabbedMasks = std::move(masks).value();
-        else
-            qCInfo(lcHotKeys) << "Hot key" << grab.id << "lost after a keyboard change:" << masks.error().message();
+        grab.xKeyCode = xKeyCode;
+        grab.xModifiers = xModifiers;
+        grab.grabbedMasks = granted ? wanted : QList<unsigned>();
     }
-    Q_EMIT keyboardMappingChanged();
+    // Give back what no grab uses any more: the old key's masks, or variants of the
+    // same key that no longer apply (Num Lock moved).
+    for (const auto &[keyCode, mask] : std::as_const(before)) {
+        const bool stillUsed = std::any_of(m_grabs.begin(), m_grabs.end(), [&](const Grab &grab) {
+            return grab.xKeyCode == keyCode && grab.grabbedMasks.contains(mask);
+        });
+        if (!stillUsed)
+            ungrabMasks(keyCode, {mask});
+    }
+    Q_EMIT keyboardMappingChanged(moved);
 }
 
 void X11HotKeyBackend::x11Event(XEvent &event)

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QTimer>
 #include <vector>
 
 
@@ -28,14 +29,18 @@ public:
     // (checked at start and whenever a new keymap is loaded);
     // otherwise keys are found through their symbols.
     bool usesEvdevKeyCodes() const { return m_evdevKeyCodes; }
+    // Keys that were already down when a hot key on them was registered, until they are
+    // seen up.
+    int keysDownSinceRegistration() const;
 
     Result<HotKeyReference, HotKeyError> registerHotKey(quint32 keyCode, HotKeyModifiers modifiers,
                                                         quint32 id) override;
     void unregisterHotKey(HotKeyReference reference) override;
 
 Q_SIGNALS:
-    // The keyboard or modifier mapping changed and every hot key was grabbed anew.
-    void keyboardMappingChanged();
+    // The keyboard or modifier mapping changed; the hot keys whose keys moved (`moved`
+    // of them) were grabbed anew, the others were left alone.
+    void keyboardMappingChanged(int moved);
 
 private:
     struct Grab {
@@ -55,6 +60,10 @@ private:
     unsigned xModifiersFor(HotKeyModifiers modifiers) const;
     QList<unsigned> lockVariants(unsigned xModifiers) const;
     Result<QList<unsigned>, HotKeyError> grabAllVariants(unsigned xKeyCode, unsigned xModifiers);
+    // Grabs every mask given, or none of them.
+    Result<Done, HotKeyError> grabMasks(unsigned xKeyCode, const QList<unsigned> &masks);
+    void ungrabMasks(unsigned xKeyCode, const QList<unsigned> &masks);
+    bool isKeyDown(unsigned xKeyCode) const;
     void ungrab(Grab &grab);
     void regrabAll();
 
@@ -82,7 +91,8 @@ private:
 
     // A grabbed key that is down, with the registration its press matched; the
     // reference is 0 while that registration is gone, until the same combination
-    // is registered again (a refresh while the key is held).
+    // is registered again (a refresh while the key is held), and for a key that was
+    // already down when its hot key was registered.
     struct Press {
         quint64 reference = 0;
         unsigned xModifiers = 0;
@@ -92,6 +102,11 @@ private:
     // X key code of each grabbed key that is down.
     QHash<unsigned, Press> m_pressed;
     quint64 m_nextReference = 1;
+    // A key down before its grab is released to the window that had it, not to us: it is
+    // looked at until it is up.
+    static constexpr unsigned downBeforeGrab = ~0u;
+    QTimer m_heldKeysPoll;
+    void forgetReleasedKeys();
 };
 
 } // namespace sorvane

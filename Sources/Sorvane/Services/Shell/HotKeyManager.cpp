@@ -29,8 +29,10 @@ void HotKeyManager::registerShortcuts(const KeyboardShortcutSetting &toggle, con
                                       const QList<KeyboardShortcutSetting> &profiles,
                                       const KeyboardShortcutSetting &cancel)
 {
-    unregister();
     m_cancelShortcut = cancel;
+    if (m_suspended)
+        return;
+    unregister();
     installHandler();
     m_refusedNow.clear();
     m_toggleHotKey = registerHotKey(toggle, ToggleId);
@@ -51,6 +53,8 @@ void HotKeyManager::registerShortcuts(const KeyboardShortcutSetting &toggle, con
 void HotKeyManager::registerCancel()
 {
     release(m_cancelHotKey);
+    if (m_suspended)
+        return;
     // Registered without a handler, the grab would swallow the key and do nothing.
     installHandler();
     m_refusedNow = m_refused;
@@ -67,14 +71,49 @@ void HotKeyManager::unregisterCancel()
     setRefused(refused);
 }
 
-QSet<KeyboardShortcutSetting> HotKeyManager::refusedShortcuts() const
+void HotKeyManager::setSuspended(bool suspended)
 {
-    return QSet<KeyboardShortcutSetting>(m_refused.cbegin(), m_refused.cend());
+    m_suspended = suspended;
+    if (suspended)
+        unregister();
 }
 
-void HotKeyManager::setRefused(QMap<quint32, KeyboardShortcutSetting> refused)
+QSet<KeyboardShortcutSetting> HotKeyManager::refusedShortcuts() const
 {
-    const bool changed = refusedShortcuts() != QSet<KeyboardShortcutSetting>(refused.cbegin(), refused.cend());
+    QSet<KeyboardShortcutSetting> shortcuts;
+    for (const Refusal &refusal : m_refused)
+        shortcuts.insert(refusal.shortcut);
+    return shortcuts;
+}
+
+QString HotKeyManager::refusalReason(const KeyboardShortcutSetting &shortcut) const
+{
+    // A combination held under another of our own ids is a conflict, which the settings
+    // tell once for all; the row itself says nothing.
+    for (const Refusal &refusal : m_refused)
+        if (refusal.shortcut == shortcut && refusal.error.kind() != HotKeyError::Kind::AlreadyRegistered)
+            return refusalReason(refusal.error);
+    return {};
+}
+
+QString HotKeyManager::refusalReason(HotKeyError error)
+{
+    switch (error.kind()) {
+    case HotKeyError::Kind::Unavailable:
+        return QStringLiteral("Needs an X11 session");
+    case HotKeyError::Kind::UnknownKey:
+        return QStringLiteral("Not a key of this keyboard");
+    case HotKeyError::Kind::AlreadyRegistered:
+        return QStringLiteral("Already used by another shortcut");
+    case HotKeyError::Kind::TakenByAnotherClient:
+        return QStringLiteral("In use by another program");
+    }
+    return {};
+}
+
+void HotKeyManager::setRefused(QMap<quint32, Refusal> refused)
+{
+    const bool changed = m_refused != refused;
     m_refused = std::move(refused);
     if (changed)
         Q_EMIT refusedShortcutsChanged();
@@ -155,7 +194,7 @@ std::optional<HotKeyReference> HotKeyManager::registerHotKey(const KeyboardShort
         // say so plainly, since nothing else tells the user why the key does nothing.
         qCInfo(lcHotKeys).noquote() << "The shortcut" << shortcut.displayName()
                                     << "was refused:" << result.error().message();
-        m_refusedNow.insert(id, shortcut);
+        m_refusedNow.insert(id, Refusal{shortcut, result.error()});
         return std::nullopt;
     }
     return result.value();

@@ -50,6 +50,11 @@ public:
     void unregisterCancel();
     // Removes every registration and stops delivering events.
     void unregister();
+    // While suspended (a shortcut is being recorded) everything is unregistered and
+    // nothing registers, the cancel shortcut included; the owner registers again
+    // after resuming.
+    void setSuspended(bool suspended);
+    bool isSuspended() const { return m_suspended; }
 
     // Set by the owner at any time; read when an event is delivered.
     std::function<void()> onToggle;
@@ -76,16 +81,26 @@ public:
     // window manager or another program, or already held under another id). Kept
     // while everything is unregistered; each registration replaces its own entry.
     QSet<KeyboardShortcutSetting> refusedShortcuts() const;
+    // Why the system refused a shortcut, in a few words for its settings row ("In use
+    // by another program"); empty for one that was not refused or only conflicts with
+    // another of our own.
+    QString refusalReason(const KeyboardShortcutSetting &shortcut) const;
+    static QString refusalReason(HotKeyError error);
 
     // Command 0x0100, Shift 0x0200, Option 0x0800, Control 0x1000, for the flags that are set.
     static HotKeyModifiers modifiers(const KeyboardShortcutSetting &shortcut);
 
 private:
+    struct Refusal {
+        KeyboardShortcutSetting shortcut;
+        HotKeyError error = HotKeyError::Kind::TakenByAnotherClient;
+        friend bool operator==(const Refusal &, const Refusal &) = default;
+    };
     void installHandler();
     void handle(quint32 id, HotKeyEventKind kind);
     void deliver(quint32 id, HotKeyEventKind kind) const;
     std::optional<HotKeyReference> registerHotKey(const KeyboardShortcutSetting &shortcut, quint32 id);
-    void setRefused(QMap<quint32, KeyboardShortcutSetting> refused);
+    void setRefused(QMap<quint32, Refusal> refused);
     void release(std::optional<HotKeyReference> &slot);
 
     HotKeyBackend *m_backend = nullptr;
@@ -99,8 +114,9 @@ private:
     QMetaObject::Connection m_handler;
     KeyboardShortcutSetting m_cancelShortcut{53, QStringLiteral("esc")};
     // Refused shortcuts by the id they were to be registered under.
-    QMap<quint32, KeyboardShortcutSetting> m_refused;
-    QMap<quint32, KeyboardShortcutSetting> m_refusedNow; // collected during one registration
+    QMap<quint32, Refusal> m_refused;
+    QMap<quint32, Refusal> m_refusedNow; // collected during one registration
+    bool m_suspended = false;
 };
 
 } // namespace sorvane

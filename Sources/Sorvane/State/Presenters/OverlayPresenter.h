@@ -14,6 +14,9 @@ public:
     // Takes the overlay down at once; delays belong to the state's timed actions.
     virtual void hide() = 0;
     virtual bool isPresented() const = 0;
+    // Forgets the user's saved place: the overlay goes back to its default place (also
+    // before it was ever shown).
+    virtual void resetPosition() = 0;
 };
 
 } // namespace sorvane

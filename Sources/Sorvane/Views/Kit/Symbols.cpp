@@ -26,6 +26,7 @@ const QHash<QString, char32_t> &symbolTable()
         {QStringLiteral("waveform"), 0xF430},                     // pulse
         {QStringLiteral("waveform.circle.fill"), 0xF430},         // pulse
         {QStringLiteral("circle.fill"), 0xF12F},                  // checkbox-blank-circle
+        {QStringLiteral("circle"), 0xF130},                       // checkbox-blank-circle-outline
         {QStringLiteral("ellipsis"), 0xF1D8},                     // dots-horizontal
         {QStringLiteral("wand.and.stars"), 0xF068},               // auto-fix
         {QStringLiteral("mic.fill"), 0xF36C},                     // microphone

@@ -1,6 +1,8 @@
 #include "DesktopColorScheme.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
+#include <QPointer>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -43,9 +45,17 @@ DesktopColorScheme::DesktopColorScheme(QObject *parent) : QObject(parent)
     });
 }
 
+DesktopColorScheme &DesktopColorScheme::shared()
+{
+    static QPointer<DesktopColorScheme> instance;
+    if (!instance)
+        instance = new DesktopColorScheme(QCoreApplication::instance());
+    return *instance;
+}
+
 bool DesktopColorScheme::isDarkScheme(std::optional<uint> value)
 {
-    return !value || *value != 2;
+    return value && *value == 1;
 }
 
 void DesktopColorScheme::settingChanged(const QDBusMessage &message)
@@ -57,7 +67,14 @@ void DesktopColorScheme::settingChanged(const QDBusMessage &message)
 
 void DesktopColorScheme::setScheme(std::optional<uint> value)
 {
+    const bool schemeChanged = m_scheme != value;
+    m_scheme = value;
     const bool dark = isDarkScheme(value);
+    if (schemeChanged && dark == m_dark) {
+        // The tray's ink also tells no preference from light.
+        Q_EMIT changed();
+        return;
+    }
     if (dark == m_dark)
         return;
     m_dark = dark;

@@ -58,7 +58,7 @@ public:
     bool isPresented() const override { return m_presented; }
 
     // Forgets the remembered place and moves the window to the default place.
-    void resetPosition();
+    void resetPosition() override;
     // The screen of the active window, else the pointer's, else the primary screen.
     QScreen *preferredScreen() const;
     // Puts the window at its remembered place on `screen` (converting a place stored by

@@ -120,10 +120,9 @@ void OverlayViewModel::followDesktopColorScheme()
 {
     if (m_colorScheme)
         return;
-    m_colorScheme = std::make_unique<DesktopColorScheme>();
+    m_colorScheme = &DesktopColorScheme::shared();
     setSystemDark(m_colorScheme->isDark());
-    connect(m_colorScheme.get(), &DesktopColorScheme::changed, this,
-            [this] { setSystemDark(m_colorScheme->isDark()); });
+    connect(m_colorScheme, &DesktopColorScheme::changed, this, [this] { setSystemDark(m_colorScheme->isDark()); });
 }
 
 QString OverlayViewModel::layoutName() const

@@ -123,7 +123,7 @@ private:
     QPointer<AppState> m_state;
     QList<QMetaObject::Connection> m_stateConnections;
     OverlayInputs m_inputs;
-    std::unique_ptr<DesktopColorScheme> m_colorScheme;
+    DesktopColorScheme *m_colorScheme = nullptr;
     bool m_systemDark = true;
     std::function<void()> m_tapHandler;
 };

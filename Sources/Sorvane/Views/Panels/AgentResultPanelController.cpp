@@ -9,6 +9,7 @@
 #include "ViewsModule.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -36,9 +37,11 @@ AgentResultPanelController::AgentResultPanelController(AppState &state, Options 
             applyToastShape();
     });
     if (!m_options.systemPrefersDark) {
-        m_colorScheme = std::make_unique<DesktopColorScheme>();
-        connect(m_colorScheme.get(), &DesktopColorScheme::changed, this, &AgentResultPanelController::appearanceChanged);
-        m_options.systemPrefersDark = [scheme = m_colorScheme.get()] { return scheme->isDark(); };
+        DesktopColorScheme &scheme = DesktopColorScheme::shared();
+        connect(&scheme, &DesktopColorScheme::changed, this, &AgentResultPanelController::appearanceChanged);
+        m_options.systemPrefersDark = [scheme = QPointer<DesktopColorScheme>(&scheme)] {
+            return scheme && scheme->isDark();
+        };
     }
 }
 

@@ -101,7 +101,6 @@ private:
 
     AppState &m_state;
     Options m_options;
-    std::unique_ptr<DesktopColorScheme> m_colorScheme;
     std::unique_ptr<AgentConversationViewModel> m_conversationModel;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_toast;

@@ -1,11 +1,8 @@
 #include "TrayGlyph.h"
 
+#include "Overlay/DesktopColorScheme.h"
 #include "Platform/ResourceLocator.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -15,10 +12,6 @@ namespace sorvane {
 
 namespace {
 
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
-
 // A shipped template keeps its shape (alpha) and takes the ink.
 QImage tinted(const QImage &shape, const QColor &ink)
 {
@@ -27,15 +20,6 @@ QImage tinted(const QImage &shape, const QColor &ink)
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(out.rect(), ink);
     return out;
-}
-
-int schemeOf(const QVariant &value)
-{
-    QVariant v = value;
-    // The portal wraps the value in one or two variants.
-    while (v.canConvert<QDBusVariant>())
-        v = v.value<QDBusVariant>().variant();
-    return v.toInt();
 }
 
 } // namespace
@@ -86,39 +70,13 @@ QColor TrayGlyph::inkFor(int colorScheme, const QColor &paletteText)
 TrayAppearance::TrayAppearance(QObject *parent) : QObject(parent)
 {
     connect(qGuiApp, &QGuiApplication::paletteChanged, this, &TrayAppearance::inkChanged);
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
-    bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(settingChanged(QString, QString, QDBusVariant)));
-    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
-    read << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme");
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        QDBusPendingReply<QVariant> reply = *w;
-        if (!reply.isError())
-            setScheme(schemeOf(reply.value()));
-    });
+    connect(&DesktopColorScheme::shared(), &DesktopColorScheme::changed, this, &TrayAppearance::inkChanged);
 }
 
 QColor TrayAppearance::ink() const
 {
-    return TrayGlyph::inkFor(m_scheme, QGuiApplication::palette().color(QPalette::WindowText));
-}
-
-void TrayAppearance::settingChanged(const QString &group, const QString &key, const QDBusVariant &value)
-{
-    if (group == QLatin1String("org.freedesktop.appearance") && key == QLatin1String("color-scheme"))
-        setScheme(schemeOf(value.variant()));
-}
-
-void TrayAppearance::setScheme(int scheme)
-{
-    if (scheme == m_scheme)
-        return;
-    m_scheme = scheme;
-    Q_EMIT inkChanged();
+    const int scheme = int(DesktopColorScheme::shared().scheme().value_or(0));
+    return TrayGlyph::inkFor(scheme, QGuiApplication::palette().color(QPalette::WindowText));
 }
 
 } // namespace sorvane

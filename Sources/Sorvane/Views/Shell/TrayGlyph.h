@@ -21,9 +21,8 @@ public:
     static QColor inkFor(int colorScheme, const QColor &paletteText);
 };
 
-// Follows the desktop's light or dark appearance (the portal's
-// org.freedesktop.appearance color-scheme) and the palette, and says when the glyph's
-// ink changes.
+// Follows the desktop's light or dark appearance (the shared DesktopColorScheme) and the
+// palette, and says when the glyph's ink changes.
 class TrayAppearance : public QObject {
     Q_OBJECT
 public:
@@ -32,13 +31,6 @@ public:
 
 Q_SIGNALS:
     void inkChanged();
-
-private Q_SLOTS:
-    void settingChanged(const QString &group, const QString &key, const QDBusVariant &value);
-
-private:
-    void setScheme(int scheme);
-    int m_scheme = 0;
 };
 
 } // namespace sorvane
