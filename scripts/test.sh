@@ -36,8 +36,11 @@ Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -noreset \
   >"$session_dir/xvfb.log" 2>&1 &
 session_track_pid $!
 display_number=""
-for _ in $(seq 1 100); do
+xvfb_pid=$!
+# A busy machine can take a while to start it: wait up to a minute, unless it ended.
+for _ in $(seq 1 600); do
   if read -r -t 0.1 display_number <&"$display_fd" && [[ -n "$display_number" ]]; then break; fi
+  kill -0 "$xvfb_pid" 2>/dev/null || break
 done
 [[ -n "$display_number" ]] || { echo "Xvfb did not start"; cat "$session_dir/xvfb.log"; exit 1; }
 export DISPLAY=":$display_number"
