@@ -36,6 +36,18 @@ inline std::optional<QByteArray> runTool(const QString &program, const QStringLi
     return process.readAllStandardOutput();
 }
 
+// What the "Allow" action does: the accessibility bus on, so that applications started
+// from now on can be read.
+inline bool accessibilityBusOn()
+{
+    return runTool(QStringLiteral("dbus-send"),
+                   {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.a11y.Bus"),
+                    QStringLiteral("/org/a11y/bus"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                    QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
+                    QStringLiteral("variant:boolean:true")})
+        .has_value();
+}
+
 // The first shown window of a process; 0 while it has none.
 inline quint64 shownWindowOf(qint64 pid)
 {

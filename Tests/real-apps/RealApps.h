@@ -157,18 +157,6 @@ private:
     QTemporaryDir &m_home;
 };
 
-// What the "Allow" action does: the accessibility bus on, so that applications started
-// from now on can be read.
-inline bool accessibilityBusOn()
-{
-    return runTool(QStringLiteral("dbus-send"),
-                   {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.a11y.Bus"),
-                    QStringLiteral("/org/a11y/bus"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
-                    QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
-                    QStringLiteral("variant:boolean:true")})
-        .has_value();
-}
-
 // A press of a shortcut, a tone into the test microphone, a second press: what the
 // user does for a Dictation (Alt+Space) or a Command (Alt+Shift+Space).
 inline bool speakBetweenPresses(const QString &shortcut, const QString &tone)

@@ -7,6 +7,7 @@
 #include "Support/StoredJson.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonArray>
 #include <QList>
 #include <QString>
@@ -52,6 +53,18 @@ inline void writeHistory(const QString &path, int count)
                                        4.5 + i % 30, QStringLiteral("pocket"))
                          .toJson());
     storedjson::writeFileAtomically(path, storedjson::encode(array));
+}
+
+// Resident memory of a process (this one by default) in MiB, from /proc; -1 when unknown.
+inline double residentMiB(qint64 pid = 0)
+{
+    QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
 }
 
 } // namespace sorvane::bench

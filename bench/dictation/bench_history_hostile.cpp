@@ -19,20 +19,10 @@
 #include <malloc.h>
 
 using namespace sorvane;
+using namespace sorvane::bench;
 using namespace sorvane::testing;
 
 namespace {
-
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
 
 // Written record by record, so the benchmark holds none of it in memory.
 bool writeHistory(const QString &path, int count)

@@ -16,19 +16,9 @@
 #include <cstdio>
 
 using namespace sorvane;
+using namespace sorvane::bench;
 
 namespace {
-
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
 
 void run(int milliseconds)
 {

@@ -21,20 +21,10 @@
 #include <functional>
 
 using namespace sorvane;
+using namespace sorvane::bench;
 using namespace sorvane::testing;
 
 namespace {
-
-double residentMiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
 
 // Runs the event loop until `done` holds or `milliseconds` have passed.
 bool waitFor(const std::function<bool()> &done, int milliseconds)

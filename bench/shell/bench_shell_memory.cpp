@@ -17,21 +17,10 @@
 #include <algorithm>
 #include <cstdio>
 
+using sorvane::bench::residentMiB;
 using sorvane::testing::FakeTrayHost;
 
 namespace {
-
-// Resident size of a process in MiB, from /proc.
-double residentMiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
 
 void settle(int milliseconds)
 {
