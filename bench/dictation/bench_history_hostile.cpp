@@ -19,7 +19,6 @@
 #include <malloc.h>
 
 using namespace sorvane;
-using namespace sorvane::bench;
 using namespace sorvane::testing;
 
 namespace {
@@ -92,7 +91,7 @@ int main(int argc, char **argv)
     }
     const double fileMiB = QFileInfo(AppPaths::history()).size() / 1048576.0;
     malloc_trim(0);
-    const double before = residentMiB();
+    const double before = bench::residentMiB();
 
     StallMeter meter;
     HistoryStore::Options options = HistoryStore::defaultOptions();
@@ -111,7 +110,7 @@ int main(int argc, char **argv)
         return 1;
     }
     malloc_trim(0);
-    const double loadedMiB = residentMiB() - before;
+    const double loadedMiB = bench::residentMiB() - before;
 
     // Dictations one after the other: the first save is still being written when the
     // next ones come, as after a burst of short dictations.
