@@ -94,6 +94,7 @@ class KillMatrixTest : public QObject {
     // Presses the shortcut in the target window and waits until the microphone is read.
     void startListening(const TargetWindow &target, const QString &keys)
     {
+        // Whatever window the program may have opened meanwhile, the target is in front.
         QTRY_VERIFY_WITH_TIMEOUT(
             runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::number(target.window)})
                 && activeWindow() == target.window,

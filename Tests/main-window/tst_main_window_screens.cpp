@@ -146,6 +146,31 @@ private Q_SLOTS:
         QTRY_VERIFY(prompt->property("opened").toBool());
     }
 
+    void movePromptButtonsShareOneLine()
+    {
+        TestAppState t;
+        settled(t);
+        FakeApplicationLocation location;
+        location.due = true;
+        FakeUpdates updater;
+        QmlScene scene(&t.state());
+        scene.setContextProperty("location", &location);
+        scene.setContextProperty("updater", &updater);
+        QVERIFY2(scene.load(rootScene(), defaultSize), scene.errors());
+        QObject *prompt = scene.findObject(scene.root(), "movePrompt");
+        QVERIFY(prompt);
+        QTRY_VERIFY(prompt->property("opened").toBool());
+        QObject *sheet = prompt->property("contentItem").value<QObject *>();
+        auto centre = [&](const char *name) {
+            auto *item = qobject_cast<QQuickItem *>(QmlScene::findObject(sheet, name));
+            return item ? item->mapToScene(item->boundingRect().center()).y() : -1.0;
+        };
+        const qreal primary = centre("revealButton");
+        QVERIFY(primary > 0);
+        QCOMPARE(centre("notNowButton"), primary);
+        QCOMPARE(centre("openApplicationsButton"), primary);
+    }
+
     void hidingTheWindowDropsTheScreensViewState()
     {
         TestAppState t;

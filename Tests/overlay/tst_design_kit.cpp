@@ -202,6 +202,17 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(dismissed.count(), 1, 10000);
     }
 
+    void bannerKeepsAShortMessageOnOneLineWhereItHasRoom()
+    {
+        QmlScene scene;
+        QVERIFY2(scene.load("import Sorvane\nErrorResolutionBanner { message: 'Download the selected speech model first.' }",
+                            QSize(750, 60)),
+                 scene.errors());
+        auto *message = scene.find("message");
+        QTRY_COMPARE_WITH_TIMEOUT(scene.read("message", "lineCount").toInt(), 1, 10000);
+        QVERIFY(message->width() >= message->implicitWidth());
+    }
+
     void halfSizesKeepTheirFraction()
     {
         const QFont half = Fonts::font(12.5, QFont::DemiBold);

@@ -1,3 +1,4 @@
+#include "Kit/Palette.h"
 #include "Overlay/DesktopColorScheme.h"
 #include "Overlay/OverlayClock.h"
 #include "Overlay/OverlayViewModel.h"
@@ -144,6 +145,38 @@ private Q_SLOTS:
         QCOMPARE(o.shown("phaseIcon"), !spins);
         QCOMPARE(o.shown("phaseErrorArrow"), phase == AgentPhase::Error);
         QCOMPARE(o.scene.find("pill")->width(), 224.0);
+    }
+
+    void phaseBadgeSymbolStaysReadable_data()
+    {
+        QTest::addColumn<AgentPhase>("phase");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QColor>("symbol");
+        QTest::addColumn<qreal>("fillAlpha");
+        const QColor signal = Palette::sorvaneSignal();
+        // The signal on a light pill fills the badge under an ink symbol; elsewhere the
+        // symbol takes the phase colour over a faint badge.
+        QTest::newRow("writing, light") << AgentPhase::Generating << false << QColor(Qt::black) << 1.0;
+        QTest::newRow("loading, light") << AgentPhase::LoadingModel << false << QColor(Qt::black) << 1.0;
+        QTest::newRow("writing, dark") << AgentPhase::Generating << true << signal << 0.16;
+        QTest::newRow("done, light") << AgentPhase::Completed << false << Palette::systemGreen() << 0.16;
+    }
+    void phaseBadgeSymbolStaysReadable()
+    {
+        QFETCH(AgentPhase, phase);
+        QFETCH(bool, dark);
+        QFETCH(QColor, symbol);
+        QFETCH(qreal, fillAlpha);
+        OverlayScene o;
+        OverlayInputs in = inputs(Kind::Idle);
+        in.agentPhase = phase;
+        in.agentProgress = 0.125;
+        in.overlayAppearance = dark ? OverlayAppearance::Dark : OverlayAppearance::Light;
+        o.model.setInputs(in);
+        QVERIFY2(o.load(), o.scene.errors());
+        QCOMPARE(o.scene.read("phaseIcon", "color").value<QColor>(), symbol);
+        const qreal alpha = o.scene.read("phaseBadgeFill", "fill").value<QColor>().alphaF();
+        QVERIFY2(qAbs(alpha - fillAlpha) < 0.01, qPrintable(QString::number(alpha)));
     }
 
     void listeningShowsTheCommandWaveform()

@@ -15,7 +15,8 @@ using namespace sorvane::testing;
 
 namespace {
 
-const QSize windowSize(1160, 700);
+// The window at its default size, less its menu bar.
+const QSize windowSize(1160, 700 - 30);
 // The smallest window, less its menu bar.
 const QSize minimumContentSize(1060, 660 - 30);
 

@@ -20,7 +20,8 @@ using namespace sorvane::testing;
 
 namespace {
 
-const QSize windowSize(1160, 700);
+// The window at its default size, less its menu bar.
+const QSize windowSize(1160, 700 - 30);
 
 // Everything a picture keeps alive: the state, its folders and the model server.
 struct ModelsPicture {

@@ -16,7 +16,8 @@ using namespace sorvane::testing;
 
 namespace {
 
-const QSize windowSize(1160, 700);
+// The window at its default size, less its menu bar.
+const QSize windowSize(1160, 700 - 30);
 // Tall enough for the whole Account area.
 const QSize tallSize(1160, 1240);
 const QString openAIKey = QStringLiteral("sk-test-0123456789abcdef");

@@ -40,8 +40,12 @@ Item {
         }
         Column {
             spacing: 2
+            // As wide as the message's one line where the banner has room, narrower
+            // where it has not, down to two wrapped lines. Rounded up: the layout gives
+            // whole pixels, and a fraction short of the text's width wrapped its last word.
+            readonly property real oneLineWidth: Math.ceil(Math.max(heading.implicitWidth, messageText.implicitWidth))
             Layout.fillWidth: true
-            Layout.maximumWidth: Math.max(heading.implicitWidth, messageText.implicitWidth)
+            Layout.maximumWidth: oneLineWidth
             Text {
                 id: heading
                 objectName: "heading"

@@ -92,8 +92,10 @@ Item {
         Row {
             Layout.alignment: Qt.AlignHCenter
             spacing: 10
+            // The quieter buttons are lower than the primary one: centred on its line.
             BorderedRowButton {
                 objectName: "notNowButton"
+                anchors.verticalCenter: parent.verticalCenter
                 title: "Not Now"
                 buttonHeight: 32
                 cornerRadius: 8
@@ -102,6 +104,7 @@ Item {
             }
             BorderedRowButton {
                 objectName: "openApplicationsButton"
+                anchors.verticalCenter: parent.verticalCenter
                 title: "Open Applications"
                 buttonHeight: 32
                 cornerRadius: 8

@@ -19,9 +19,20 @@ AbstractButton {
     Accessible.name: header ? "" : "Choose " + (row ? row.name : "")
     hoverEnabled: false
 
-    background: Rectangle {
-        color: !root.header && root.row && root.row.selected ? Qt.alpha(Colors.speechModelAccent(root.row.modelId), 0.08)
-                                                            : "transparent"
+    // The last row of the table rounds its lower corners as the card does, so a
+    // selected last row stays inside the card.
+    property bool last: false
+    background: Item {
+        clip: root.last
+        Rectangle {
+            objectName: "rowFill"
+            anchors.fill: parent
+            anchors.topMargin: root.last ? -radius : 0
+            radius: root.last ? 16 : 0
+            antialiasing: true
+            color: !root.header && root.row && root.row.selected ? Qt.alpha(Colors.speechModelAccent(root.row.modelId), 0.08)
+                                                                : "transparent"
+        }
     }
 
     readonly property font headerFont: {

@@ -68,10 +68,12 @@ ScrollView {
                 spacing: 0
                 OnboardingModelRow { header: true; Layout.fillWidth: true }
                 Repeater {
+                    id: rowRepeater
                     model: rows
                     delegate: ColumnLayout {
                         id: entry
                         required property var model
+                        required property int index
                         Layout.fillWidth: true
                         spacing: 0
                         Rectangle { Layout.fillWidth: true; height: 1; color: Qt.alpha(Colors.primary, 0.1); opacity: 0.55 }
@@ -79,6 +81,7 @@ ScrollView {
                             objectName: "onboardingRow_" + entry.model.modelId
                             Layout.fillWidth: true
                             row: entry.model
+                            last: entry.index === rowRepeater.count - 1
                             onClicked: root.choose(entry.model.modelId)
                         }
                     }

@@ -277,9 +277,10 @@ Item {
                 Layout.preferredWidth: 27
                 Layout.preferredHeight: 27
                 RoundedBox {
+                    objectName: "phaseBadgeFill"
                     anchors.fill: parent
                     capsule: true
-                    fill: Qt.alpha(root.overlay.agentColor, 0.16)
+                    fill: Qt.alpha(root.overlay.agentColor, root.overlay.agentBadgeFilled ? 1 : 0.16)
                 }
                 Spinner {
                     objectName: "phaseSpinner"
@@ -288,7 +289,7 @@ Item {
                     width: 12
                     height: 12
                     turn: visible ? root.overlay.spinnerTurn : 0
-                    color: root.overlay.agentColor
+                    color: root.overlay.agentSymbolColor
                 }
                 SymbolIcon {
                     objectName: "phaseIcon"
@@ -296,7 +297,7 @@ Item {
                     anchors.centerIn: parent
                     name: root.overlay.agentIcon
                     size: 10
-                    color: root.overlay.agentColor
+                    color: root.overlay.agentSymbolColor
                 }
             }
             ColumnLayout {

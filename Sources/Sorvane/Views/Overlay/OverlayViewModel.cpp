@@ -189,6 +189,17 @@ QColor OverlayViewModel::agentColor() const
     return Palette::sorvaneSignal();
 }
 
+bool OverlayViewModel::agentBadgeFilled() const
+{
+    // The signal yellow is not readable on a white pill, only as a fill under ink.
+    return !isDark() && P::agentPhaseColour(m_inputs.agentPhase) == PhaseColour::Signal;
+}
+
+QColor OverlayViewModel::agentSymbolColor() const
+{
+    return agentBadgeFilled() ? ink() : agentColor();
+}
+
 bool OverlayViewModel::agentShowsErrorArrow() const
 {
     return m_inputs.agentPhase == AgentPhase::Error && !P::agentProgressLabel(m_inputs);

@@ -47,6 +47,10 @@ class OverlayViewModel : public QObject {
     Q_PROPERTY(QString agentDetail READ agentDetail NOTIFY changed)
     Q_PROPERTY(QString agentIcon READ agentIcon NOTIFY changed)
     Q_PROPERTY(QColor agentColor READ agentColor NOTIFY changed)
+    // The phase badge's symbol: the phase colour, or the ink where that colour is the
+    // signal on a light pill (the badge is then filled with it, as the signal buttons are).
+    Q_PROPERTY(QColor agentSymbolColor READ agentSymbolColor NOTIFY changed)
+    Q_PROPERTY(bool agentBadgeFilled READ agentBadgeFilled NOTIFY changed)
     Q_PROPERTY(bool agentSpins READ agentSpins NOTIFY changed)
     Q_PROPERTY(QString agentProgressText READ agentProgressText NOTIFY changed)
     Q_PROPERTY(bool agentShowsErrorArrow READ agentShowsErrorArrow NOTIFY changed)
@@ -95,6 +99,8 @@ public:
     QString agentDetail() const { return OverlayPresentation::agentDetail(m_inputs); }
     QString agentIcon() const { return OverlayPresentation::agentPhaseIcon(m_inputs.agentPhase); }
     QColor agentColor() const;
+    QColor agentSymbolColor() const;
+    bool agentBadgeFilled() const;
     bool agentSpins() const { return OverlayPresentation::agentPhaseShowsSpinner(m_inputs.agentPhase); }
     QString agentProgressText() const { return OverlayPresentation::agentProgressLabel(m_inputs).value_or(QString()); }
     bool agentShowsErrorArrow() const;
