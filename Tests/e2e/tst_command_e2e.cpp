@@ -149,6 +149,9 @@ class CommandEndToEndTest : public QObject {
         QVERIFY(sorvane->waitForStarted(10000));
         // Its shortcuts are registered before it starts its runtime.
         QTRY_VERIFY_WITH_TIMEOUT(readFile(agentLog).contains("\"start\""), 20000);
+        // Every start opens the main window: once it is up it no longer takes the focus
+        // from the window the test brings forward next.
+        QTRY_VERIFY_WITH_TIMEOUT(shownWindowOf(sorvane->processId()) != 0, 20000);
     }
 
 private Q_SLOTS:
