@@ -20,8 +20,8 @@
 
 namespace sorvane::testing {
 
-// A press and release of a pointer button at a point of the screen (the test defines it,
-// away from the Qt headers that Xlib's macros would break).
+// A press and release of a pointer button at a point of the screen, through XTest
+// (Tests/Support/ClickOnScreen.cpp).
 bool clickOnScreen(QPoint at, int button);
 
 struct AtSpiNode {

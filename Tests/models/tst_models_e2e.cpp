@@ -165,22 +165,5 @@ private Q_SLOTS:
     }
 };
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-
-bool sorvane::testing::clickOnScreen(QPoint at, int button)
-{
-    Display *display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    XTestFakeMotionEvent(display, -1, at.x(), at.y(), CurrentTime);
-    XSync(display, False);
-    XTestFakeButtonEvent(display, unsigned(button), True, CurrentTime);
-    XTestFakeButtonEvent(display, unsigned(button), False, CurrentTime);
-    XSync(display, False);
-    XCloseDisplay(display);
-    return true;
-}
-
 QTEST_MAIN(ModelsEndToEndTest)
 #include "tst_models_e2e.moc"

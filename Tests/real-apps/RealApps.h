@@ -4,6 +4,7 @@
 // and the built program started the way the end-to-end tests start it.
 
 #include "../e2e/E2eTools.h"
+#include "../models/AtSpiDriver.h"
 #include "Platform/SettingsStore.h"
 #include "Shared/AppPaths.h"
 #include "Dictation/SpeechModel.h"
@@ -177,11 +178,6 @@ inline bool speakBetweenPresses(const QString &shortcut, const QString &tone)
 
 inline constexpr uint pushButtonRole = 43; // ATSPI_ROLE_PUSH_BUTTON
 inline const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
-
-struct AtSpiNode {
-    QString service;
-    QString path;
-};
 
 // A client of the accessibility bus, as a screen reader is.
 class AtSpiClient {

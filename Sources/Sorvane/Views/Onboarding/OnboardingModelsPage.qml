@@ -93,6 +93,9 @@ ScrollView {
         Item {
             objectName: "onboardingStatus"
             Layout.fillWidth: true
+            // Read out as it changes, the download's progress with it.
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             readonly property string kind: root.status.kind
             readonly property string text: root.status.text
             implicitHeight: kind === "default" ? defaultLine.implicitHeight : statusBox.implicitHeight + 24
