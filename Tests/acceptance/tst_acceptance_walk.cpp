@@ -170,6 +170,39 @@ class AcceptanceWalkTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(selection("clipboard"), text, 10000);
     }
 
+    // A Dictation into a Qt text field, started and ended by the given keystrokes: the
+    // overlay shows without taking the focus, the heard word is pasted at the cursor, the
+    // clipboard comes back, the overlay hides and the history has `historySize` items.
+    void dictateIntoAQtTextField(const QStringList &start, const QStringList &end, const QString &name,
+                                 qsizetype historySize)
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        putOnClipboard(earlierClipboard);
+        TargetWindow target;
+        QVERIFY2(target.start(), "the text field's window did not open");
+        QVERIFY(bringToFront(target.window));
+
+        const int streamsBefore = recordingStreams();
+        QVERIFY(streamsBefore >= 0);
+        QVERIFY(xdotool(start));
+        QTRY_VERIFY_WITH_TIMEOUT(recordingStreams() > streamsBefore, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(overlayShown(), 20000);
+        QCOMPARE(activeWindow(), target.window);
+        picture(name + QStringLiteral("-recording"));
+        QCOMPARE(QProcess::execute(QStringLiteral("paplay"),
+                                   {QStringLiteral("--device=") + qEnvironmentVariable("SORVANE_TEST_PULSE_SINK"), m_tone}),
+                 0);
+        QVERIFY(xdotool(end));
+
+        QTRY_COMPARE_WITH_TIMEOUT(target.text, heard, wait);
+        picture(name + QStringLiteral("-pasted"));
+        QTRY_COMPARE_WITH_TIMEOUT(selection("clipboard"), earlierClipboard, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!overlayShown(), 20000);
+        QCOMPARE(activeWindow(), target.window);
+        QTRY_COMPARE_WITH_TIMEOUT(historyTexts(), QStringList(historySize, heard), 20000);
+        m_stepDone = true;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -283,35 +316,10 @@ private Q_SLOTS:
         m_stepDone = true;
     }
 
-    // The toggle into a Qt text field: the overlay shows without taking the focus, the
-    // heard word is pasted at the cursor, the clipboard comes back, the history has it.
     void toggleDictationIntoAQtTextField()
     {
-        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
-        putOnClipboard(earlierClipboard);
-        TargetWindow target;
-        QVERIFY2(target.start(), "the text field's window did not open");
-        QVERIFY(bringToFront(target.window));
-
-        const int streamsBefore = recordingStreams();
-        QVERIFY(streamsBefore >= 0);
-        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
-        QTRY_VERIFY_WITH_TIMEOUT(recordingStreams() > streamsBefore, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(overlayShown(), 20000);
-        QCOMPARE(activeWindow(), target.window);
-        picture(QStringLiteral("toggle-recording"));
-        QCOMPARE(QProcess::execute(QStringLiteral("paplay"),
-                                   {QStringLiteral("--device=") + qEnvironmentVariable("SORVANE_TEST_PULSE_SINK"), m_tone}),
-                 0);
-        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
-
-        QTRY_COMPARE_WITH_TIMEOUT(target.text, heard, wait);
-        picture(QStringLiteral("toggle-pasted"));
-        QTRY_COMPARE_WITH_TIMEOUT(selection("clipboard"), earlierClipboard, 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(!overlayShown(), 20000);
-        QCOMPARE(activeWindow(), target.window);
-        QTRY_COMPARE_WITH_TIMEOUT(historyTexts(), QStringList{heard}, 20000);
-        m_stepDone = true;
+        dictateIntoAQtTextField({QStringLiteral("key"), QStringLiteral("alt+space")},
+                                {QStringLiteral("key"), QStringLiteral("alt+space")}, QStringLiteral("toggle"), 1);
     }
 
     // xterm pastes only PRIMARY (Shift+Insert): the word arrives, and PRIMARY holds the
@@ -345,29 +353,9 @@ private Q_SLOTS:
     // Push-to-talk: held while the user speaks, released to paste.
     void pushToTalkIntoAQtTextField()
     {
-        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
-        putOnClipboard(earlierClipboard);
-        TargetWindow target;
-        QVERIFY2(target.start(), "the text field's window did not open");
-        QVERIFY(bringToFront(target.window));
-
-        const int streamsBefore = recordingStreams();
-        QVERIFY(streamsBefore >= 0);
-        QVERIFY(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+space")}));
-        QTRY_VERIFY_WITH_TIMEOUT(recordingStreams() > streamsBefore, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(overlayShown(), 20000);
-        QCOMPARE(activeWindow(), target.window);
-        picture(QStringLiteral("push-to-talk-held"));
-        QCOMPARE(QProcess::execute(QStringLiteral("paplay"),
-                                   {QStringLiteral("--device=") + qEnvironmentVariable("SORVANE_TEST_PULSE_SINK"), m_tone}),
-                 0);
-        QVERIFY(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+space")}));
-
-        QTRY_COMPARE_WITH_TIMEOUT(target.text, heard, wait);
-        QTRY_COMPARE_WITH_TIMEOUT(selection("clipboard"), earlierClipboard, 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(historyTexts(), QStringList({heard, heard, heard}), 20000);
-        picture(QStringLiteral("push-to-talk-pasted"));
-        m_stepDone = true;
+        dictateIntoAQtTextField({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+space")},
+                                {QStringLiteral("keyup"), QStringLiteral("ctrl+alt+space")},
+                                QStringLiteral("push-to-talk"), 3);
     }
 
     // A second launch hands over to the first, which brings its window forward, and
