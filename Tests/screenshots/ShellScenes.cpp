@@ -1,5 +1,5 @@
-// The shell's pictures: the window's menus open, the program's icon at every installed
-// size, and Home in a session without global shortcuts.
+// The shell's pictures: the window's menus open, "About Sorvane", the program's icon at
+// every installed size, and Home in a session without global shortcuts.
 #include "ScreenshotScenes.h"
 #include "TestAppState.h"
 #include "Views/Shell/MainMenuModel.h"
@@ -71,6 +71,15 @@ QList<ScreenshotScene> shellScenes()
         menuScene("Sorvane"),
         menuScene("Dictation"),
         menuScene("Command"),
+        {QStringLiteral("shell-about"), [](QmlScene &scene) -> std::shared_ptr<void> {
+             const QByteArray version = MainMenuModel::aboutVersion().toUtf8();
+             scene.load("import QtQuick\nimport Sorvane\nRectangle {\n color: Colors.sorvanePaper\n"
+                        " AboutPanel { x: (parent.width - width) / 2; y: 60; version: \"" + version + "\" }\n}",
+                        QSize(520, 400));
+             if (QObject *panel = QmlScene::findObject(scene.root(), QStringLiteral("aboutPanel")))
+                 QMetaObject::invokeMethod(panel, "open");
+             return nullptr;
+         }},
         {QStringLiteral("shell-icon-sizes"), [](QmlScene &scene) -> std::shared_ptr<void> {
              // The bitmaps the build drew into its share/ folder, side by side on both papers.
              const QString icons = QDir(QCoreApplication::applicationDirPath())

@@ -47,8 +47,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("application");
         QTest::addColumn<QStringList>("dictation");
         QTest::addColumn<QStringList>("command");
-        const QStringList appOn{"Check for Updates\u2026|on", "-", "Quit Sorvane|on"};
-        const QStringList appOff{"Check for Updates\u2026|off", "-", "Quit Sorvane|on"};
+        const QStringList appOn{"About Sorvane|on", "Check for Updates\u2026|on", "-", "Quit Sorvane|on"};
+        const QStringList appOff{"About Sorvane|on", "Check for Updates\u2026|off", "-", "Quit Sorvane|on"};
         const QStringList idleDictation{"Start Dictation (Alt+Space)|on", "Cancel Dictation (Esc)|off",
                                         "Cancel Recording|off"};
         const QStringList recordingDictation{"Finish Dictation (Alt+Space)|on", "Cancel Dictation (Esc)|on",

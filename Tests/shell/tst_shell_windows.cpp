@@ -382,6 +382,24 @@ private Q_SLOTS:
                  false);
     }
 
+    // "About Sorvane" opens over the window it was chosen in, with the version and build.
+    void aboutShowsTheVersionInTheWindow()
+    {
+        QVERIFY(windows->raiseMainWindow());
+        QPointer<QQuickWindow> window = windows->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), wait);
+        QObject *panel = findNamed(window, QStringLiteral("aboutPanel"));
+        QVERIFY(panel);
+        QVERIFY(!panel->property("opened").toBool());
+        menus->trigger(int(MenuAction::About));
+        QTRY_VERIFY_WITH_TIMEOUT(panel->property("opened").toBool(), wait);
+        QCOMPARE(findNamed(window, QStringLiteral("aboutVersion"))->property("text").toString(),
+                 QStringLiteral("Version ") + MainMenuModel::aboutVersion());
+        QVERIFY(!MainMenuModel::aboutVersion().isEmpty());
+        QMetaObject::invokeMethod(findNamed(window, QStringLiteral("aboutClose")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->property("opened").toBool(), wait);
+    }
+
     void menuActionsReachTheStateAtOnce()
     {
         menus->trigger(int(MenuAction::OpenApp));

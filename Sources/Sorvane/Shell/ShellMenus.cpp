@@ -14,7 +14,8 @@ QList<MenuGroup> mainMenu(const MenuInputs &in)
         return title + QStringLiteral(" (") + shortcut + QLatin1Char(')');
     };
     MenuGroup application{QStringLiteral("Sorvane"),
-                          {{QStringLiteral("Check for Updates\u2026"), MenuAction::CheckForUpdates, in.canCheckForUpdates},
+                          {{QStringLiteral("About Sorvane"), MenuAction::About},
+                           {QStringLiteral("Check for Updates\u2026"), MenuAction::CheckForUpdates, in.canCheckForUpdates},
                            {{}, MenuAction::None},
                            {QStringLiteral("Quit Sorvane"), MenuAction::Quit, true, true, QStringLiteral("Ctrl+Q")}}};
     MenuGroup dictation{

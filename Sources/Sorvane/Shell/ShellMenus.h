@@ -11,6 +11,7 @@ class UpdateController;
 // What a menu entry does.
 enum class MenuAction {
     None, // a separator
+    About,
     CheckForUpdates,
     ToggleRecording,
     CancelRecording,
@@ -52,8 +53,8 @@ struct MenuInputs {
     bool globalShortcutsAvailable = true;
 };
 
-// The main window's menu bar: the application menu ("Check for Updates…" and
-// "Quit Sorvane"), "Dictation" and "Command", every entry with its state.
+// The main window's menu bar: the application menu ("About Sorvane", "Check for
+// Updates…" and "Quit Sorvane"), "Dictation" and "Command", every entry with its state.
 QList<MenuGroup> mainMenu(const MenuInputs &inputs);
 
 // The tray item's menu. It is built once; "Check for Updates…" is enabled as the

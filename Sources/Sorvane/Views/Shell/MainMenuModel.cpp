@@ -3,6 +3,8 @@
 #include "State/AppState.h"
 #include "Services/Shell/UpdateController.h"
 #include "ShellActions.h"
+#include "Settings/SettingsTexts.h"
+#include "BuildConfig.h"
 
 namespace sorvane {
 
@@ -62,8 +64,17 @@ void MainMenuModel::refresh()
     Q_EMIT groupsChanged();
 }
 
+QString MainMenuModel::aboutVersion()
+{
+    return SettingsTexts::buildLabel(QStringLiteral(SORVANE_VERSION), QStringLiteral(SORVANE_BUILD));
+}
+
 void MainMenuModel::trigger(int action)
 {
+    if (MenuAction(action) == MenuAction::About) {
+        Q_EMIT aboutRequested();
+        return;
+    }
     if (m_actions)
         m_actions->perform(MenuAction(action));
 }

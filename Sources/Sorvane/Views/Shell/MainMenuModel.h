@@ -20,6 +20,8 @@ class MainMenuModel : public QObject {
     // [{title, entries: [{title, enabled, action, separator, shortcut}]}]
     Q_PROPERTY(QVariantList groups READ groups NOTIFY groupsChanged)
     Q_PROPERTY(int quitAction READ quitAction CONSTANT)
+    // The application's name, version and build, as "About Sorvane" shows them.
+    Q_PROPERTY(QString aboutVersion READ aboutVersion CONSTANT)
 
 public:
     MainMenuModel(AppState *state, UpdateController *updates, ShellActions *actions, QObject *parent = nullptr);
@@ -27,12 +29,15 @@ public:
     void setState(AppState *state);
     QVariantList groups() const { return m_groups; }
     int quitAction() const { return int(MenuAction::Quit); }
+    static QString aboutVersion();
     QList<MenuGroup> currentMenu() const;
 
     Q_INVOKABLE void trigger(int action);
 
 Q_SIGNALS:
     void groupsChanged();
+    // "About Sorvane" was chosen: the window the menu bar belongs to shows it.
+    void aboutRequested();
 
 private:
     void refresh();

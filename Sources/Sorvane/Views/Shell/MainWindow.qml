@@ -51,6 +51,12 @@ ApplicationWindow {
         }
     }
 
+    Connections {
+        target: window.menus
+        ignoreUnknownSignals: true
+        function onAboutRequested() { about.open() }
+    }
+
     // Until the main window's own root view exists.
     Component {
         id: emptyRoot
@@ -118,5 +124,13 @@ ApplicationWindow {
                 }
             }
         }
+    }
+
+    // "About Sorvane": the mark, the name, the version and build.
+    AboutPanel {
+        id: about
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        version: window.menus ? window.menus.aboutVersion : ""
     }
 }
