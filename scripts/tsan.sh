@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="${SORVANE_TSAN_BUILD_DIR:-$top/build-tsan}"
 tests=("$@")
-((${#tests[@]})) || tests=(tst_history_store tst_history_list_model)
+((${#tests[@]})) || tests=(tst_history_store tst_history_list_model tst_agent_conversation_store)
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORVANE_TSAN=ON "${launcher[@]}" >/dev/null

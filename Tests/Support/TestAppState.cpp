@@ -174,6 +174,7 @@ AppState &TestAppState::build()
         conversations.filePath = folder.filePath(QStringLiteral("conversations.json"));
         conversations.attachmentsRoot = folder.filePath(QStringLiteral("attachments"));
     }
+    conversations.loadInBackground = conversationsLoadInBackground;
     models.catalog = speechCatalog;
     modelStore = std::make_unique<ModelStore>(models);
     historyStore = std::make_unique<HistoryStore>(history);

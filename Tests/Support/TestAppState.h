@@ -65,6 +65,8 @@ public:
     // instead of the temporary folder, and a settings store of the test's own in place
     // of the platform's memory store.
     bool storesAtDefaultLocations = false;
+    // Before build(): the conversations are read on a worker thread, as the program reads them.
+    bool conversationsLoadInBackground = false;
     SettingsStore *settingsOverride = nullptr;
     const SettingsStore *legacySettingsOverride = nullptr;
     // Before build(): the speech-model catalogue (its addresses may point at a test's server).

@@ -16,6 +16,10 @@
 #include <QSignalSpy>
 #include <QTemporaryFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace sorvane;
 using namespace sorvane::testing;
 using namespace std::chrono_literals;
@@ -39,6 +43,50 @@ QList<QJsonObject> requestLines(const QString &logPath)
         lines.append(QJsonDocument::fromJson(line.toUtf8()).object());
     return lines;
 }
+
+// A file whose reader waits until the test lets it read: a named pipe at its path, which
+// a reader's open() waits on until this end opens it, writes the content and closes it.
+class HeldFile {
+public:
+    explicit HeldFile(QString path) : m_path(std::move(path))
+    {
+        m_made = ::mkfifo(QFile::encodeName(m_path).constData(), 0600) == 0;
+    }
+    ~HeldFile() { release({}); } // a failed test must not leave its reader waiting
+    HeldFile(const HeldFile &) = delete;
+    HeldFile &operator=(const HeldFile &) = delete;
+
+    bool isMade() const { return m_made; }
+    // Whether the pipe is still there, not replaced by a file written in its place.
+    bool isUntouched() const
+    {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(m_path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+    }
+
+    // Hands the content to the reader, once it has come to the pipe.
+    bool release(const QByteArray &content)
+    {
+        if (!m_made)
+            return false;
+        m_made = false;
+        int fd = -1;
+        // Without a reader at the other end, a writer's open fails at once (ENXIO).
+        (void)QTest::qWaitFor([&] {
+            fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_NONBLOCK);
+            return fd >= 0;
+        }, 20000);
+        if (fd < 0)
+            return false;
+        const bool written = ::write(fd, content.constData(), size_t(content.size())) == content.size();
+        ::close(fd);
+        return written;
+    }
+
+private:
+    QString m_path;
+    bool m_made = false;
+};
 
 QString readAll(const QString &path)
 {
@@ -868,10 +916,20 @@ private Q_SLOTS:
                  QJsonArray{id.toString(QUuid::WithoutBraces).toUpper()});
     }
 
+    void theRuntimeKeepsTheTurnsOfTheStoredConversationsOnly_data()
+    {
+        QTest::addColumn<bool>("inBackground");
+        QTest::newRow("conversations read at once") << false;
+        QTest::newRow("conversations read in the background") << true;
+    }
+
     void theRuntimeKeepsTheTurnsOfTheStoredConversationsOnly()
     {
-        // Turns of conversations deleted while the runtime could not hear of it go at start.
+        // Turns of conversations deleted while the runtime could not hear of it go at start,
+        // once the conversations have been read.
+        QFETCH(bool, inBackground);
         CommandHarness h;
+        h.t.conversationsLoadInBackground = inBackground;
         QUuid kept;
         {
             // A conversation stored before this start.
@@ -882,7 +940,7 @@ private Q_SLOTS:
             kept = earlier.createConversation(QUuid::createUuid(), QStringLiteral("Kept"), {}, QStringLiteral("Fixture"));
         }
         h.start();
-        QCOMPARE(h.t.agentConversationStore->conversations().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(h.t.agentConversationStore->conversations().size(), 1, runWait);
         const FakeAgentLog log(m_agentLog);
         QTRY_COMPARE_WITH_TIMEOUT(log.turnsRequests().size(), 1, runWait);
         const QJsonObject keep = log.turnsRequests().first();
@@ -890,6 +948,70 @@ private Q_SLOTS:
         QCOMPARE(keep.value(QStringLiteral("sessionPath")).toString(), AppPaths::agentSessions());
         QCOMPARE(keep.value(QStringLiteral("conversationIDs")).toArray(),
                  QJsonArray{kept.toString(QUuid::WithoutBraces).toUpper()});
+    }
+
+    void aCommandFinishedBeforeTheConversationsAreReadIsSavedWithThem()
+    {
+        // The program reads its conversations in the background; here the file is held
+        // unread until the Command has finished and its answer is pasted.
+        CommandHarness h;
+        h.t.conversationsLoadInBackground = true;
+        const QString path = h.t.folder.filePath(QStringLiteral("conversations.json"));
+        QByteArray stored;
+        QUuid earlier;
+        {
+            AgentConversationStore::Options options = AgentConversationStore::defaultOptions();
+            options.filePath = h.t.folder.filePath(QStringLiteral("earlier.json"));
+            options.attachmentsRoot = h.t.folder.filePath(QStringLiteral("attachments"));
+            AgentConversationStore store(options);
+            earlier = store.createConversation(QUuid::createUuid(), QStringLiteral("Earlier"), {}, QStringLiteral("Mail"));
+            stored = readAll(options.filePath).toUtf8();
+            QVERIFY(QFile::remove(options.filePath));
+        }
+        HeldFile held(path);
+        QVERIFY(held.isMade());
+        AppState &state = h.start();
+        runCommand(h, "stream");
+        QTRY_COMPARE_WITH_TIMEOUT(state.agentPhase(), AgentPhase::Completed, runWait);
+        AgentConversationStore &conversations = *h.t.agentConversationStore;
+        QVERIFY(!conversations.isLoaded());
+        QCOMPARE(conversations.conversations().size(), 1);
+        const AgentConversation command = conversations.conversations().first();
+        QCOMPARE(command.messages.size(), 2);
+        QCOMPARE(command.lastPastedText, std::optional(QStringLiteral("Hello, world")));
+        // Nothing is written over the unread file, and the runtime keeps every turn meanwhile.
+        QVERIFY(held.isUntouched());
+        const FakeAgentLog log(m_agentLog);
+        QVERIFY(log.turnsRequests().isEmpty());
+
+        QVERIFY(held.release(stored));
+        QTRY_VERIFY_WITH_TIMEOUT(conversations.isLoaded(), runWait);
+        const auto ids = [](const QList<AgentConversation> &list) {
+            QList<QUuid> result;
+            for (const AgentConversation &conversation : list)
+                result.append(conversation.id);
+            return result;
+        };
+        QCOMPARE(ids(conversations.conversations()), (QList<QUuid>{command.id, earlier}));
+        // One file holds both, the Command's as it ended.
+        AgentConversationStore::Options options = AgentConversationStore::defaultOptions();
+        options.filePath = path;
+        options.attachmentsRoot = h.t.folder.filePath(QStringLiteral("attachments"));
+        AgentConversationStore reread(options);
+        QCOMPARE(ids(reread.conversations()), (QList<QUuid>{command.id, earlier}));
+        const AgentConversation saved = *reread.conversation(command.id);
+        QCOMPARE(saved.messages.size(), 2);
+        QCOMPARE(saved.messages.last().text, QStringLiteral("Hello, world"));
+        QCOMPARE(saved.lastPastedText, command.lastPastedText);
+        QCOMPARE(QDir(h.t.folder.path()).entryList({QStringLiteral("conversations*")}, QDir::Files | QDir::System),
+                 QStringList{QStringLiteral("conversations.json")});
+        // Now the runtime hears which conversations there are: both.
+        QTRY_COMPARE_WITH_TIMEOUT(log.turnsRequests().size(), 1, runWait);
+        const QJsonObject keep = log.turnsRequests().first();
+        QCOMPARE(keep.value(QStringLiteral("command")).toString(), QStringLiteral("keepTurns"));
+        QCOMPARE(keep.value(QStringLiteral("conversationIDs")).toArray(),
+                 (QJsonArray{command.id.toString(QUuid::WithoutBraces).toUpper(),
+                             earlier.toString(QUuid::WithoutBraces).toUpper()}));
     }
 
     void theRuntimeKeepsEveryTurnWhileTheConversationsCannotBeRead()

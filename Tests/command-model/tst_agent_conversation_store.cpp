@@ -67,11 +67,17 @@ class AgentConversationStoreTest : public QObject {
     QString m_root;
     QDateTime m_clock;
 
-    std::unique_ptr<AgentConversationStore> makeStore()
+    std::unique_ptr<AgentConversationStore> makeStore(bool loadInBackground = false)
     {
         // Each reading of the clock is one second later than the one before.
-        return std::make_unique<AgentConversationStore>(
-            AgentConversationStore::Options{m_file, m_root, [this] { return m_clock = m_clock.addSecs(1); }});
+        return std::make_unique<AgentConversationStore>(AgentConversationStore::Options{
+            m_file, m_root, [this] { return m_clock = m_clock.addSecs(1); }, loadInBackground});
+    }
+
+    // The files beside the store's own, by name.
+    QStringList filesInItsFolder() const
+    {
+        return QDir(QFileInfo(m_file).path()).entryList(QDir::Files);
     }
 
 private Q_SLOTS:
@@ -349,6 +355,103 @@ private Q_SLOTS:
                      .entryList({QStringLiteral("conversations.json.unreadable-*")}, QDir::Files)
                      .size(),
                  1);
+    }
+
+    // The program reads the file on a worker thread: what is started before it has been
+    // read joins it, and nothing is written until it has been read.
+    void aConversationStartedBeforeTheBackgroundLoadJoinsTheFile()
+    {
+        const QByteArray file = "[" + storedConversation(1, "2026-01-02T00:00:00Z") + ","
+            + storedConversation(2, "2026-01-03T00:00:00Z") + "]";
+        QVERIFY(writeFile(m_file, file));
+        auto store = makeStore(true);
+        QSignalSpy loaded(store.get(), &AgentConversationStore::loaded);
+        QSignalSpy changed(store.get(), &AgentConversationStore::conversationsChanged);
+        // The worker's result reaches the store through the event loop, which has not run.
+        QVERIFY(!store->isLoaded());
+        QVERIFY(!store->holdsEveryConversation());
+        store->createConversation(uuid(3), QStringLiteral("new"), {}, QStringLiteral("Mail"));
+        store->addAssistantMessage(QStringLiteral("answer"), uuid(3));
+        store->setLastPastedText(QStringLiteral("answer"), uuid(3));
+        QCOMPARE(idsIn(store->conversations()), QList<QUuid>{uuid(3)});
+        QCOMPARE(readFile(m_file), file);
+
+        QVERIFY(loaded.wait(20000));
+        QVERIFY(store->holdsEveryConversation());
+        QCOMPARE(idsIn(store->conversations()), (QList<QUuid>{uuid(3), uuid(2), uuid(1)}));
+        QCOMPARE(changed.size(), 4);
+        QCOMPARE(idsInFile(m_file), (QList<QUuid>{uuid(3), uuid(2), uuid(1)}));
+        const AgentConversation kept = *makeStore()->conversation(uuid(3));
+        QCOMPARE(kept.messages.size(), 2);
+        QCOMPARE(kept.lastPastedText, std::optional(QStringLiteral("answer")));
+        // Only the store's own file is there: no second copy beside it.
+        QCOMPARE(filesInItsFolder(), QStringList{QStringLiteral("conversations.json")});
+    }
+
+    void aStoreGoneBeforeItsBackgroundLoadKeepsWhatWasStarted()
+    {
+        QVERIFY(writeFile(m_file, "[" + storedConversation(1, "2026-01-02T00:00:00Z") + "]"));
+        auto store = makeStore(true);
+        store->createConversation(uuid(2), QStringLiteral("new"), {}, QString());
+        QVERIFY(!store->isLoaded());
+        store.reset();
+        QCOMPARE(idsInFile(m_file), (QList<QUuid>{uuid(2), uuid(1)}));
+    }
+
+    void aStoreGoneBeforeItsBackgroundLoadWithNoChangeWritesNothing()
+    {
+        const QByteArray file = "[" + storedConversation(1, "2026-01-02T00:00:00Z") + "]";
+        QVERIFY(writeFile(m_file, file));
+        makeStore(true).reset();
+        QCOMPARE(readFile(m_file), file);
+    }
+
+    // Nobody can name a conversation of the file before it has been shown, but should
+    // one be, the change waits for the file rather than being lost or losing it.
+    void aChangeToAConversationNotYetReadWaitsForTheFile_data()
+    {
+        QTest::addColumn<bool>("deletion");
+        QTest::newRow("an answer") << false;
+        QTest::newRow("a deletion") << true;
+    }
+
+    void aChangeToAConversationNotYetReadWaitsForTheFile()
+    {
+        QFETCH(bool, deletion);
+        QVERIFY(writeFile(m_file, "[" + storedConversation(1, "2026-01-02T00:00:00Z") + ","
+                                      + storedConversation(2, "2026-01-03T00:00:00Z") + "]"));
+        auto store = makeStore(true);
+        QVERIFY(!store->isLoaded());
+        if (deletion)
+            store->deleteConversation(uuid(1));
+        else
+            store->addAssistantMessage(QStringLiteral("answer"), uuid(1));
+        QVERIFY(store->isLoaded());
+        const QList<QUuid> expected = deletion ? QList<QUuid>{uuid(2)} : QList<QUuid>{uuid(1), uuid(2)};
+        QCOMPARE(idsIn(store->conversations()), expected);
+        QCOMPARE(idsInFile(m_file), expected);
+        if (!deletion)
+            QCOMPARE(store->conversation(uuid(1))->messages.size(), 1);
+    }
+
+    void anUnreadableFileLoadedInTheBackgroundIsKeptAside()
+    {
+        const QByteArray content = "[{\"id\": 1}]";
+        QVERIFY(writeFile(m_file, content));
+        auto store = makeStore(true);
+        // What was started meanwhile is saved once the file is known to be unreadable.
+        store->createConversation(uuid(5), QStringLiteral("fresh"), {}, QString());
+        bool heldEveryConversation = true;
+        connect(store.get(), &AgentConversationStore::loaded, this,
+                [&] { heldEveryConversation = store->holdsEveryConversation(); });
+        store->waitForLoad();
+        QVERIFY(!heldEveryConversation);
+        QCOMPARE(idsIn(store->conversations()), QList<QUuid>{uuid(5)});
+        QCOMPARE(idsInFile(m_file), QList<QUuid>{uuid(5)});
+        const QStringList aside = QDir(QFileInfo(m_file).path())
+                                      .entryList({QStringLiteral("conversations.json.unreadable-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(QFileInfo(m_file).path() + QLatin1Char('/') + aside.first()), content);
     }
 
     void anUnreadableFileThatCannotBeMovedIsKept()

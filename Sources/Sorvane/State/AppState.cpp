@@ -172,14 +172,28 @@ AppState::AppState(AppStateServices services, QObject *parent) : QObject(parent)
     refreshHotKeys();
 
     // A runtime that cannot start now is started again by the first request. The turns it
-    // keeps of conversations deleted while it could not hear of it go now.
-    // Not while the conversations' file could not be read: they may come back.
-    if (m_services.runtime.ensureProcess() && m_services.agentConversationStore.holdsEveryConversation()) {
-        QList<QUuid> conversations;
-        for (const AgentConversation &conversation : m_services.agentConversationStore.conversations())
-            conversations.append(conversation.id);
-        m_services.runtime.keepTurns(AppPaths::agentSessions(), conversations);
+    // keeps of conversations deleted while it could not hear of it go once the
+    // conversations have been read.
+    if (m_services.runtime.ensureProcess()) {
+        AgentConversationStore &store = m_services.agentConversationStore;
+        if (store.isLoaded())
+            keepStoredConversationsTurns();
+        else
+            connect(&store, &AgentConversationStore::loaded, this, &AppState::keepStoredConversationsTurns,
+                    Qt::SingleShotConnection);
     }
+}
+
+void AppState::keepStoredConversationsTurns()
+{
+    // Not while the conversations' file could not be read: they may come back.
+    const AgentConversationStore &store = m_services.agentConversationStore;
+    if (!store.holdsEveryConversation())
+        return;
+    QList<QUuid> conversations;
+    for (const AgentConversation &conversation : store.conversations())
+        conversations.append(conversation.id);
+    m_services.runtime.keepTurns(AppPaths::agentSessions(), conversations);
 }
 
 AppState::~AppState()

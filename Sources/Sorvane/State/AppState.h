@@ -631,6 +631,8 @@ private:
     void routeToErrorResolution();
     // A store could not save or set its unreadable file aside: the banner says so.
     void connectStoredFileNotices();
+    // Tells the runtime which conversations there are, so it drops the turns of any other.
+    void keepStoredConversationsTurns();
     void showStoredFileNotice(const QString &message, ErrorResolutionDestination destination);
     QString accessibilityRequirementMessage() const;
     QList<AgentContextAttachment> persist(const QList<AgentContextAttachment> &attachments, const QUuid &conversationID);

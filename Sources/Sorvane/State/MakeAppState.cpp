@@ -16,8 +16,10 @@
 namespace sorvane {
 
 namespace {
-// The program reads its history while the tray and the shortcuts come up.
-HistoryStore::Options backgroundLoaded(HistoryStore::Options options)
+// The program reads its history and its conversations while the tray and the
+// shortcuts come up.
+template <typename Options>
+Options backgroundLoaded(Options options)
 {
     options.loadInBackground = true;
     return options;
@@ -37,7 +39,7 @@ struct DesktopAppStateParts {
           modelStore(ModelStore::defaultOptions()),
           historyStore(backgroundLoaded(HistoryStore::defaultOptions())),
           agentModelStore(AgentModelStore::defaultOptions()),
-          agentConversationStore(AgentConversationStore::defaultOptions()),
+          agentConversationStore(backgroundLoaded(AgentConversationStore::defaultOptions())),
           recorder(platform.audioInput()),
           hotKeys(platform.hotKeys()),
           capture(platform.capture()),

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QSet>
 #include <algorithm>
 
 namespace sorvane {
@@ -31,7 +32,31 @@ AgentConversationStore::AgentConversationStore(Options options, QObject *parent)
     m_file.setNotice([this](const QString &message) { Q_EMIT fileNotice(message); });
     (void)AppPaths::prepare(); // a failure leaves the store empty, never stops the program
     QDir().mkpath(m_attachmentsRoot);
-    load();
+    if (!options.loadInBackground) {
+        take(read(m_file.path()));
+        return;
+    }
+    m_loading.start([path = m_file.path()] { return read(path); });
+}
+
+AgentConversationStore::~AgentConversationStore()
+{
+    // What was started before the file was read is written with it, not lost.
+    if (!m_loaded && m_saveWhenLoaded)
+        waitForLoad();
+}
+
+void AgentConversationStore::waitForLoad()
+{
+    if (m_loaded)
+        return;
+    take(m_loading.waitForResult());
+}
+
+void AgentConversationStore::waitForLoadUnlessKnown(const QUuid &id)
+{
+    if (!m_loaded && !conversation(id))
+        waitForLoad();
 }
 
 
@@ -76,6 +101,7 @@ QUuid AgentConversationStore::createConversation(const QUuid &id, const QString 
 void AgentConversationStore::changeConversation(const QUuid &id,
                                                 const std::function<void(AgentConversation &)> &change)
 {
+    waitForLoadUnlessKnown(id);
     const auto found = std::find_if(m_conversations.begin(), m_conversations.end(),
                                     [&](const AgentConversation &conversation) { return conversation.id == id; });
     if (found == m_conversations.end())
@@ -109,6 +135,7 @@ void AgentConversationStore::setLastPastedText(const std::optional<QString> &tex
 
 void AgentConversationStore::deleteConversation(const QUuid &id)
 {
+    waitForLoadUnlessKnown(id);
     const qsizetype removed = m_conversations.removeIf(
         [&](const AgentConversation &conversation) { return conversation.id == id; });
     if (removed > 0)
@@ -144,35 +171,67 @@ void AgentConversationStore::sortNewestFirst()
                      [](const AgentConversation &a, const AgentConversation &b) { return a.updatedAt > b.updatedAt; });
 }
 
-void AgentConversationStore::load()
+AgentConversationStore::Loaded AgentConversationStore::read(const QString &path)
 {
-    const std::optional<QByteArray> bytes = m_file.read();
-    if (!bytes)
-        return;
-    const auto document = storedjson::parseDocument(*bytes);
-    QList<AgentConversation> loaded;
-    bool readable = document && document->isArray();
-    if (readable) {
-        for (const QJsonValue &item : document->array()) {
-            auto conversation = AgentConversation::fromJson(item);
-            if (!conversation) {
-                readable = false;
-                break;
-            }
-            loaded.append(*conversation);
-        }
+    Loaded loaded;
+    QFile file(path);
+    if (!file.exists())
+        return loaded;
+    loaded.outcome = Loaded::Outcome::Unreadable;
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcStoredFiles).noquote() << "Could not open the conversations file" << path << ":"
+                                           << file.errorString();
+        return loaded;
     }
-    if (!readable) {
+    const auto document = storedjson::parseDocument(file.readAll());
+    if (!document || !document->isArray())
+        return loaded;
+    const QJsonArray array = document->array();
+    loaded.conversations.reserve(array.size());
+    for (const QJsonValue &item : array) {
+        auto conversation = AgentConversation::fromJson(item);
+        if (!conversation)
+            return {Loaded::Outcome::Unreadable, {}}; // one bad conversation fails the whole file
+        loaded.conversations.append(std::move(*conversation));
+    }
+    loaded.outcome = Loaded::Outcome::Read;
+    return loaded;
+}
+
+void AgentConversationStore::take(Loaded result)
+{
+    m_loaded = true;
+    if (result.outcome == Loaded::Outcome::Unreadable)
         m_file.markUnreadable();
-        return;
+    const bool read = !result.conversations.isEmpty();
+    if (m_conversations.isEmpty()) {
+        m_conversations = std::move(result.conversations);
+    } else {
+        // Conversations started while the file was read join the file's. Their ids are
+        // chosen fresh, so none should be in the file too; should one be, memory's wins.
+        QSet<QUuid> started;
+        for (const AgentConversation &conversation : std::as_const(m_conversations))
+            started.insert(conversation.id);
+        for (AgentConversation &conversation : result.conversations)
+            if (!started.contains(conversation.id))
+                m_conversations.append(std::move(conversation));
     }
-    m_conversations = loaded;
     sortNewestFirst();
-    Q_EMIT conversationsChanged();
+    if (read)
+        Q_EMIT conversationsChanged();
+    Q_EMIT loaded();
+    if (m_saveWhenLoaded) {
+        m_saveWhenLoaded = false;
+        save();
+    }
 }
 
 void AgentConversationStore::save()
 {
+    if (!m_loaded) {
+        m_saveWhenLoaded = true;
+        return;
+    }
     (void)m_file.write(storedjson::encode(storedjson::recordArray(m_conversations)));
 }
 
