@@ -557,6 +557,16 @@ private Q_SLOTS:
         const QString saved = storedFile(file, configHome());
         killProgram();
         QVERIFY2(QFile::exists(saved), qPrintable(saved + QStringLiteral(" is gone")));
+        // Cut short in the middle: the new copy written beside the file, or the
+        // database's rollback journal, is still there for the next start to deal with.
+        if (file == QLatin1String("sessions.sqlite")) {
+            QVERIFY2(QFile::exists(saved + QStringLiteral("-journal")), "the runtime's save was not under way");
+        } else {
+            const QStringList beside = QDir(QFileInfo(saved).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+            QVERIFY2(std::any_of(beside.cbegin(), beside.cend(),
+                                 [&](const QString &name) { return name.startsWith(file) && AppPaths::isLeftOverSaveCopy(name); }),
+                     qPrintable(QStringLiteral("the save of %1 was not under way: %2").arg(file, beside.join(QLatin1Char(' ')))));
+        }
         restartAndCheck();
     }
 
