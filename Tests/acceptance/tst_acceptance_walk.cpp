@@ -72,18 +72,6 @@ bool accessibilityBusOff()
         .has_value();
 }
 
-// Every process started under `pid`, its children's children included.
-QList<qint64> descendantsOf(qint64 pid)
-{
-    QList<qint64> found;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        for (const QByteArray &child : readFile(tasks.filePath(task) + QStringLiteral("/children")).split(' '))
-            if (const qint64 childPid = child.trimmed().toLongLong(); childPid > 0)
-                found += QList<qint64>{childPid} + descendantsOf(childPid);
-    return found;
-}
-
 } // namespace
 
 class AcceptanceWalkTest : public QObject {

@@ -145,8 +145,11 @@ void FakeChatServer::writeNext(QPointer<QTcpSocket> socket, Reply reply, int ind
     if (!socket)
         return;
     if (index >= reply.writes.size()) {
-        if (reply.stall)
+        if (reply.stall) {
+            socket->flush();
+            Q_EMIT stalled();
             return;
+        }
         if (!reply.cutOff)
             socket->write("0\r\n\r\n");
         socket->flush();

@@ -72,6 +72,8 @@ Q_SIGNALS:
     void requestReceived();
     // After every write of a reply to the socket (the bytes written so far).
     void wrote(qint64 totalBytes);
+    // A stalling reply has written all it will write.
+    void stalled();
 
 private:
     void accept();

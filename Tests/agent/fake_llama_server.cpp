@@ -10,6 +10,9 @@
 // "max_tokens" (one word a token) with finish reason "length".
 // $SORVANE_FAKE_LLAMA_STREAM_ERROR: the stream carries the server's "error:" line instead.
 // $SORVANE_FAKE_LLAMA_EXIT_ON_CHAT: the server exits when a chat request comes.
+// $SORVANE_FAKE_LLAMA_STALL: the answer's first words stream, then nothing more comes and
+// the connection stays open (a "stalled" record is logged once they are written), so a
+// test can stop a process in the middle of an answer.
 // /health answers 503 "Loading model" for $SORVANE_FAKE_LLAMA_LOAD_MS milliseconds, then 200.
 // The answer streams "Answer from <model file name>" word by word. It starts one child in its
 // own process group that only waits, as a server's helper process might. With
@@ -140,6 +143,12 @@ int main(int argc, char **argv)
                                 "\n\n"};
                 return reply;
             }
+            if (qEnvironmentVariableIsSet("SORVANE_FAKE_LLAMA_STALL")) {
+                Server::Reply reply;
+                reply.writes = {Server::contentEvent(QStringLiteral("Answer")), Server::contentEvent(QStringLiteral(" from"))};
+                reply.stall = true;
+                return reply;
+            }
             if (qEnvironmentVariableIsSet("SORVANE_FAKE_LLAMA_ENDLESS")) {
                 // Without a limit this goes on until the runtime gives up.
                 const qint64 limit = request.json().value(QStringLiteral("max_tokens")).toInteger(-1);
@@ -162,5 +171,7 @@ int main(int argc, char **argv)
         }
         return Server::error(404, R"({"error":{"code":404,"message":"File Not Found","type":"not_found_error"}})");
     });
+    QObject::connect(&server, &sorvane::testing::FakeChatServer::stalled,
+                     [] { logRecord({{QStringLiteral("event"), QStringLiteral("stalled")}}); });
     return app.exec();
 }

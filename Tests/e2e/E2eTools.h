@@ -7,10 +7,15 @@
 #include "TestPaths.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 
 #include <csignal>
@@ -106,6 +111,63 @@ inline QProcessEnvironment sorvaneEnvironment(const QString &dataHome, const QSt
     environment.insert(QStringLiteral("SORVANE_SORVANE_AGENT_PATH"), testProgram(QStringLiteral("fake-sorvane-agent")));
     environment.insert(QStringLiteral("SORVANE_FAKE_AGENT_LOG"), agentLog);
     return environment;
+}
+
+// The ids of a stored array of records (the history, the conversations); nothing when the
+// file does not read whole. No file holds no records.
+inline std::optional<QSet<QString>> storedIds(const QString &path)
+{
+    if (!QFile::exists(path))
+        return QSet<QString>();
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(readFile(path), &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    QSet<QString> ids;
+    for (const QJsonValue &record : document.array())
+        ids.insert(record.toObject().value(QStringLiteral("id")).toString());
+    return ids;
+}
+
+// The files below `roots` that a store would not leave in a sound state: the temporary
+// copy of a save cut short (`isLeftOverSaveCopy`), or a file set aside as unreadable.
+template <typename IsLeftOverSaveCopy>
+QStringList leftOverOrSetAside(const QStringList &roots, IsLeftOverSaveCopy isLeftOverSaveCopy)
+{
+    QStringList found;
+    for (const QString &root : roots) {
+        QDirIterator files(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            const QString name = QFileInfo(path).fileName();
+            if (isLeftOverSaveCopy(name) || name.contains(QLatin1String(".unreadable-")))
+                found.append(path);
+        }
+    }
+    return found;
+}
+
+// Every process started under `pid`, its children's children included.
+inline QList<qint64> descendantsOf(qint64 pid)
+{
+    QList<qint64> found;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QByteArray &child : readFile(tasks.filePath(task) + QStringLiteral("/children")).split(' '))
+            if (const qint64 childPid = child.trimmed().toLongLong(); childPid > 0)
+                found += QList<qint64>{childPid} + descendantsOf(childPid);
+    return found;
+}
+
+// The processes under `pid` that run the program of this name (as /proc shows it,
+// at most 15 characters).
+inline QList<qint64> descendantsNamed(qint64 pid, const QString &name)
+{
+    QList<qint64> found;
+    for (const qint64 child : descendantsOf(pid))
+        if (QString::fromUtf8(readFile(QStringLiteral("/proc/%1/comm").arg(child)).trimmed()) == name.left(15))
+            found.append(child);
+    return found;
 }
 
 // Ends the program: asked first, killed when it does not listen.

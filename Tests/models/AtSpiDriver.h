@@ -89,6 +89,10 @@ public:
         return nodes;
     }
     QString name(const AtSpiNode &node) { return property(node, "org.a11y.atspi.Accessible", "Name").toString(); }
+    QString description(const AtSpiNode &node)
+    {
+        return property(node, "org.a11y.atspi.Accessible", "Description").toString();
+    }
     quint32 role(const AtSpiNode &node)
     {
         const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
