@@ -227,6 +227,7 @@ class AcceptanceWalkTest : public QObject {
 
     const QString conversationWindowTitle = QStringLiteral("Sorvane \u2014 Command");
     static constexpr quint32 checkBoxRole = 7; // ATSPI_ROLE_CHECK_BOX, a switch among them
+    static constexpr quint32 passwordTextRole = 40; // ATSPI_ROLE_PASSWORD_TEXT
 
     // The program's runtime, once it runs.
     std::optional<qint64> runtimePid() const
@@ -798,16 +799,15 @@ private Q_SLOTS:
         QVERIFY2(add, "no Add on the OpenAI key's row");
         const QList<AtSpiNode> titles = allNamed(*m_application, row);
         QCOMPARE(titles.size(), qsizetype(1));
-        QVERIFY(m_atspi.click(*add));
-        // The open row's field carries the row's name too.
-        std::optional<AtSpiNode> field;
-        QTRY_VERIFY_WITH_TIMEOUT((field = [&]() -> std::optional<AtSpiNode> {
-                                     for (const AtSpiNode &node : allNamed(*m_application, row))
-                                         if (node.path != titles.first().path)
-                                             return node;
-                                     return std::nullopt;
-                                 }()),
-                                 wait);
+        QVERIFY(m_screenReader.press(*add));
+        // The open row's masked field, which carries the row's name too.
+        const auto field = m_atspi.waitFor(*m_application, [&](const AtSpiNode &node) {
+            return node.path != titles.first().path
+                && (m_atspi.role(node) == passwordTextRole || m_atspi.name(node).trimmed() == row);
+        }, wait);
+        if (!field)
+            qWarning().noquote() << "no key field among:\n" << m_atspi.dump(*m_application);
+        QVERIFY(field);
         QVERIFY(m_atspi.click(*field));
         // Typed from standard input, so that the key stands in no program's arguments.
         QVERIFY(runTool(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
