@@ -330,6 +330,14 @@ class AcceptanceWalkTest : public QObject {
         return found;
     }
 
+    // The program's main window (the conversation window may be shown beside it).
+    static quint64 mainWindowId()
+    {
+        const auto found = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                               QStringLiteral("--name"), QStringLiteral("^Sorvane$")});
+        return found ? found->split('\n').value(0).trimmed().toULongLong() : 0;
+    }
+
     // The program's shown window of this title.
     std::optional<AtSpiNode> windowTitled(const QString &title)
     {
@@ -786,10 +794,7 @@ private Q_SLOTS:
         QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
         // The main window brought in front of the conversation window, as from the
         // taskbar.
-        const auto mainWindow = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                                    QStringLiteral("--name"), QStringLiteral("^Sorvane$")});
-        QVERIFY(mainWindow);
-        QVERIFY(bringToFront(mainWindow->split('\n').value(0).trimmed().toULongLong()));
+        QVERIFY(bringToFront(mainWindowId()));
         QVERIFY(pressButton(QStringLiteral("Settings")));
         const auto account = waitForButton(QStringLiteral("Account"));
         QVERIFY(account);
@@ -880,7 +885,7 @@ private Q_SLOTS:
     void aSecondLaunchBringsTheWindowForwardAndQuitLeavesNothingRunning()
     {
         QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
-        const quint64 mainWindow = shownWindowOf(m_sorvane->process.processId());
+        const quint64 mainWindow = mainWindowId();
         QVERIFY(mainWindow != 0);
         TargetWindow other;
         QVERIFY2(other.start(), "the other window did not open");
