@@ -2,12 +2,19 @@
 // launch's set-up with a speech model fetched from a loopback model host, then
 // Dictations by the toggle and by push-to-talk into a Qt text field and into xterm,
 // heard by the shipped whisper-cli on the test model that hears one word in every
-// recording. The screens are driven through the accessibility bus, as assistive
-// technology does; each step leaves a picture of the screen in the test's folder.
+// recording; then spoken Commands on a selection, answered by the shipped llama-server
+// on a tiny local model and by a loopback server speaking OpenAI's streaming API with
+// the key saved in the session's keyring. The screens are driven through the
+// accessibility bus, as assistive technology does; each step leaves a picture of the
+// screen in the test's folder.
 #include "../real-apps/RealApps.h"
+#include "Command/AgentModelDescriptor.h"
 #include "Dictation/SpeechModel.h"
+#include "FakeChatServer.h"
 #include "LoopbackHttpServer.h"
 
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,7 +22,10 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QUuid>
 
+#include <climits>
+#include <cstdlib>
 #include <utility>
 
 using namespace sorvane;
@@ -72,6 +82,112 @@ bool accessibilityBusOff()
         .has_value();
 }
 
+// The editor's text, with its last words selected for a Command.
+const QString fieldText = QStringLiteral("Dear team, the meeting moves to Friday.");
+constexpr int selectionStart = 11;
+constexpr int selectionLength = 27; // "the meeting moves to Friday"
+QString fieldTextWith(const QString &replacement)
+{
+    return fieldText.left(selectionStart) + replacement + fieldText.mid(selectionStart + selectionLength);
+}
+// The tiny local test model answers every prompt with this sentence.
+const QString localAnswer = QStringLiteral("The engines answer from this computer.");
+// The user's own local model, listed in their custom-models file.
+const QString localModelID = QStringLiteral("tiny-writer");
+const QString localModelName = QStringLiteral("Tiny Writer");
+// What the loopback provider streams, piece by piece.
+const QStringList cloudPieces{QStringLiteral("The provider "), QStringLiteral("answers "),
+                              QStringLiteral("over its API.")};
+// The OpenAI key's item in the keyring.
+const QString keyService = QStringLiteral("com.sorvane.local.openai-api");
+const QString keyAccount = QStringLiteral("OPENAI_API_KEY");
+// The Command shortcut, Alt+Shift+Space by default.
+const QString commandShortcut = QStringLiteral("alt+shift+space");
+
+// The stored Command conversations, oldest first as the file keeps them.
+QJsonArray conversations()
+{
+    return QJsonDocument::fromJson(readFile(AppPaths::agentConversations())).array();
+}
+
+QStringList messageTexts(const QJsonValue &conversation)
+{
+    QStringList texts;
+    for (const QJsonValue &message : conversation.toObject().value(QStringLiteral("messages")).toArray())
+        texts.append(message.toObject().value(QStringLiteral("text")).toString().trimmed());
+    return texts;
+}
+
+// The stored conversation whose messages are these texts (the tiny model's answer comes
+// with the blank its first word was written with).
+std::optional<QJsonObject> conversationOf(const QStringList &messages)
+{
+    for (const QJsonValue &conversation : conversations())
+        if (messageTexts(conversation) == messages)
+            return conversation.toObject();
+    return std::nullopt;
+}
+
+// A field of the Command settings, which the settings file keeps as one JSON record.
+QJsonValue agentSetting(const QString &configHome, const char *field)
+{
+    const JsonFileSettingsStore settings(configHome + QStringLiteral("/Sorvane/settings.json"),
+                                         JsonFileSettingsStore::Mode::ReadOnly);
+    const auto bytes = settings.bytesValue(QStringLiteral("agentSettings"));
+    return bytes ? QJsonDocument::fromJson(*bytes).object().value(QLatin1String(field)) : QJsonValue();
+}
+
+// The OpenAI key as the keyring's own client finds it.
+QString keyringItem()
+{
+    const auto found = runTool(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("server"),
+                                                               keyService, QStringLiteral("user"), keyAccount});
+    return found ? QString::fromUtf8(*found) : QString();
+}
+
+void clearKeyringItem()
+{
+    runTool(QStringLiteral("secret-tool"),
+            {QStringLiteral("clear"), QStringLiteral("server"), keyService, QStringLiteral("user"), keyAccount});
+}
+
+// The processes whose `file` in /proc holds `secret`, and how many of them could be read.
+struct ProcSearch {
+    QStringList holding;
+    QList<qint64> read;
+};
+ProcSearch searchProcesses(const char *file, const QByteArray &secret)
+{
+    ProcSearch search;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile contents(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
+        if (!contents.open(QIODevice::ReadOnly))
+            continue; // another user's, or gone
+        search.read.append(pid);
+        if (contents.readAll().contains(secret))
+            search.holding.append(QStringLiteral("%1 (%2)").arg(pid).arg(QString::fromUtf8(
+                readFile(QStringLiteral("/proc/%1/comm").arg(pid)).trimmed())));
+    }
+    return search;
+}
+
+// The files below `folder` that hold `secret`.
+QStringList filesHolding(const QString &folder, const QByteArray &secret)
+{
+    QStringList found;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        if (readFile(path).contains(secret))
+            found.append(path);
+    }
+    return found;
+}
+
 } // namespace
 
 class AcceptanceWalkTest : public QObject {
@@ -79,6 +195,10 @@ class AcceptanceWalkTest : public QObject {
 
     QTemporaryDir m_home;
     LoopbackHttpServer m_server;
+    // Stands for OpenAI: it speaks its streaming chat API and keeps what it was sent.
+    FakeChatServer m_provider;
+    // Made for this run, so that nothing else holds it by chance.
+    const QString m_cloudKey = QStringLiteral("sk-walk-") + QUuid::createUuid().toString(QUuid::Id128);
     // Finds what is showing; the client presses it, as a screen reader does.
     AtSpiDriver m_atspi;
     AtSpiClient m_screenReader;
@@ -90,6 +210,19 @@ class AcceptanceWalkTest : public QObject {
     int m_picture = 0;
     // Each step goes on from where the one before ended.
     bool m_stepDone = false;
+    // The editor a Command works on, kept open from the Command to its follow-up.
+    std::unique_ptr<TargetWindow> m_target;
+
+    const QString conversationWindowTitle = QStringLiteral("Sorvane \u2014 Command");
+    static constexpr quint32 checkBoxRole = 7; // ATSPI_ROLE_CHECK_BOX, a switch among them
+    static constexpr quint32 passwordTextRole = 40; // ATSPI_ROLE_PASSWORD_TEXT
+
+    // The program's runtime, once it runs.
+    std::optional<qint64> runtimePid() const
+    {
+        const QList<qint64> runtimes = childrenNamed(m_sorvane->process.processId(), QStringLiteral("sorvane-agent"));
+        return runtimes.size() == 1 ? std::optional(runtimes.first()) : std::nullopt;
+    }
 
     QProcessEnvironment environment() const
     {
@@ -100,6 +233,8 @@ class AcceptanceWalkTest : public QObject {
         extra.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         // The shipped engine, found by the program's own lookup (empty counts as unset).
         extra.insert(QStringLiteral("SORVANE_WHISPER_CLI_PATH"), QString());
+        // The cloud provider's address, in place of api.openai.com.
+        extra.insert(QStringLiteral("SORVANE_AGENT_OPENAI_BASE_URL"), m_provider.url(QStringLiteral("/v1")).toString());
         return extra;
     }
 
@@ -158,6 +293,123 @@ class AcceptanceWalkTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(selection("clipboard"), text, 10000);
     }
 
+    // Ends the program and starts it again in the same home; the new copy's windows are
+    // then the ones read.
+    void restart()
+    {
+        const QString before = m_application ? m_application->service : QString();
+        m_sorvane.reset();
+        m_sorvane = std::make_unique<SorvaneProgram>(m_home);
+        QVERIFY(m_sorvane->start(QString(), true, environment()));
+        QTRY_VERIFY_WITH_TIMEOUT((m_application = m_atspi.application(QStringLiteral("Sorvane"), 1000))
+                                     && m_application->service != before,
+                                 wait);
+    }
+
+    // Every showing element below `under` whose name is `text`, blanks around it aside.
+    QList<AtSpiNode> allNamed(const AtSpiNode &under, const QString &text)
+    {
+        QList<AtSpiNode> found;
+        m_atspi.find(under, [&](const AtSpiNode &node) {
+            if (m_atspi.name(node).trimmed() == text)
+                found.append(node);
+            return false;
+        });
+        return found;
+    }
+
+    // The program's main window (the conversation window may be shown beside it).
+    static quint64 mainWindowId()
+    {
+        const auto found = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                               QStringLiteral("--name"), QStringLiteral("^Sorvane$")});
+        return found ? found->split('\n').value(0).trimmed().toULongLong() : 0;
+    }
+
+    // The program's shown window of this title.
+    std::optional<AtSpiNode> windowTitled(const QString &title)
+    {
+        for (const AtSpiNode &window : m_atspi.children(*m_application))
+            if (m_atspi.name(window) == title && m_atspi.showing(window))
+                return window;
+        return std::nullopt;
+    }
+
+    // How many of the conversation window's elements say `text`; -1 while it is not shown.
+    qsizetype inConversationWindow(const QString &text)
+    {
+        const auto window = windowTitled(conversationWindowTitle);
+        return window ? allNamed(*window, text).size() : -1;
+    }
+
+    // Whether an element saying `text` (blanks around it aside) shows, waited for.
+    bool shows(const QString &text)
+    {
+        return !waitForName([&](const QString &name) { return name.trimmed() == text; }).isEmpty();
+    }
+
+    // The element of this role and name, brought into sight by turning the mouse wheel
+    // with the pointer at `over`, a notch at a time, as a user scrolls down to it; it
+    // counts as in sight once it shows and lies above `above` (a footer's top).
+    std::optional<AtSpiNode> scrolledTo(QPoint over, quint32 role, const QString &name, int above = INT_MAX)
+    {
+        if (!xdotool({QStringLiteral("mousemove"), QString::number(over.x()), QString::number(over.y())}))
+            return std::nullopt;
+        for (int notch = 0; notch < 40; ++notch) {
+            const auto found = m_atspi.find(*m_application, [&](const AtSpiNode &node) {
+                return m_atspi.role(node) == role && m_atspi.name(node) == name;
+            });
+            const auto rect = found ? m_atspi.extents(*found) : std::nullopt;
+            if (rect && !rect->isEmpty() && rect->bottom() < above)
+                return found;
+            if (!xdotool({QStringLiteral("click"), QStringLiteral("5")}))
+                return std::nullopt;
+        }
+        qWarning().noquote() << "nothing called" << name << "in sight among:\n" << m_atspi.dump(*m_application);
+        return std::nullopt;
+    }
+
+    // Of the buttons called `name`, the one on the line of the element called `label`
+    // (several rows offer an "Add").
+    std::optional<AtSpiNode> buttonBeside(const QString &label, const QString &name)
+    {
+        const auto anchor = m_atspi.waitFor(*m_application, m_atspi.named(label), wait);
+        const auto anchorRect = anchor ? m_atspi.extents(*anchor) : std::nullopt;
+        if (!anchorRect)
+            return std::nullopt;
+        std::optional<AtSpiNode> nearest;
+        int distance = 0;
+        for (const AtSpiNode &button : allNamed(*m_application, name)) {
+            const auto rect = m_atspi.extents(button);
+            if (m_atspi.role(button) != AtSpiDriver::rolePushButton || !rect)
+                continue;
+            const int away = std::abs(rect->center().y() - anchorRect->center().y());
+            if (!nearest || away < distance) {
+                nearest = button;
+                distance = away;
+            }
+        }
+        return nearest;
+    }
+
+    // The pointer rests where the result toast shows (the screen's top right corner), so
+    // that it holds the toast's automatic hide back while the test reads and presses it.
+    void restThePointerWhereTheToastShows()
+    {
+        const auto display = runTool(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")});
+        QVERIFY(display);
+        const int width = display->split(' ').value(0).toInt();
+        QVERIFY(width > 0);
+        QVERIFY(xdotool({QStringLiteral("mousemove"), QString::number(width - 18 - 175), QStringLiteral("76")}));
+    }
+
+    // A Command on the editor's selection: the instruction spoken between two presses
+    // of the Command shortcut, heard by the speech engine as the one word it hears.
+    void speakACommand()
+    {
+        QVERIFY(speakBetweenPresses(commandShortcut, m_tone));
+    }
+
     // A Dictation into a Qt text field, started and ended by the given keystrokes: the
     // overlay shows without taking the focus, the heard word is pasted at the cursor, the
     // clipboard comes back, the overlay hides and the history has `historySize` items.
@@ -209,6 +461,10 @@ private Q_SLOTS:
         m_tone = m_home.filePath(QStringLiteral("tone.wav"));
         QVERIFY(writeTone(m_tone));
         QVERIFY(m_server.listen());
+        QVERIFY(m_provider.listen());
+        QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("secret-tool")).isEmpty());
+        clearKeyringItem();
+        QVERIFY(keyringItem().isEmpty());
         QVERIFY(m_screenReader.connect());
         QVERIFY(m_atspi.connect());
         QVERIFY(accessibilityBusOff());
@@ -217,8 +473,12 @@ private Q_SLOTS:
 
     void cleanupTestCase()
     {
+        m_target.reset();
         m_sorvane.reset();
         xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+space")});
+        xdotool({QStringLiteral("keyup"), commandShortcut});
+        // The session's keyring is shared with the other tests.
+        clearKeyringItem();
         // The session's other tests read applications through the bus.
         accessibilityBusOn();
     }
@@ -346,13 +606,274 @@ private Q_SLOTS:
                                 QStringLiteral("push-to-talk"), 3);
     }
 
+    // The user's own local writing model, listed in their custom-models file (the program
+    // reads it at start) and fetched from the model host in Models; the Command's answer
+    // is to wait for the user's "Paste", so Behaviour's automatic paste is turned off.
+    void aLocalWritingModelIsFetchedAndChosenInModels()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        const QByteArray weights = readFile(qEnvironmentVariable("SORVANE_TEST_MODELS_DIR") + QStringLiteral("/writer-a.gguf"));
+        QVERIFY(!weights.isEmpty());
+        const QString weightsPath = QStringLiteral("/writing-models/tiny-writer/writer-a.gguf");
+        LoopbackHttpServer::Response served;
+        served.body = weights;
+        m_server.route(weightsPath, served);
+        AgentModelDescriptor model;
+        model.id = localModelID;
+        model.name = localModelName;
+        model.officialName = QStringLiteral("Tiny Llama F32");
+        model.organization = QStringLiteral("Test bench");
+        model.detail = QStringLiteral("Answers every prompt with one sentence");
+        model.sizeLabel = QStringLiteral("%1 KB").arg(weights.size() / 1024);
+        model.license = QStringLiteral("MIT");
+        model.sourceRevision = QStringLiteral("test");
+        model.provider = AgentModelProvider::LlamaCPP;
+        model.isCustom = true;
+        model.artifacts = {{QStringLiteral("writer-a.gguf"), m_server.url(weightsPath), weights.size(),
+                            QString::fromLatin1(QCryptographicHash::hash(weights, QCryptographicHash::Sha256).toHex()),
+                            AgentModelArtifact::Role::Model}};
+        QVERIFY(writeFile(AppPaths::customAgentModels(), QJsonDocument(QJsonArray{model.toJson()}).toJson()));
+        restart();
+        if (QTest::currentTestFailed())
+            return;
+
+        QVERIFY(pressButton(QStringLiteral("Settings")));
+        const auto behaviour = waitForButton(QStringLiteral("Behaviour"));
+        QVERIFY(behaviour);
+        QVERIFY(m_atspi.click(*behaviour));
+        // Further down the area than the window shows.
+        const auto tab = m_atspi.extents(*behaviour);
+        QVERIFY(tab);
+        const auto autoPaste = scrolledTo(tab->center() + QPoint(0, 250), checkBoxRole,
+                                          QStringLiteral("Paste Command result automatically"));
+        QVERIFY2(autoPaste, "no switch for the Command's automatic paste");
+        QVERIFY(agentSetting(m_sorvane->configHome(), "automaticPaste").toBool(true));
+        QVERIFY(m_atspi.click(*autoPaste));
+        QTRY_VERIFY_WITH_TIMEOUT(!agentSetting(m_sorvane->configHome(), "automaticPaste").toBool(true), wait);
+
+        QVERIFY(pressButton(QStringLiteral("Models")));
+        QVERIFY(pressButton(QStringLiteral("Change writing model")));
+        // The user's own model comes after the catalogue's: the list is scrolled with the
+        // wheel until its "Get" is in sight above the sheet's footer, then clicked.
+        const auto done = waitForButton(QStringLiteral("Done"));
+        QVERIFY(done);
+        const auto footer = m_atspi.extents(*done);
+        QVERIFY(footer);
+        const auto get = scrolledTo(footer->topLeft() - QPoint(300, 200), AtSpiDriver::rolePushButton,
+                                    QStringLiteral("Get ") + localModelName, footer->top() - 40);
+        QVERIFY2(get, "the user's own model is not offered for download");
+        QVERIFY(m_atspi.click(*get));
+        const QString installed = AppPaths::agentModels() + QLatin1Char('/') + localModelID + QStringLiteral("/writer-a.gguf");
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(installed).size(), qint64(weights.size()), wait);
+        // Fetched, it is the Command model.
+        QTRY_COMPARE_WITH_TIMEOUT(agentSetting(m_sorvane->configHome(), "selectedModelID").toString(), localModelID, wait);
+        QCOMPARE(agentSetting(m_sorvane->configHome(), "writingProvider").toString(), QStringLiteral("local"));
+        picture(QStringLiteral("writing-model-chosen"));
+        QVERIFY(pressButton(QStringLiteral("Done")));
+        m_stepDone = true;
+    }
+
+    // A spoken Command on the selection, answered by the shipped llama-server on the
+    // local model: the answer is stored and announced in the result toast, and the
+    // conversation's "Paste" puts it in place of the selection.
+    void commandOnASelectionWithTheLocalModelIsPastedFromTheConversation()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        m_target = std::make_unique<TargetWindow>();
+        QVERIFY2(m_target->start(fieldText, selectionStart, selectionLength, true), "the editor's window did not open");
+        QVERIFY(bringToFront(m_target->window));
+        restThePointerWhereTheToastShows();
+        speakACommand();
+        if (QTest::currentTestFailed())
+            return;
+
+        // The model loads and answers; the conversation keeps the spoken instruction with
+        // the selection attached, and the answer.
+        std::optional<QJsonObject> conversation;
+        QTRY_VERIFY_WITH_TIMEOUT((conversation = conversationOf({heard, localAnswer})).has_value(), 2 * wait);
+        const QString answer =
+            conversation->value(QStringLiteral("messages")).toArray().at(1).toObject().value(QStringLiteral("text")).toString();
+        const QJsonArray attachments =
+            conversation->value(QStringLiteral("messages")).toArray().at(0).toObject().value(QStringLiteral("attachments")).toArray();
+        QCOMPARE(attachments.size(), qsizetype(1));
+        QCOMPARE(attachments.at(0).toObject().value(QStringLiteral("text")).toString(),
+                 fieldText.mid(selectionStart, selectionLength));
+        const auto runtime = runtimePid();
+        QVERIFY2(runtime, "the program runs no runtime");
+        QVERIFY2(!childrenNamed(*runtime, QStringLiteral("llama-server")).isEmpty(), "the runtime runs no llama-server");
+
+        // The toast says so, with the answer; nothing was pasted (the answer waits on the
+        // clipboard), so the toast's own "Paste", kept for a paste that failed, is absent.
+        QVERIFY(shows(QStringLiteral("Command finished")));
+        QVERIFY(shows(localAnswer));
+        // The editor tells each change of its text: there was none.
+        QVERIFY2(m_target->text.isEmpty(), qPrintable(m_target->text));
+        picture(QStringLiteral("command-local-toast"));
+        QVERIFY(!m_atspi.find(*m_application, [&](const AtSpiNode &node) {
+            return m_atspi.role(node) == AtSpiDriver::rolePushButton && m_atspi.name(node) == QStringLiteral("Paste");
+        }));
+
+        // Its "Open" shows the conversation, whose "Paste" puts the answer in place of the
+        // selection.
+        QVERIFY(pressButton(QStringLiteral("Open")));
+        QTRY_VERIFY_WITH_TIMEOUT(windowTitled(conversationWindowTitle).has_value(), wait);
+        QTRY_COMPARE_WITH_TIMEOUT(inConversationWindow(localAnswer), qsizetype(1), wait);
+        QVERIFY(pressButton(QStringLiteral("Paste")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_target->text, fieldTextWith(answer), wait);
+        QCOMPARE(activeWindow(), m_target->window);
+        picture(QStringLiteral("command-local-pasted"));
+        m_stepDone = true;
+    }
+
+    // The conversation window's microphone takes a spoken follow-up, which the same
+    // conversation keeps with its answer.
+    void aSpokenFollowUpContinuesTheConversation()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        QVERIFY(windowTitled(conversationWindowTitle));
+        const auto microphone = waitForButton(QStringLiteral("Speak a follow-up"));
+        QVERIFY(microphone);
+        picture(QStringLiteral("conversation-window"));
+
+        const int streamsBefore = recordingStreams();
+        QVERIFY(streamsBefore >= 0);
+        QVERIFY(m_atspi.click(*microphone));
+        QTRY_VERIFY_WITH_TIMEOUT(recordingStreams() > streamsBefore, 20000);
+        QCOMPARE(QProcess::execute(QStringLiteral("paplay"),
+                                   {QStringLiteral("--device=") + qEnvironmentVariable("SORVANE_TEST_PULSE_SINK"), m_tone}),
+                 0);
+        picture(QStringLiteral("follow-up-listening"));
+        QVERIFY(m_atspi.click(*microphone));
+
+        QTRY_VERIFY_WITH_TIMEOUT(conversationOf({heard, localAnswer, heard, localAnswer}).has_value(), 2 * wait);
+        QCOMPARE(conversations().size(), qsizetype(1));
+        // Both answers stand in the window.
+        QTRY_COMPARE_WITH_TIMEOUT(inConversationWindow(localAnswer), qsizetype(2), wait);
+        picture(QStringLiteral("follow-up-answered"));
+        m_stepDone = true;
+    }
+
+    // After a restart the conversation, opened from the history, shows both turns.
+    void theConversationShowsBothTurnsAfterARestart()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        m_target.reset();
+        restart();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(pressButton(QStringLiteral("History")));
+        // A double click on the Command's row opens its conversation.
+        const auto badge = m_atspi.waitFor(*m_application, m_atspi.named(QStringLiteral("COMMAND")), wait);
+        QVERIFY2(badge, "the history lists no Command");
+        const auto where = m_atspi.extents(*badge);
+        QVERIFY(where);
+        QVERIFY(clickOnScreen(where->center(), 1));
+        QVERIFY(clickOnScreen(where->center(), 1));
+        QTRY_COMPARE_WITH_TIMEOUT(inConversationWindow(localAnswer), qsizetype(2), wait);
+        QCOMPARE(inConversationWindow(heard), qsizetype(2));
+        picture(QStringLiteral("conversation-after-restart"));
+        m_stepDone = true;
+    }
+
+    // Settings › Account: the OpenAI key typed into its field and saved into the
+    // session's keyring; Command then writes with OpenAI.
+    void aCloudKeyIsSavedThroughSettingsIntoTheKeyring()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        // The main window brought in front of the conversation window, as from the
+        // taskbar.
+        QVERIFY(bringToFront(mainWindowId()));
+        QVERIFY(pressButton(QStringLiteral("Settings")));
+        const auto account = waitForButton(QStringLiteral("Account"));
+        QVERIFY(account);
+        QVERIFY(m_atspi.click(*account));
+        const QString row = QStringLiteral("OpenAI API key");
+        const auto add = buttonBeside(row, QStringLiteral("Add"));
+        QVERIFY2(add, "no Add on the OpenAI key's row");
+        const QList<AtSpiNode> titles = allNamed(*m_application, row);
+        QCOMPARE(titles.size(), qsizetype(1));
+        QVERIFY(m_screenReader.press(*add));
+        // The open row's masked field, which carries the row's name too.
+        const auto field = m_atspi.waitFor(*m_application, [&](const AtSpiNode &node) {
+            return node.path != titles.first().path
+                && (m_atspi.role(node) == passwordTextRole || m_atspi.name(node).trimmed() == row);
+        }, wait);
+        if (!field)
+            qWarning().noquote() << "no key field among:\n" << m_atspi.dump(*m_application);
+        QVERIFY(field);
+        QVERIFY(m_atspi.click(*field));
+        // Typed from standard input, so that the key stands in no program's arguments.
+        QVERIFY(runTool(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                                                    QStringLiteral("--file"), QStringLiteral("-")},
+                        m_cloudKey.toUtf8()));
+        QVERIFY(keyringItem().isEmpty());
+        QVERIFY(pressButton(QStringLiteral("Save key")));
+        QTRY_COMPARE_WITH_TIMEOUT(keyringItem(), m_cloudKey, wait);
+        QTRY_COMPARE_WITH_TIMEOUT(agentSetting(m_sorvane->configHome(), "writingProvider").toString(), QStringLiteral("openAI"),
+                                  wait);
+        const QString saved = QStringLiteral("Saved in the system keyring \u00b7 ready for Command");
+        QCOMPARE(waitForName([&](const QString &name) { return name == saved; }), saved);
+        picture(QStringLiteral("cloud-key-saved"));
+        m_stepDone = true;
+    }
+
+    // A spoken Command answered by the cloud model: the provider was sent the key, and
+    // the key stands in no process's arguments or environment, in none of the program's
+    // output and in no file of its home.
+    void commandWithTheCloudModelKeepsTheKeyOutOfSight()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        m_provider.setHandler([](const FakeChatServer::Request &) { return FakeChatServer::streamOf(cloudPieces); });
+        m_provider.clearRequests();
+        m_target = std::make_unique<TargetWindow>();
+        QVERIFY2(m_target->start(fieldText, selectionStart, selectionLength, true), "the editor's window did not open");
+        QVERIFY(bringToFront(m_target->window));
+        restThePointerWhereTheToastShows();
+        speakACommand();
+        if (QTest::currentTestFailed())
+            return;
+
+        const QString answer = cloudPieces.join(QString());
+        QTRY_VERIFY_WITH_TIMEOUT(conversationOf({heard, answer}).has_value(), 2 * wait);
+        QVERIFY(shows(answer));
+        picture(QStringLiteral("command-cloud-toast"));
+
+        const QList<FakeChatServer::Request> requests = m_provider.requestsTo("/v1/chat/completions");
+        QCOMPARE(requests.size(), qsizetype(1));
+        QCOMPARE(requests.first().headers.value("authorization"), QByteArray(QByteArray("Bearer ") + m_cloudKey.toUtf8()));
+        QCOMPARE(requests.first().json().value(QStringLiteral("stream")).toBool(), true);
+
+        const QByteArray key = m_cloudKey.toUtf8();
+        const auto runtime = runtimePid();
+        QVERIFY(runtime);
+        for (const char *file : {"cmdline", "environ"}) {
+            const ProcSearch search = searchProcesses(file, key);
+            QVERIFY2(search.holding.isEmpty(), qPrintable(QStringLiteral("the key is in the %1 of %2")
+                                                             .arg(QLatin1String(file), search.holding.join(QStringLiteral(", ")))));
+            // Not a search of nothing: the program's and its runtime's were read.
+            QVERIFY(search.read.contains(m_sorvane->process.processId()));
+            QVERIFY(search.read.contains(*runtime));
+        }
+        QVERIFY2(!m_sorvane->output.contains(key), "the key is in the program's output");
+        const QStringList files = filesHolding(m_home.path(), key);
+        QVERIFY2(files.isEmpty(), qPrintable(QStringLiteral("the key is in ") + files.join(QStringLiteral(", "))));
+
+        // The toast dismissed, the editor closed, the main window back on Home.
+        QVERIFY(pressButton(QStringLiteral("Dismiss")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_atspi.find(*m_application, m_atspi.named(QStringLiteral("Command finished"))), wait);
+        m_target.reset();
+        QVERIFY(pressButton(QStringLiteral("Home")));
+        QVERIFY(waitForButton(QStringLiteral("Start dictation")));
+        m_stepDone = true;
+    }
+
     // A second launch hands over to the first, which brings its window forward, and
     // ends; Quit (Ctrl+Q in the main window) ends the program and every process it
     // started (its runtime among them).
     void aSecondLaunchBringsTheWindowForwardAndQuitLeavesNothingRunning()
     {
         QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
-        const quint64 mainWindow = shownWindowOf(m_sorvane->process.processId());
+        const quint64 mainWindow = mainWindowId();
         QVERIFY(mainWindow != 0);
         TargetWindow other;
         QVERIFY2(other.start(), "the other window did not open");

@@ -70,6 +70,9 @@ Item {
             Text {
                 id: badge
                 objectName: "commandBadge"
+                // Screen readers read the badge and the entry's text, as the eye does.
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 y: stamp.implicitHeight + 6
                 visible: row.isCommand
                 text: "COMMAND"
@@ -104,6 +107,8 @@ Item {
                 TextEdit {
                     id: entryText
                     objectName: "entryText"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: row.text
                     width: parent.width
                     text: row.text
                     textFormat: TextEdit.PlainText

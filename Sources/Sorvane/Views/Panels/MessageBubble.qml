@@ -23,6 +23,9 @@ RoundedBox {
 
         Text {
             objectName: "senderLabel"
+            // Read out by screen readers, as the message below it.
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             anchors.right: bubble.isUser ? parent.right : undefined
             text: bubble.sender
             font.family: Fonts.monospaced(8, Font.Bold).family
@@ -34,6 +37,8 @@ RoundedBox {
         TextEdit {
             id: messageText
             objectName: "messageText"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: bubble.text
             width: parent.width
             // A streaming answer only grows: its new end is added to what is laid out
             // already, so a delta costs the same late in a long answer as early.
