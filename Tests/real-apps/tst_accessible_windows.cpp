@@ -61,6 +61,18 @@ private Q_SLOTS:
         QVERIFY(screenReader.press(*finish));
         QTRY_VERIFY_WITH_TIMEOUT(recordingStreams() == streamsBefore, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(screenReader.button(*application, QStringLiteral("Start dictation")).has_value(), 30000);
+
+        // The settings' area tabs are pressed the same way: Behaviour's switches show.
+        std::optional<AtSpiNode> settings = screenReader.button(*application, QStringLiteral("Settings"));
+        QVERIFY(settings);
+        QVERIFY(screenReader.press(*settings));
+        std::optional<AtSpiNode> behaviour;
+        QTRY_VERIFY_WITH_TIMEOUT((behaviour = screenReader.button(*application, QStringLiteral("Behaviour"))).has_value(),
+                                 20000);
+        QVERIFY(screenReader.nameStartingWith(*application, QStringLiteral("Restore clipboard after paste")).isEmpty());
+        QVERIFY(screenReader.press(*behaviour));
+        QTRY_COMPARE_WITH_TIMEOUT(screenReader.nameStartingWith(*application, QStringLiteral("Restore clipboard after paste")),
+                                  QStringLiteral("Restore clipboard after paste"), 20000);
     }
 };
 

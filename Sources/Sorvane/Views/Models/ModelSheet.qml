@@ -99,6 +99,7 @@ Rectangle {
             AbstractButton {
                 objectName: "doneButton"
                 Accessible.name: "Done"
+                Accessible.onPressAction: root.done()
                 contentItem: Text {
                     text: "Done"
                     font: Fonts.font(14, Font.DemiBold)

@@ -57,6 +57,7 @@ Popup {
             AbstractButton {
                 objectName: "confirmRemoval"
                 Accessible.name: "Remove downloaded model"
+                Accessible.onPressAction: clicked()
                 implicitHeight: 32
                 implicitWidth: confirmText.implicitWidth + 28
                 contentItem: Text {

@@ -17,6 +17,7 @@ AbstractButton {
     enabled: !header
     Accessible.role: Accessible.Button
     Accessible.name: header ? "" : "Choose " + (row ? row.name : "")
+    Accessible.onPressAction: if (!header) root.clicked()
     hoverEnabled: false
 
     // The last row of the table rounds its lower corners as the card does, so a

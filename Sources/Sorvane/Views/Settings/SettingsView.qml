@@ -87,6 +87,7 @@ Item {
                             implicitHeight: label.implicitHeight + bottomPadding
                             Accessible.name: modelData
                             Accessible.description: SettingsScreens.tabAccessibilityValue(selected)
+                            Accessible.onPressAction: clicked()
                             onClicked: if (appState) appState.selectedSettingsArea = index
 
                             contentItem: Text {
