@@ -632,6 +632,10 @@ private:
     // A store could not save or set its unreadable file aside: the banner says so.
     void connectStoredFileNotices();
     void showStoredFileNotice(const QString &message, ErrorResolutionDestination destination);
+    // A new Dictation or Command, or an answer, settles an earlier failure's banner, but
+    // not a stored file's notice: that is about the user's files, not the last action,
+    // and must stay until the user dismisses it or another failure replaces it.
+    void clearActionError();
     QString accessibilityRequirementMessage() const;
     QList<AgentContextAttachment> persist(const QList<AgentContextAttachment> &attachments, const QUuid &conversationID);
 
@@ -743,6 +747,8 @@ private:
     // What the runtime warned of during the run in hand (a turn it could not keep, a store it
     // set aside): told with its answer or its error.
     QStringList m_agentRunWarnings;
+    // The banner of the last stored file's notice (clearActionError keeps it).
+    std::optional<QUuid> m_storedFileNoticeID;
     std::optional<QUuid> m_activeAgentRequestID;
     double m_recordingDuration = 0;
     bool m_pushToTalkActive = false;
