@@ -1055,6 +1055,10 @@ private Q_SLOTS:
         QCOMPARE(h.t.fakes.notifications->shown.first().body,
                  AgentCompletionNotice::body(true, true, QStringLiteral("Fixture")) +
                      QStringLiteral("\nCommand could not save this turn."));
+        // And in the banner, for a desktop with no notification server; the next Command keeps it.
+        QVERIFY(state.errorResolution().has_value());
+        QCOMPARE(state.errorResolution()->message, QStringLiteral("Command could not save this turn."));
+        QCOMPARE(state.errorResolution()->destination, ErrorResolutionDestination::commandSettings());
     }
 
     void aRuntimeWarningIsToldWithTheError()

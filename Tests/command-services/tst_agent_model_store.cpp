@@ -429,6 +429,23 @@ private Q_SLOTS:
         QCOMPARE(readFile(AppPaths::agentData() + "/" + aside.first()), QByteArray("[{ not json"));
     }
 
+    // No screen can add to or remove from an empty list: the store sets the file aside
+    // by itself, and says so once its owner listens.
+    void anUnreadableCustomFileIsSetAsideAndToldWithoutAChange()
+    {
+        writeCustomModels("[{ not json");
+        AgentModelStore store(AgentModelStore::defaultOptions());
+        QSignalSpy notices(&store, &AgentModelStore::fileNotice);
+        QTRY_COMPARE(notices.size(), 1);
+        const QStringList aside = QDir(AppPaths::agentData()).entryList({"custom-models.json.unreadable-*"});
+        QCOMPARE(aside.size(), 1);
+        const QString asidePath = AppPaths::agentData() + "/" + aside.first();
+        QCOMPARE(readFile(asidePath), QByteArray("[{ not json"));
+        QCOMPARE(notices.first().first().toString(),
+                 QStringLiteral("The custom models file could not be read. It was set aside as \u201c%1\u201d.").arg(asidePath));
+        QCOMPARE(readFile(AppPaths::customAgentModels()), QByteArray("[]"));
+    }
+
     void anUnreadableCustomFileThatCannotBeMovedIsNotOverwritten()
     {
         // A name so long that no "<name>.unreadable-<time>" can stand beside it: the move

@@ -93,6 +93,14 @@ public:
     {
         return property(node, "org.a11y.atspi.Accessible", "Description").toString();
     }
+    // The element's text, for elements with text (empty for the others).
+    QString text(const AtSpiNode &node)
+    {
+        const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Text"), QStringLiteral("GetText"), {0, -1});
+        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+                   ? reply.arguments().first().toString()
+                   : QString();
+    }
     quint32 role(const AtSpiNode &node)
     {
         const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));

@@ -77,6 +77,32 @@ private Q_SLOTS:
         QVERIFY(!notices.wait(200));
     }
 
+    // A notice about the user's files is no failure of the last action: the next
+    // Dictation leaves it on show, while a Dictation's own failure still replaces it.
+    void aStoredFileNoticeOutlivesTheNextDictation()
+    {
+        TestAppState t;
+        t.placeSpeechModelFile(QStringLiteral("pocket"));
+        AppState &state = t.build();
+        QVERIFY(writeFile(state.historyStore().path(), "[{\"id\": 1"));
+        HistoryStore &history = state.historyStore();
+        QVERIFY(blockSaves(history.path()));
+        history.insert(item(QStringLiteral("kept in memory")));
+        QTRY_VERIFY(state.errorResolution().has_value());
+        const ErrorResolution notice = *state.errorResolution();
+        QVERIFY2(notice.message.startsWith(QStringLiteral("Could not save the history: ")), qPrintable(notice.message));
+
+        state.toggleRecording();
+        QCOMPARE(state.status().kind(), CaptureStatus::Kind::Recording);
+        QVERIFY(state.errorResolution().has_value());
+        QCOMPARE(state.errorResolution()->id, notice.id);
+        state.cancelRecording();
+
+        t.permissions.microphone = false;
+        state.toggleRecording();
+        QCOMPARE(state.errorResolution()->message, QStringLiteral("Microphone access is required."));
+    }
+
     void unknownFieldsOfHistoryRecordsSurviveASave()
     {
         const QString path = m_dir->filePath(QStringLiteral("history.json"));

@@ -104,18 +104,20 @@ private Q_SLOTS:
         QTest::addColumn<ErrorResolutionDestination::Kind>("kind");
         QTest::addColumn<bool>("shown");
         QTest::addColumn<bool>("clearedBySave");
+        QTest::addColumn<bool>("inBehaviour");
         using Kind = ErrorResolutionDestination::Kind;
-        QTest::newRow("key") << Kind::ApiKeys << true << true;
-        QTest::newRow("permissions") << Kind::Permissions << true << false;
-        QTest::newRow("speech models") << Kind::DictationModels << false << false;
-        QTest::newRow("writing models") << Kind::CommandModels << false << false;
-        QTest::newRow("Command settings") << Kind::CommandSettings << false << false;
+        QTest::newRow("key") << Kind::ApiKeys << true << true << false;
+        QTest::newRow("permissions") << Kind::Permissions << true << false << false;
+        QTest::newRow("speech models") << Kind::DictationModels << false << false << false;
+        QTest::newRow("writing models") << Kind::CommandModels << false << false << false;
+        QTest::newRow("Command settings") << Kind::CommandSettings << false << false << true;
     }
     void bannerDestinations()
     {
         QFETCH(ErrorResolutionDestination::Kind, kind);
         QFETCH(bool, shown);
         QFETCH(bool, clearedBySave);
+        QFETCH(bool, inBehaviour);
         ErrorResolutionDestination destination = ErrorResolutionDestination::permissions();
         switch (kind) {
         case ErrorResolutionDestination::Kind::ApiKeys: destination = ErrorResolutionDestination::apiKeys(AgentWritingProvider::Gemini); break;
@@ -127,7 +129,9 @@ private Q_SLOTS:
         const ErrorResolution resolution(QStringLiteral("Something failed."), destination);
         QCOMPARE(SettingsTexts::accountShowsBanner(resolution), shown);
         QCOMPARE(SettingsTexts::savingKeyClearsBanner(resolution), clearedBySave);
+        QCOMPARE(SettingsTexts::behaviourShowsBanner(resolution), inBehaviour);
         QVERIFY(!SettingsTexts::accountShowsBanner(std::nullopt));
+        QVERIFY(!SettingsTexts::behaviourShowsBanner(std::nullopt));
         QVERIFY(!SettingsTexts::savingKeyClearsBanner(std::nullopt));
     }
 

@@ -93,6 +93,11 @@ bool accountShowsBanner(const std::optional<ErrorResolution> &resolution)
     return kind == ErrorResolutionDestination::Kind::ApiKeys || kind == ErrorResolutionDestination::Kind::Permissions;
 }
 
+bool behaviourShowsBanner(const std::optional<ErrorResolution> &resolution)
+{
+    return resolution && resolution->destination.kind() == ErrorResolutionDestination::Kind::CommandSettings;
+}
+
 bool savingKeyClearsBanner(const std::optional<ErrorResolution> &resolution)
 {
     return resolution && resolution->destination.kind() == ErrorResolutionDestination::Kind::ApiKeys;

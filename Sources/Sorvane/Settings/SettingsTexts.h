@@ -43,6 +43,10 @@ QString removalTitle(std::optional<AgentWritingProvider> provider);
 // Whether the Account area shows a banner for a resolution with this destination:
 // only for keys and permissions.
 bool accountShowsBanner(const std::optional<ErrorResolution> &resolution);
+// Whether the Behaviour area shows it: a failure that leads to the Command settings
+// (a stored file of those settings or of the conversations that could not be read or
+// saved among them) would otherwise be shown by no screen of the main window.
+bool behaviourShowsBanner(const std::optional<ErrorResolution> &resolution);
 // Whether saving a key settles the banner: only a key's banner does.
 bool savingKeyClearsBanner(const std::optional<ErrorResolution> &resolution);
 

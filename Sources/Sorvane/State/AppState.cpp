@@ -682,7 +682,16 @@ void AppState::connectStoredFileNotices()
 void AppState::showStoredFileNotice(const QString &message, ErrorResolutionDestination destination)
 {
     qWarning().noquote() << message;
-    setErrorResolution(ErrorResolution(message, destination));
+    const ErrorResolution notice(message, destination);
+    m_storedFileNoticeID = notice.id;
+    setErrorResolution(notice);
+}
+
+void AppState::clearActionError()
+{
+    if (m_errorResolution && m_storedFileNoticeID == m_errorResolution->id)
+        return;
+    setErrorResolution(std::nullopt);
 }
 void AppState::setPendingPreferredSpeechModelID(const std::optional<QString> &id)
 {

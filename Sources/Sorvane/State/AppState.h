@@ -634,6 +634,10 @@ private:
     // Tells the runtime which conversations there are, so it drops the turns of any other.
     void keepStoredConversationsTurns();
     void showStoredFileNotice(const QString &message, ErrorResolutionDestination destination);
+    // A new Dictation or Command, or an answer, settles an earlier failure's banner, but
+    // not a stored file's notice: that is about the user's files, not the last action,
+    // and must stay until the user dismisses it or another failure replaces it.
+    void clearActionError();
     QString accessibilityRequirementMessage() const;
     QList<AgentContextAttachment> persist(const QList<AgentContextAttachment> &attachments, const QUuid &conversationID);
 
@@ -745,6 +749,8 @@ private:
     // What the runtime warned of during the run in hand (a turn it could not keep, a store it
     // set aside): told with its answer or its error.
     QStringList m_agentRunWarnings;
+    // The banner of the last stored file's notice (clearActionError keeps it).
+    std::optional<QUuid> m_storedFileNoticeID;
     std::optional<QUuid> m_activeAgentRequestID;
     double m_recordingDuration = 0;
     bool m_pushToTalkActive = false;

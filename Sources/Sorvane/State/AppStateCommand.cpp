@@ -131,7 +131,7 @@ QCoro::Task<void> AppState::captureAndListen(bool includeScreenshot, std::option
         setStatus(CaptureStatus::idle());
     setAgentPhase(AgentPhase::Listening);
     setAgentPhaseDetail(AgentCommandRules::listeningDetail(m_agentSettings, profileID, includeScreenshot));
-    setErrorResolution(std::nullopt);
+    clearActionError();
     setAgentStreamedText(QString());
     setAgentResultNeedsPaste(false);
     hotKey().registerCancel();

@@ -193,7 +193,7 @@ QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversatio
     m_activeAgentRequestID.reset();
     hotKey().unregisterCancel();
     // An answer arrived: an earlier failure's banner no longer holds.
-    setErrorResolution(std::nullopt);
+    clearActionError();
     setAgentPhase(AgentPhase::Completed);
     finishAgentProgress(1.0);
     setAgentPhaseDetail(QStringLiteral("Ready"));
@@ -210,6 +210,10 @@ QCoro::Task<void> AppState::deliverAgentAnswer(QString answer, QUuid conversatio
         agentNotifications().postCompletion(pasted, copied, pasted ? m_targetApplicationName : QString(), pasteKey,
                                             m_agentRunWarnings);
     }
+    // What the runtime could not do with its store is also kept in the banner: a desktop
+    // without a notification server would show the notification nowhere.
+    if (!m_agentRunWarnings.isEmpty())
+        showStoredFileNotice(m_agentRunWarnings.join(QLatin1Char('\n')), ErrorResolutionDestination::commandSettings());
     scheduleAgentOverlayHide(1.2);
 }
 

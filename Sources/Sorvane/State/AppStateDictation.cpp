@@ -210,7 +210,7 @@ void AppState::startRecording()
         showModelMissing();
         return;
     }
-    setErrorResolution(std::nullopt);
+    clearActionError();
 
     const AgentTargetSnapshot target = m_services.capture.captureTarget();
     m_targetApplication = target.application;

@@ -261,6 +261,10 @@ void AgentModelStore::loadCustomModels()
     const auto document = storedjson::parseDocument(*bytes);
     if (!document || !document->isArray()) {
         m_customModelsFile.markUnreadable();
+        // Nothing on screen can change an empty list, so no save would ever set the file
+        // aside and tell the user: the first save is made now, once the loop runs (after
+        // the owner has heard of the notice).
+        QMetaObject::invokeMethod(this, &AgentModelStore::saveCustomModels, Qt::QueuedConnection);
         return;
     }
     QList<AgentModelDescriptor> models;

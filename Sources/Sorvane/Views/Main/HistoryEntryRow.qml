@@ -21,6 +21,10 @@ Item {
 
     objectName: "historyRow_" + index
     height: 1 + proper.height
+    // Read by a screen reader as one item: its texts are no elements of their own.
+    Accessible.role: Accessible.ListItem
+    Accessible.name: text
+    Accessible.description: detail
 
     function doubleClicked() {
         if (row.isCommand)

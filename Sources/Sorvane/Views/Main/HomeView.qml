@@ -120,6 +120,10 @@ Item {
                         required property string actionTitle
                         objectName: "attention_" + itemId
                         width: parent.width
+                        // Read by a screen reader as one item: the texts are no elements of their own.
+                        Accessible.role: Accessible.ListItem
+                        Accessible.name: title
+                        Accessible.description: detail
 
                         Hairline { width: parent.width; lineOpacity: 0.14 }
 

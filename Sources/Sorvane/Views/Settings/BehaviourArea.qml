@@ -22,6 +22,18 @@ ColumnLayout {
         sourceComponent: Component { LoginItemController {} }
     }
 
+    // A failure that leads here: no other screen shows it.
+    readonly property var resolution: appState ? appState.errorResolution : null
+    readonly property bool showsBanner: SettingsScreens.behaviourShowsBanner(resolution)
+    ErrorResolutionBanner {
+        objectName: "behaviourBanner"
+        Layout.fillWidth: true
+        Layout.bottomMargin: 20
+        visible: area.showsBanner
+        message: area.showsBanner ? area.resolution.message : ""
+        onDismiss: appState.errorResolution = null
+    }
+
     SettingsRow {
         objectName: "loginRow"
         Layout.fillWidth: true

@@ -50,6 +50,13 @@ bool SettingsScreens::accountShowsBanner(const QVariant &resolution)
     return SettingsTexts::accountShowsBanner(resolution.value<ErrorResolution>());
 }
 
+bool SettingsScreens::behaviourShowsBanner(const QVariant &resolution)
+{
+    if (resolution.metaType() != QMetaType::fromType<ErrorResolution>())
+        return false;
+    return SettingsTexts::behaviourShowsBanner(resolution.value<ErrorResolution>());
+}
+
 QString SettingsScreens::permissionDetail(bool granted) { return SettingsTexts::permissionDetail(granted); }
 QString SettingsScreens::updatesDetail(bool configured) { return SettingsTexts::updatesDetail(configured); }
 QString SettingsScreens::tabAccessibilityValue(bool selected) { return MainWindowLayout::sectionAccessibilityValue(selected); }

@@ -42,6 +42,8 @@ public:
     Q_INVOKABLE static bool canSaveKey(const QString &draft, bool pending);
     // Whether the Account area shows a banner for the state's errorResolution value.
     Q_INVOKABLE static bool accountShowsBanner(const QVariant &resolution);
+    // Whether the Behaviour area shows one (a failure that leads to the Command settings).
+    Q_INVOKABLE static bool behaviourShowsBanner(const QVariant &resolution);
     Q_INVOKABLE static QString permissionDetail(bool granted);
     Q_INVOKABLE static QString updatesDetail(bool configured);
     Q_INVOKABLE static QString tabAccessibilityValue(bool selected);
