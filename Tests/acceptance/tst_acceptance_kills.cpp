@@ -375,7 +375,7 @@ class AcceptanceKillsTest : public QObject {
         if (QTest::currentTestFailed())
             return 0;
         speakAndStop(QStringLiteral("alt+shift+space"));
-        QTest::qWaitFor([&] { return !logged(llamaLog(), QStringLiteral("stalled")).isEmpty(); }, wait);
+        (void)QTest::qWaitFor([&] { return !logged(llamaLog(), QStringLiteral("stalled")).isEmpty(); }, wait);
         const QList<QJsonObject> starts = logged(llamaLog(), QStringLiteral("start"));
         if (starts.isEmpty() || logged(llamaLog(), QStringLiteral("stalled")).isEmpty())
             return 0;
@@ -391,7 +391,7 @@ class AcceptanceKillsTest : public QObject {
         if (QTest::currentTestFailed())
             return 0;
         speakAndStop(QStringLiteral("alt+space"));
-        QTest::qWaitFor([&] { return readFile(heldEngine()).trimmed().toLongLong() > 0; }, wait);
+        (void)QTest::qWaitFor([&] { return readFile(heldEngine()).trimmed().toLongLong() > 0; }, wait);
         return readFile(heldEngine()).trimmed().toLongLong();
     }
 
