@@ -1,6 +1,7 @@
 #include "Kit/Fonts.h"
 #include "QmlScene.h"
 
+#include <QAccessible>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTest>
@@ -31,6 +32,18 @@ void press(QmlScene &scene, QQuickItem *item, Qt::Key key)
     item->forceActiveFocus();
     QTRY_VERIFY(item->hasActiveFocus());
     QTest::keyClick(scene.window(), key);
+}
+
+// The item of this name among the visual children (a popup's entries are not the
+// window's object children).
+QQuickItem *itemNamed(QQuickItem *under, const char *name)
+{
+    if (under->objectName() == QLatin1String(name))
+        return under;
+    for (QQuickItem *child : under->childItems())
+        if (QQuickItem *found = itemNamed(child, name))
+            return found;
+    return nullptr;
 }
 
 } // namespace
@@ -105,6 +118,33 @@ private Q_SLOTS:
         QCOMPARE(scene.root()->property("told").toList().at(1).toInt(), 2);
         QCOMPARE(picker->property("currentIndex").toInt(), 1);
         QCOMPARE(picker->property("displayText").toString(), QStringLiteral("Medium"));
+    }
+
+    // Assistive technology reads each entry of the open menu by its title and chooses it
+    // with the entry's press action.
+    void pickerEntriesAreNamedAndPressedThroughAccessibility()
+    {
+        QmlScene scene;
+        QVERIFY2(scene.load("import QtQuick\nimport Sorvane\n"
+                            "Item { width: 300; height: 200; property int setting: 0; property var told: []\n"
+                            "  KitPicker { objectName: 'picker'; model: ['Light', 'Dark']; selectedIndex: parent.setting\n"
+                            "    onPicked: (i) => { parent.told = parent.told.concat([i]); parent.setting = i } } }"),
+                 scene.errors());
+        auto *picker = scene.find("picker");
+        click(scene, picker);
+        QQuickItem *entry = nullptr;
+        QTRY_VERIFY((entry = itemNamed(picker->window()->contentItem(), "pickerEntry_1")) && entry->isVisible());
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(entry);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Dark"));
+        QCOMPARE(accessible->role(), QAccessible::MenuItem);
+        QAccessibleActionInterface *actions = accessible->actionInterface();
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_COMPARE(scene.root()->property("told").toList().size(), 1);
+        QCOMPARE(scene.root()->property("told").toList().first().toInt(), 1);
+        QCOMPARE(picker->property("displayText").toString(), QStringLiteral("Dark"));
     }
 
     void stepperGoesBackToAClampedValue()

@@ -76,8 +76,14 @@ T.ComboBox {
         leftPadding: 12
         rightPadding: 12
         highlighted: control.highlightedIndex === index
+        // The entry's title is its name on the accessibility bus, and pressing it there
+        // chooses it as a click does.
+        text: control.textAt(index)
+        Accessible.role: Accessible.MenuItem
+        Accessible.name: text
+        Accessible.onPressAction: entry.clicked()
         contentItem: Text {
-            text: control.textAt(entry.index)
+            text: entry.text
             font: Fonts.font(13.5, entry.index === control.currentIndex ? Font.DemiBold : Font.Normal)
             color: Colors.primary
             verticalAlignment: Text.AlignVCenter
