@@ -145,6 +145,7 @@ private Q_SLOTS:
         QTRY_COMPARE(scene.root()->property("told").toList().size(), 1);
         QCOMPARE(scene.root()->property("told").toList().first().toInt(), 1);
         QCOMPARE(picker->property("displayText").toString(), QStringLiteral("Dark"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(picker)->text(QAccessible::Description), QStringLiteral("Dark"));
     }
 
     void stepperGoesBackToAClampedValue()

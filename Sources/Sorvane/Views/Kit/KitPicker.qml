@@ -21,6 +21,8 @@ T.ComboBox {
     focusPolicy: Qt.TabFocus
     opacity: enabled ? 1 : 0.42
     Accessible.name: accessibleName
+    // The chosen title, read beside the name as a recorder tells its combination.
+    Accessible.description: displayText
 
     onActivated: (index) => {
         picked(index)
