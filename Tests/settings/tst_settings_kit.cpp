@@ -137,7 +137,6 @@ private Q_SLOTS:
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(entry);
         QVERIFY(accessible);
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Dark"));
-        QCOMPARE(accessible->role(), QAccessible::MenuItem);
         QAccessibleActionInterface *actions = accessible->actionInterface();
         QVERIFY(actions);
         QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));

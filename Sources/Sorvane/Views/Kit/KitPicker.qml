@@ -81,7 +81,6 @@ T.ComboBox {
         // The entry's title is its name on the accessibility bus, and pressing it there
         // chooses it as a click does.
         text: control.textAt(index)
-        Accessible.role: Accessible.MenuItem
         Accessible.name: text
         Accessible.onPressAction: entry.clicked()
         contentItem: Text {
