@@ -91,6 +91,15 @@ QList<ScreenshotScene> settingsScenes()
     return {
         settingsScene("settings-shortcuts", SettingsArea::Shortcuts, windowSize),
         settingsScene("settings-behaviour", SettingsArea::Behaviour, windowSize),
+        // A conversations file that could not be read: its notice leads here.
+        settingsScene("settings-behaviour-notice", SettingsArea::Behaviour, windowSize, {},
+                      [](SettingsPicture &p, QmlScene &) {
+                          p.t->state().setErrorResolution(ErrorResolution(
+                              QStringLiteral("The conversations file could not be read. It was set aside as "
+                                             "\u201c/home/user/.local/share/Sorvane/Agent/conversations.json.unreadable-"
+                                             "20261211T071500Z\u201d."),
+                              ErrorResolutionDestination::commandSettings()));
+                      }),
         settingsScene("settings-account", SettingsArea::Account, windowSize),
         // No key yet, the microphone and screen recording not granted.
         settingsScene("settings-account-full", SettingsArea::Account, tallSize, [](SettingsPicture &p, QmlScene &) {
