@@ -26,7 +26,6 @@
 #include <QScreen>
 #include <QStandardPaths>
 
-
 using namespace sorvane;
 using namespace sorvane::testing;
 
@@ -101,19 +100,6 @@ bool accessibilityBusOff()
                     QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
                     QStringLiteral("variant:boolean:false")})
         .has_value();
-}
-
-// In front with the keyboard focus, the window the program will paste into.
-bool bringToFront(quint64 window)
-{
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        xdotool({QStringLiteral("windowactivate"), QString::number(window)});
-        if (activeWindow() == window)
-            return true;
-        QTest::qWait(100);
-    }
-    return false;
 }
 
 // The accessibility bus's entry on a session bus of the test's own, which has no keyring:
@@ -412,7 +398,7 @@ class AcceptanceEnvironmentTest : public QObject {
     {
         TargetWindow target;
         QVERIFY2(target.start(), "the text field's window did not open");
-        QVERIFY(bringToFront(target.window));
+        QVERIFY(bringWindowToFront(target.window));
         QVERIFY(speakBetweenPresses(QStringLiteral("alt+space"), m_tone));
         QTRY_COMPARE_WITH_TIMEOUT(target.text, heard, wait);
     }
@@ -423,7 +409,7 @@ class AcceptanceEnvironmentTest : public QObject {
         QVERIFY(accessibilityBusOn());
         TargetWindow target;
         QVERIFY2(target.start(fieldText, selectionStart, selectionLength, true), "the text field's window did not open");
-        QVERIFY(bringToFront(target.window));
+        QVERIFY(bringWindowToFront(target.window));
         QVERIFY(speakBetweenPresses(QStringLiteral("alt+shift+space"), m_tone));
         QTRY_COMPARE_WITH_TIMEOUT(target.text, QStringLiteral("Dear team, ") + answer + QStringLiteral("."), wait);
     }

@@ -100,18 +100,6 @@ QString pastedAnswer(const QString &text)
     return text.mid(before.size(), text.size() - before.size() - after.size()).trimmed();
 }
 
-bool bringToFront(quint64 window)
-{
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        xdotool({QStringLiteral("windowactivate"), QString::number(window)});
-        if (activeWindow() == window)
-            return true;
-        QTest::qWait(100);
-    }
-    return false;
-}
-
 void killProcess(qint64 pid)
 {
     if (pid > 0)
@@ -266,7 +254,7 @@ class AcceptanceKillsTest : public QObject {
     // Presses the shortcut in `target` and waits until the program reads the microphone.
     void startListening(quint64 target, const QString &shortcut)
     {
-        QVERIFY(bringToFront(target));
+        QVERIFY(bringWindowToFront(target));
         const int streamsBefore = recordingStreams();
         QVERIFY(streamsBefore >= 0);
         QVERIFY(xdotool({QStringLiteral("key"), shortcut}));

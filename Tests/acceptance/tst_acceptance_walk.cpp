@@ -273,19 +273,6 @@ class AcceptanceWalkTest : public QObject {
         return found ? m_atspi.name(*found) : QString();
     }
 
-    // In front with the keyboard focus, the window the program will paste into.
-    static bool bringToFront(quint64 window)
-    {
-        QDeadlineTimer deadline(20000);
-        while (!deadline.hasExpired()) {
-            xdotool({QStringLiteral("windowactivate"), QString::number(window)});
-            if (activeWindow() == window)
-                return true;
-            QTest::qWait(100);
-        }
-        return false;
-    }
-
     void putOnClipboard(const QString &text)
     {
         QVERIFY(runTool(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard")},
@@ -420,7 +407,7 @@ class AcceptanceWalkTest : public QObject {
         putOnClipboard(earlierClipboard);
         TargetWindow target;
         QVERIFY2(target.start(), "the text field's window did not open");
-        QVERIFY(bringToFront(target.window));
+        QVERIFY(bringWindowToFront(target.window));
 
         const int streamsBefore = recordingStreams();
         QVERIFY(streamsBefore >= 0);
@@ -681,7 +668,7 @@ private Q_SLOTS:
         QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
         m_target = std::make_unique<TargetWindow>();
         QVERIFY2(m_target->start(fieldText, selectionStart, selectionLength, true), "the editor's window did not open");
-        QVERIFY(bringToFront(m_target->window));
+        QVERIFY(bringWindowToFront(m_target->window));
         restThePointerWhereTheToastShows();
         speakACommand();
         if (QTest::currentTestFailed())
@@ -782,7 +769,7 @@ private Q_SLOTS:
         QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
         // The main window brought in front of the conversation window, as from the
         // taskbar.
-        QVERIFY(bringToFront(mainWindowId()));
+        QVERIFY(bringWindowToFront(mainWindowId()));
         QVERIFY(pressButton(QStringLiteral("Settings")));
         const auto account = waitForButton(QStringLiteral("Account"));
         QVERIFY(account);
@@ -827,7 +814,7 @@ private Q_SLOTS:
         m_provider.clearRequests();
         m_target = std::make_unique<TargetWindow>();
         QVERIFY2(m_target->start(fieldText, selectionStart, selectionLength, true), "the editor's window did not open");
-        QVERIFY(bringToFront(m_target->window));
+        QVERIFY(bringWindowToFront(m_target->window));
         restThePointerWhereTheToastShows();
         speakACommand();
         if (QTest::currentTestFailed())
@@ -877,7 +864,7 @@ private Q_SLOTS:
         QVERIFY(mainWindow != 0);
         TargetWindow other;
         QVERIFY2(other.start(), "the other window did not open");
-        QVERIFY(bringToFront(other.window));
+        QVERIFY(bringWindowToFront(other.window));
 
         QProcess second;
         second.setProcessEnvironment(m_sorvane->process.processEnvironment());

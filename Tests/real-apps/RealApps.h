@@ -38,6 +38,21 @@ inline quint64 activeWindow()
     return window ? window->trimmed().toULongLong() : 0;
 }
 
+
+// `window` in front with the keyboard focus, asked for again until the window manager
+// has given it (a busy one may let the first request pass).
+inline bool bringWindowToFront(quint64 window)
+{
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        xdotool({QStringLiteral("windowactivate"), QString::number(window)});
+        if (activeWindow() == window)
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
 // A real application of the test session, in a home of its own.
 class RealApplication {
 public:
@@ -63,17 +78,7 @@ public:
     }
 
     // In front, with the keyboard focus.
-    bool bringToFront()
-    {
-        QDeadlineTimer deadline(20000);
-        while (!deadline.hasExpired()) {
-            xdotool({QStringLiteral("windowactivate"), QString::number(window)});
-            if (activeWindow() == window)
-                return true;
-            QTest::qWait(100);
-        }
-        return false;
-    }
+    bool bringToFront() { return bringWindowToFront(window); }
 
     ~RealApplication()
     {
