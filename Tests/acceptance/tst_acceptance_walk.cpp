@@ -11,6 +11,8 @@
 #include "Command/AgentModelDescriptor.h"
 #include "Dictation/SpeechModel.h"
 #include "FakeChatServer.h"
+#include "Dictation/DictationTypes.h"
+#include "Shared/KeyboardShortcutSetting.h"
 #include "LoopbackHttpServer.h"
 
 #include <QCryptographicHash>
@@ -27,6 +29,9 @@
 #include <climits>
 #include <cstdlib>
 #include <utility>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 using namespace sorvane;
 using namespace sorvane::testing;
@@ -137,6 +142,58 @@ QJsonValue agentSetting(const QString &configHome, const char *field)
     return bytes ? QJsonDocument::fromJson(*bytes).object().value(QLatin1String(field)) : QJsonValue();
 }
 
+// Whether another program holds Alt+Space: a grab of it is refused.
+int s_grabRefused = 0;
+bool altSpaceTaken()
+{
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    s_grabRefused = 0;
+    const XErrorHandler previous = XSetErrorHandler([](Display *, XErrorEvent *error) {
+        if (error->error_code == BadAccess)
+            s_grabRefused = 1;
+        return 0;
+    });
+    XGrabKey(display, XKeysymToKeycode(display, XK_space), Mod1Mask, DefaultRootWindow(display), False, GrabModeAsync,
+             GrabModeAsync);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    // Closing the connection lets a grab that was granted go.
+    XCloseDisplay(display);
+    return s_grabRefused != 0;
+}
+
+// The window manager's configuration file, which it names on the root window.
+QString windowManagerConfiguration()
+{
+    const auto property = runTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_OB_CONFIG_FILE")});
+    return property ? QString::fromUtf8(*property).section(QLatin1Char('"'), 1, 1) : QString();
+}
+
+bool reconfigureTheWindowManager()
+{
+    return runTool(QStringLiteral("openbox"), {QStringLiteral("--reconfigure")}).has_value();
+}
+
+// A shortcut of the settings file, as the recorder shows it.
+QString storedShortcut(const QString &configHome, const char *key)
+{
+    const JsonFileSettingsStore settings(configHome + QStringLiteral("/Sorvane/settings.json"),
+                                         JsonFileSettingsStore::Mode::ReadOnly);
+    return KeyboardShortcutSetting::load(settings, QLatin1String(key), {}).displayName();
+}
+
+// The Command profiles of the settings file, as name and writing instructions.
+QList<QPair<QString, QString>> storedProfiles(const QString &configHome)
+{
+    QList<QPair<QString, QString>> profiles;
+    for (const QJsonValue &profile : agentSetting(configHome, "promptProfiles").toArray())
+        profiles.append({profile.toObject().value(QStringLiteral("name")).toString(),
+                         profile.toObject().value(QStringLiteral("prompt")).toString()});
+    return profiles;
+}
+
 // The OpenAI key as the keyring's own client finds it.
 QString keyringItem()
 {
@@ -212,10 +269,18 @@ class AcceptanceWalkTest : public QObject {
     bool m_stepDone = false;
     // The editor a Command works on, kept open from the Command to its follow-up.
     std::unique_ptr<TargetWindow> m_target;
+    // A point over the shown Settings area, where the wheel scrolls it.
+    QPoint m_settingsArea;
+    int m_settingsBottom = 0;
+    // The test session's window manager configuration while its default key bindings
+    // are on, to be put back.
+    QString m_windowManagerConfiguration;
+    QByteArray m_sessionKeyBindings;
 
     const QString conversationWindowTitle = QStringLiteral("Sorvane \u2014 Command");
     static constexpr quint32 checkBoxRole = 7; // ATSPI_ROLE_CHECK_BOX, a switch among them
     static constexpr quint32 passwordTextRole = 40; // ATSPI_ROLE_PASSWORD_TEXT
+    static constexpr quint32 comboBoxRole = 11; // ATSPI_ROLE_COMBO_BOX
 
     // The program's runtime, once it runs.
     std::optional<qint64> runtimePid() const
@@ -338,13 +403,15 @@ class AcceptanceWalkTest : public QObject {
     // The element of this role and name, brought into sight by turning the mouse wheel
     // with the pointer at `over`, a notch at a time, as a user scrolls down to it; it
     // counts as in sight once it shows and lies above `above` (a footer's top).
+    // A role of 0 takes any. The view is first scrolled back to its top.
     std::optional<AtSpiNode> scrolledTo(QPoint over, quint32 role, const QString &name, int above = INT_MAX)
     {
-        if (!xdotool({QStringLiteral("mousemove"), QString::number(over.x()), QString::number(over.y())}))
+        if (!xdotool({QStringLiteral("mousemove"), QString::number(over.x()), QString::number(over.y())})
+            || !xdotool({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("30"), QStringLiteral("4")}))
             return std::nullopt;
         for (int notch = 0; notch < 40; ++notch) {
             const auto found = m_atspi.find(*m_application, [&](const AtSpiNode &node) {
-                return m_atspi.role(node) == role && m_atspi.name(node) == name;
+                return (role == 0 || m_atspi.role(node) == role) && m_atspi.name(node) == name;
             });
             const auto rect = found ? m_atspi.extents(*found) : std::nullopt;
             if (rect && !rect->isEmpty() && rect->bottom() < above)
@@ -354,6 +421,29 @@ class AcceptanceWalkTest : public QObject {
         }
         qWarning().noquote() << "nothing called" << name << "in sight among:\n" << m_atspi.dump(*m_application);
         return std::nullopt;
+    }
+
+    // Settings, on the tab of this area, in the main window brought in front.
+    void openSettingsArea(const QString &area)
+    {
+        QVERIFY(bringWindowToFront(mainWindowId()));
+        QVERIFY(pressButton(QStringLiteral("Settings")));
+        const auto tab = waitForButton(area);
+        QVERIFY(tab);
+        QVERIFY(m_atspi.click(*tab));
+        const auto where = m_atspi.extents(*tab);
+        const auto window = windowTitled(QStringLiteral("Sorvane"));
+        const auto frame = window ? m_atspi.extents(*window) : std::nullopt;
+        QVERIFY(where && frame);
+        m_settingsArea = where->center() + QPoint(0, 250);
+        m_settingsBottom = frame->bottom() - 10;
+    }
+
+    // An element of the Settings area shown, scrolled into sight above the window's
+    // bottom edge.
+    std::optional<AtSpiNode> inSettings(quint32 role, const QString &name)
+    {
+        return scrolledTo(m_settingsArea, role, name, m_settingsBottom);
     }
 
     // Of the buttons called `name`, the one on the line of the element called `label`
@@ -397,13 +487,47 @@ class AcceptanceWalkTest : public QObject {
         QVERIFY(speakBetweenPresses(commandShortcut, m_tone));
     }
 
+    // The window manager with the key bindings of its own default configuration, Alt+Space
+    // among them, once it holds that combination.
+    void useTheWindowManagersDefaultKeyBindings()
+    {
+        m_windowManagerConfiguration = windowManagerConfiguration();
+        QVERIFY2(!m_windowManagerConfiguration.isEmpty(), "the window manager names no configuration");
+        const QByteArray session = readFile(m_windowManagerConfiguration);
+        const QByteArray defaults = readFile(QStringLiteral("/etc/xdg/openbox/rc.xml"));
+        const auto section = [](const QByteArray &configuration) -> std::pair<qsizetype, qsizetype> {
+            const qsizetype start = configuration.indexOf("<keyboard>");
+            const qsizetype end = configuration.indexOf("</keyboard>", start);
+            return {start, start < 0 || end < 0 ? -1 : end + qsizetype(sizeof("</keyboard>") - 1) - start};
+        };
+        const auto [sessionStart, sessionLength] = section(session);
+        const auto [defaultStart, defaultLength] = section(defaults);
+        QVERIFY(sessionLength > 0 && defaultLength > 0);
+        m_sessionKeyBindings = session;
+        QByteArray configuration = session;
+        configuration.replace(sessionStart, sessionLength, defaults.mid(defaultStart, defaultLength));
+        QVERIFY(writeFile(m_windowManagerConfiguration, configuration));
+        QVERIFY(reconfigureTheWindowManager());
+        QTRY_VERIFY_WITH_TIMEOUT(altSpaceTaken(), wait);
+    }
+
+    // The test session's own configuration back, and Alt+Space free again.
+    void restoreTheSessionsKeyBindings()
+    {
+        if (m_sessionKeyBindings.isEmpty())
+            return;
+        QVERIFY(writeFile(m_windowManagerConfiguration, std::exchange(m_sessionKeyBindings, {})));
+        QVERIFY(reconfigureTheWindowManager());
+        QTRY_VERIFY_WITH_TIMEOUT(!altSpaceTaken(), wait);
+    }
+
     // A Dictation into a Qt text field, started and ended by the given keystrokes: the
     // overlay shows without taking the focus, the heard word is pasted at the cursor, the
-    // clipboard comes back, the overlay hides and the history has `historySize` items.
-    void dictateIntoAQtTextField(const QStringList &start, const QStringList &end, const QString &name,
-                                 qsizetype historySize)
+    // clipboard comes back, the overlay hides and the history has the Dictation first.
+    void dictateIntoAQtTextField(const QStringList &start, const QStringList &end, const QString &name)
     {
         QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        const QStringList history = QStringList{heard} + historyTexts();
         putOnClipboard(earlierClipboard);
         TargetWindow target;
         QVERIFY2(target.start(), "the text field's window did not open");
@@ -426,7 +550,7 @@ class AcceptanceWalkTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(selection("clipboard"), earlierClipboard, 30000);
         QTRY_VERIFY_WITH_TIMEOUT(!overlayShown(), 20000);
         QCOMPARE(activeWindow(), target.window);
-        QTRY_COMPARE_WITH_TIMEOUT(historyTexts(), QStringList(historySize, heard), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(historyTexts(), history, 20000);
         m_stepDone = true;
     }
 
@@ -462,6 +586,7 @@ private Q_SLOTS:
     {
         m_target.reset();
         m_sorvane.reset();
+        restoreTheSessionsKeyBindings();
         xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+space")});
         xdotool({QStringLiteral("keyup"), commandShortcut});
         // The session's keyring is shared with the other tests.
@@ -554,7 +679,7 @@ private Q_SLOTS:
     void toggleDictationIntoAQtTextField()
     {
         dictateIntoAQtTextField({QStringLiteral("key"), QStringLiteral("alt+space")},
-                                {QStringLiteral("key"), QStringLiteral("alt+space")}, QStringLiteral("toggle"), 1);
+                                {QStringLiteral("key"), QStringLiteral("alt+space")}, QStringLiteral("toggle"));
     }
 
     // xterm pastes only PRIMARY (Shift+Insert): the word arrives, and PRIMARY holds the
@@ -590,7 +715,7 @@ private Q_SLOTS:
     {
         dictateIntoAQtTextField({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+space")},
                                 {QStringLiteral("keyup"), QStringLiteral("ctrl+alt+space")},
-                                QStringLiteral("push-to-talk"), 3);
+                                QStringLiteral("push-to-talk"));
     }
 
     // The user's own local writing model, listed in their custom-models file (the program
@@ -852,6 +977,143 @@ private Q_SLOTS:
         QVERIFY(pressButton(QStringLiteral("Home")));
         QVERIFY(waitForButton(QStringLiteral("Start dictation")));
         m_stepDone = true;
+    }
+
+    // Settings: a changed shortcut, a Command profile, the overlay's appearance and "Open
+    // at login" are there again after a restart. The login item is the desktop's
+    // autostart file, which goes once the switch is turned off.
+    void settingsSurviveARestart()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        const QString configHome = m_sorvane->configHome();
+        const QString loginItem = configHome + QStringLiteral("/autostart/com.sorvane.local.desktop");
+        QVERIFY(!QFileInfo::exists(loginItem));
+        const QString profileName = QStringLiteral("Team chat");
+        const QString profilePrompt = QStringLiteral("Short sentences, no sign-off.");
+        const QString commandRecorder = QStringLiteral("Command shortcut");
+        const QString newCommandKeys = QStringLiteral("Ctrl+Alt+K");
+
+        // Shortcuts: the Command on new keys, and a profile of the user's own.
+        openSettingsArea(QStringLiteral("Shortcuts"));
+        const auto recorder = inSettings(AtSpiDriver::rolePushButton, commandRecorder);
+        QVERIFY(recorder);
+        QVERIFY(m_atspi.click(*recorder));
+        QVERIFY(shows(QStringLiteral("Press keys\u2026")));
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+k")}));
+        QTRY_COMPARE_WITH_TIMEOUT(storedShortcut(configHome, "agentShortcut"), newCommandKeys, wait);
+
+        const auto add = inSettings(AtSpiDriver::rolePushButton, QStringLiteral("Add profile"));
+        QVERIFY(add);
+        QVERIFY(m_atspi.click(*add));
+        QTRY_COMPARE_WITH_TIMEOUT(storedProfiles(configHome).size(), qsizetype(1), wait);
+        const auto nameField = inSettings(0, QStringLiteral("Command profile name"));
+        QVERIFY(nameField);
+        QVERIFY(m_atspi.click(*nameField));
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), profileName}));
+        const auto instructions = inSettings(0, QStringLiteral("Writing instructions for ") + profileName);
+        QVERIFY2(instructions, "the profile's instructions do not carry its new name");
+        QVERIFY(m_atspi.click(*instructions));
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), profilePrompt}));
+        const QList<QPair<QString, QString>> profile{{profileName, profilePrompt}};
+        QTRY_COMPARE_WITH_TIMEOUT(storedProfiles(configHome), profile, wait);
+        picture(QStringLiteral("settings-shortcuts-changed"));
+
+        // Behaviour: opened at login, a light overlay (dark for a new user) of the small size.
+        openSettingsArea(QStringLiteral("Behaviour"));
+        auto login = inSettings(checkBoxRole, QStringLiteral("Open Sorvane at login"));
+        QVERIFY(login);
+        QVERIFY(!m_atspi.checked(*login));
+        QVERIFY(m_atspi.click(*login));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(loginItem), wait);
+        QVERIFY(readFile(loginItem).contains("Exec="));
+        auto appearance = inSettings(comboBoxRole, QStringLiteral("Overlay appearance"));
+        QVERIFY(appearance);
+        QCOMPARE(m_atspi.description(*appearance), QStringLiteral("Dark"));
+        QVERIFY(m_atspi.click(*appearance));
+        // The picker's entry, clicked in its open menu.
+        QVERIFY(m_atspi.clickButton(*m_application, QStringLiteral("Light"), wait));
+        QTRY_COMPARE_WITH_TIMEOUT(setting(configHome, "overlayAppearance").toString(), toText(OverlayAppearance::Light), wait);
+        auto mini = inSettings(AtSpiDriver::rolePushButton, QStringLiteral("Mini overlay size"));
+        QVERIFY(mini);
+        QVERIFY(m_atspi.click(*mini));
+        QTRY_COMPARE_WITH_TIMEOUT(setting(configHome, "overlaySize").toString(), toText(OverlaySize::Mini), wait);
+        picture(QStringLiteral("settings-behaviour-changed"));
+
+        restart();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(QFileInfo::exists(loginItem));
+        openSettingsArea(QStringLiteral("Shortcuts"));
+        const auto recorderAgain = inSettings(AtSpiDriver::rolePushButton, commandRecorder);
+        QVERIFY(recorderAgain);
+        QCOMPARE(m_atspi.description(*recorderAgain), newCommandKeys);
+        const auto nameAgain = inSettings(0, QStringLiteral("Command profile name"));
+        QVERIFY(nameAgain);
+        QCOMPARE(m_atspi.text(*nameAgain), profileName);
+        const auto instructionsAgain = inSettings(0, QStringLiteral("Writing instructions for ") + profileName);
+        QVERIFY(instructionsAgain);
+        QCOMPARE(m_atspi.text(*instructionsAgain), profilePrompt);
+        picture(QStringLiteral("settings-shortcuts-after-restart"));
+
+        openSettingsArea(QStringLiteral("Behaviour"));
+        appearance = inSettings(comboBoxRole, QStringLiteral("Overlay appearance"));
+        QVERIFY(appearance);
+        QCOMPARE(m_atspi.description(*appearance), QStringLiteral("Light"));
+        mini = inSettings(AtSpiDriver::rolePushButton, QStringLiteral("Mini overlay size"));
+        QVERIFY(mini);
+        QCOMPARE(m_atspi.description(*mini), QStringLiteral("Selected"));
+        login = inSettings(checkBoxRole, QStringLiteral("Open Sorvane at login"));
+        QVERIFY(login);
+        QVERIFY(m_atspi.checked(*login));
+        picture(QStringLiteral("settings-behaviour-after-restart"));
+
+        // Switched off, the login item is gone.
+        QVERIFY(m_atspi.click(*login));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(loginItem), wait);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_atspi.checked(*login), wait);
+        m_stepDone = true;
+    }
+
+    // The window manager's default key bindings take Alt+Space: the program, started
+    // after it, says so beside the Dictation shortcut in Settings; Ctrl+Alt+D recorded
+    // there dictates at once.
+    void aShortcutTheWindowManagerHoldsIsRefusedAndReplaced()
+    {
+        QVERIFY2(std::exchange(m_stepDone, false), "the step before did not end");
+        // Ended first, so that it holds Alt+Space no more.
+        m_sorvane.reset();
+        useTheWindowManagersDefaultKeyBindings();
+        if (QTest::currentTestFailed())
+            return;
+        restart();
+        if (QTest::currentTestFailed())
+            return;
+
+        openSettingsArea(QStringLiteral("Shortcuts"));
+        const QString refusal = QStringLiteral("In use by another program");
+        QVERIFY2(shows(refusal), "the refused shortcut is not told");
+        const auto recorder = inSettings(AtSpiDriver::rolePushButton, QStringLiteral("Dictate shortcut"));
+        QVERIFY(recorder);
+        QCOMPARE(m_atspi.description(*recorder), QStringLiteral("Alt+Space"));
+        picture(QStringLiteral("shortcut-refused"));
+
+        QVERIFY(m_atspi.click(*recorder));
+        QVERIFY(shows(QStringLiteral("Press keys\u2026")));
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+d")}));
+        QTRY_COMPARE_WITH_TIMEOUT(storedShortcut(m_sorvane->configHome(), "toggleShortcut"), QStringLiteral("Ctrl+Alt+D"), wait);
+        QTRY_COMPARE_WITH_TIMEOUT(m_atspi.description(*recorder), QStringLiteral("Ctrl+Alt+D"), wait);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_atspi.find(*m_application, m_atspi.named(refusal)), wait);
+        picture(QStringLiteral("shortcut-recorded"));
+
+        m_stepDone = true;
+        dictateIntoAQtTextField({QStringLiteral("key"), QStringLiteral("ctrl+alt+d")},
+                                {QStringLiteral("key"), QStringLiteral("ctrl+alt+d")}, QStringLiteral("new-shortcut"));
+        if (QTest::currentTestFailed())
+            return;
+        m_stepDone = false;
+        restoreTheSessionsKeyBindings();
+        m_stepDone = !QTest::currentTestFailed();
     }
 
     // A second launch hands over to the first, which brings its window forward, and

@@ -106,14 +106,17 @@ public:
         const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
         return reply.arguments().isEmpty() ? 0 : reply.arguments().first().toUInt();
     }
-    bool showing(const AtSpiNode &node)
+    bool showing(const AtSpiNode &node) { return hasState(node, 25); } // ATSPI_STATE_SHOWING
+    bool checked(const AtSpiNode &node) { return hasState(node, 4); }  // ATSPI_STATE_CHECKED
+    // Whether the element's state set holds this state (the first 32 come in the first word).
+    bool hasState(const AtSpiNode &node, unsigned state)
     {
         const QDBusMessage reply = call(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetState"));
         if (reply.arguments().isEmpty())
             return false;
         QList<quint32> states;
         reply.arguments().first().value<QDBusArgument>() >> states;
-        return !states.isEmpty() && (states.first() >> 25) & 1;
+        return !states.isEmpty() && (states.first() >> state) & 1;
     }
 
     // Depth first, showing elements only.
