@@ -4,9 +4,10 @@
 // heard by the shipped whisper-cli on the test model that hears one word in every
 // recording; then spoken Commands on a selection, answered by the shipped llama-server
 // on a tiny local model and by a loopback server speaking OpenAI's streaming API with
-// the key saved in the session's keyring. The screens are driven through the
-// accessibility bus, as assistive technology does; each step leaves a picture of the
-// screen in the test's folder.
+// the key saved in the session's keyring; settings changed and kept over a restart, and a
+// shortcut the window manager's own key bindings hold, replaced in Settings. The screens
+// are driven through the accessibility bus, as assistive technology does; each step
+// leaves a picture of the screen in the test's folder.
 #include "../real-apps/RealApps.h"
 #include "Command/AgentModelDescriptor.h"
 #include "Dictation/SpeechModel.h"
@@ -1057,18 +1058,20 @@ private Q_SLOTS:
         picture(QStringLiteral("settings-shortcuts-after-restart"));
 
         openSettingsArea(QStringLiteral("Behaviour"));
+        login = inSettings(checkBoxRole, QStringLiteral("Open Sorvane at login"));
+        QVERIFY(login);
+        QVERIFY(m_atspi.checked(*login));
         appearance = inSettings(comboBoxRole, QStringLiteral("Overlay appearance"));
         QVERIFY(appearance);
         QCOMPARE(m_atspi.description(*appearance), QStringLiteral("Light"));
         mini = inSettings(AtSpiDriver::rolePushButton, QStringLiteral("Mini overlay size"));
         QVERIFY(mini);
         QCOMPARE(m_atspi.description(*mini), QStringLiteral("Selected"));
-        login = inSettings(checkBoxRole, QStringLiteral("Open Sorvane at login"));
-        QVERIFY(login);
-        QVERIFY(m_atspi.checked(*login));
         picture(QStringLiteral("settings-behaviour-after-restart"));
 
         // Switched off, the login item is gone.
+        login = inSettings(checkBoxRole, QStringLiteral("Open Sorvane at login"));
+        QVERIFY(login);
         QVERIFY(m_atspi.click(*login));
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(loginItem), wait);
         QTRY_VERIFY_WITH_TIMEOUT(!m_atspi.checked(*login), wait);
