@@ -1,12 +1,15 @@
-// Resident memory of the built program with no window open: once ready, and after each
+// Resident memory of the built program with no window open (started by its login item,
+// with a panel's tray host on the session bus): once ready, and after each
 // of ten dictations (Alt+Space pressed with XTest, a tone played into the test session's
 // microphone, the fake speech engine), each one waited for in the history file. Runs
 // in the test session (scripts/bench.sh session). Prints figures; asserts nothing.
 #include "BenchTools.h"
 #include "Dictation/SpeechModel.h"
 #include "E2eTools.h"
+#include "FakeTrayHost.h"
 #include "Platform/SettingsStore.h"
 #include "Shared/AppPaths.h"
+#include "Shell/ShellLaunch.h"
 #include "TestPaths.h"
 
 #include <QCoreApplication>
@@ -84,12 +87,18 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    // A panel's tray host, and the program started by its login item: no window opens.
+    FakeTrayHost tray;
+    if (!tray.start()) {
+        std::printf("could not host a tray on the session bus\n");
+        return 1;
+    }
     QProcess sorvane;
     const QString agentLog = home.filePath(QStringLiteral("agent.log"));
     sorvane.setProcessEnvironment(
         sorvaneEnvironment(dataHome, configHome, QStringLiteral("A sentence heard by the fake engine."), agentLog));
     sorvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sorvane.start(buildDirectory() + QStringLiteral("/bin/sorvane"), {});
+    sorvane.start(buildDirectory() + QStringLiteral("/bin/sorvane"), {QLatin1String(autostartArgument)});
     // Ready once the runtime has started, right after the shortcuts were registered.
     if (!sorvane.waitForStarted(10000) || !waitFor([&] { return readFile(agentLog).contains("\"start\""); }, 20000)) {
         std::printf("the program did not get ready\n");
@@ -97,6 +106,11 @@ int main(int argc, char **argv)
     }
     const qint64 pid = sorvane.processId();
     settle(2000);
+    if (shownWindowOf(pid) != 0) {
+        std::printf("the program opened a window\n");
+        stopProgram(sorvane);
+        return 1;
+    }
     const double atStart = residentMiB(pid);
 
     constexpr int dictations = 10;

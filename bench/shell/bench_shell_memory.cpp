@@ -4,6 +4,8 @@
 // program started the same way. Prints figures; asserts nothing.
 #include "BenchTools.h"
 #include "FakeTrayHost.h"
+#include "Platform/SettingsStore.h"
+#include "Shell/ShellLaunch.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -78,6 +80,13 @@ int main(int argc, char *argv[])
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../../bin/sorvane");
     const QString bareTray = QCoreApplication::applicationDirPath() + QStringLiteral("/anchor/sorvane-bench-bare-tray");
     const QString historyPath = home.path() + QStringLiteral("/data/Sorvane/history.json");
+    // A user who finished the set-up, the program started by its login item: no window
+    // opens until the user asks for it.
+    QDir().mkpath(home.path() + QStringLiteral("/config/Sorvane"));
+    {
+        sorvane::JsonFileSettingsStore settings(home.path() + QStringLiteral("/config/Sorvane/settings.json"));
+        settings.setValue(QStringLiteral("onboardingComplete"), true);
+    }
 
     // Until the tray item is registered (the shortcuts are grabbed before it), then the
     // resident size once settled; -1 when the item never came.
@@ -93,7 +102,7 @@ int main(int argc, char *argv[])
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QElapsedTimer clock;
         clock.start();
-        process.start(path, QStringList());
+        process.start(path, path == program ? QStringList{QLatin1String(sorvane::autostartArgument)} : QStringList());
         if (!process.waitForStarted(20000))
             return result;
         const qint64 pid = process.processId();
