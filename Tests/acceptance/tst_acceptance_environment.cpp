@@ -921,7 +921,7 @@ private Q_SLOTS:
         QVERIFY2(m_privateBus->startKeyring(QStringLiteral("login password")), "the keyring did not start");
         QVERIFY(m_privateBus->storeKey(keyService, keyAccount, openAIKey));
         startProgram(bus);
-        QVERIFY(agentSetting(settingsFile(), "notifyOnCompletion").toBool(true));
+        QCOMPARE(agentSetting(settingsFile(), "notifyOnCompletion"), QJsonValue(true));
 
         command();
         QTRY_VERIFY_WITH_TIMEOUT(readFile(AppPaths::agentConversations()).contains(answer.toUtf8()), wait);
