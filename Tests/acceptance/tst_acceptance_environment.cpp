@@ -16,6 +16,7 @@
 #include "Services/Command/AgentConversationStore.h"
 #include "Support/StoredJson.h"
 
+#include <QClipboard>
 #include <QDBusConnectionInterface>
 #include <QDBusVirtualObject>
 #include <QDirIterator>
@@ -25,6 +26,7 @@
 #include <QJsonObject>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QThread>
 
 using namespace sorvane;
 using namespace sorvane::testing;
@@ -32,6 +34,7 @@ using namespace sorvane::testing;
 namespace {
 
 constexpr int wait = 60000;
+constexpr quint32 passwordTextRole = 40; // ATSPI_ROLE_PASSWORD_TEXT
 // The test model hears this word in every recording.
 const QString heard = QStringLiteral("Marmalade");
 // What the user had before this start.
@@ -102,6 +105,32 @@ bool accessibilityBusOff()
         .has_value();
 }
 
+// Whether the session's accessibility bus says applications are to be readable.
+bool accessibilityBusIsOn()
+{
+    const auto reply = runTool(QStringLiteral("dbus-send"),
+                               {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.a11y.Bus"),
+                                QStringLiteral("/org/a11y/bus"), QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+                                QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled")});
+    return reply && reply->contains("boolean true");
+}
+
+// A field of the Command settings, which the settings file keeps as one JSON record.
+QJsonValue agentSetting(const QString &settingsFile, const char *field)
+{
+    const JsonFileSettingsStore settings(settingsFile, JsonFileSettingsStore::Mode::ReadOnly);
+    const auto bytes = settings.bytesValue(QStringLiteral("agentSettings"));
+    return bytes ? QJsonDocument::fromJson(*bytes).object().value(QLatin1String(field)) : QJsonValue();
+}
+
+// The program's main window (beside the overlay and the toast).
+quint64 mainWindow()
+{
+    const auto found = runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                           QStringLiteral("--name"), QStringLiteral("^Sorvane$")});
+    return found ? found->split('\n').value(0).trimmed().toULongLong() : 0;
+}
+
 // The accessibility bus's entry on a session bus of the test's own, which has no keyring:
 // it names the session's real accessibility bus and says it is on, as at-spi-bus-launcher
 // does, so that the program is read and reads other applications as on any desktop.
@@ -133,28 +162,64 @@ private:
     QString m_address;
 };
 
-// A session bus of the test's own: nothing but what the test puts on it.
+// Runs a tool of the test session on the bus at `address` (in place of the session's).
+std::optional<QByteArray> runOnBus(const QString &address, const QString &program, const QStringList &arguments,
+                                   const QByteArray &input = {})
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return std::nullopt;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning().noquote() << program << arguments << "failed:" << process.readAllStandardError();
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
+}
+
+// A session bus of the test's own: nothing but what the test puts on it (no keyring, no
+// notification server) besides the accessibility bus's entry.
 class PrivateSessionBus {
 public:
     ~PrivateSessionBus()
     {
-        if (m_connected)
-            QDBusConnection::disconnectFromBus(QStringLiteral("private-session"));
+        // The keyring leaves first, then the entry is taken off the connection before
+        // the connection goes and before the entry itself is destroyed.
+        m_keyring.kill();
+        m_keyring.waitForFinished(5000);
+        if (m_connected) {
+            QDBusConnection bus(m_connectionName);
+            bus.unregisterService(QStringLiteral("org.a11y.Bus"));
+            bus.unregisterObject(QStringLiteral("/org/a11y/bus"));
+            QDBusConnection::disconnectFromBus(m_connectionName);
+        }
+        m_entryThread.quit();
+        m_entryThread.wait();
+        m_entry.reset();
         m_daemon.kill();
         m_daemon.waitForFinished(5000);
     }
 
     // `folder` holds its configuration, which names no service folder: nothing is
-    // started on it by bus activation (a keyring daemon would be).
+    // started on it by bus activation (a keyring daemon or a prompter would be).
     bool start(const QString &folder, const QString &accessibilityAddress)
     {
+        m_folder = folder;
         const QString configuration = folder + QStringLiteral("/bus.conf");
         if (!QDir().mkpath(folder)
             || !writeFile(configuration, QStringLiteral(
                    "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
                    " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                    "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
-                   "<policy context=\"default\"><allow send_destination=\"*\"/><allow own=\"*\"/></policy>"
+                   // A bus's policy denies what it does not allow, replies to its clients
+                   // included: this is the usual session bus's.
+                   "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
                    "</busconfig>\n").arg(folder).toUtf8()))
             return false;
         m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + configuration,
@@ -167,17 +232,92 @@ public:
         address = QString::fromUtf8(m_daemon.readLine()).trimmed();
         if (address.isEmpty())
             return false;
-        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("private-session"));
+        // A name of its own for every bus, so that no earlier connection is found again.
+        static int buses = 0;
+        m_connectionName = QStringLiteral("private-session-%1").arg(++buses);
+        QDBusConnection bus = QDBusConnection::connectToBus(address, m_connectionName);
         m_connected = true;
         m_entry = std::make_unique<AccessibilityBusEntry>(accessibilityAddress);
+        // The program asks the entry with a short time-out (whether it may be read, at
+        // every Dictation), and the test's own thread is often held up in calls of its
+        // own: the entry answers from a thread of its own.
+        m_entry->moveToThread(&m_entryThread);
+        m_entryThread.start();
         return bus.isConnected() && bus.registerVirtualObject(QStringLiteral("/org/a11y/bus"), m_entry.get())
             && bus.registerService(QStringLiteral("org.a11y.Bus"));
+    }
+
+    // GNOME Keyring's secrets on this bus, its login keyring opened with `password`.
+    bool startKeyring(const QString &password)
+    {
+        const QString runtime = m_folder + QStringLiteral("/keyring-runtime");
+        if (!QDir().mkpath(runtime) || !QDir().mkpath(m_folder + QStringLiteral("/keyring-data"))
+            || !QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            return false;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_folder + QStringLiteral("/keyring-data"));
+        m_keyring.setProcessEnvironment(environment);
+        m_keyring.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_keyring.start(QStringLiteral("gnome-keyring-daemon"), {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
+                                                                 QStringLiteral("--components=secrets")});
+        if (!m_keyring.waitForStarted(10000))
+            return false;
+        m_keyring.write(password.toUtf8());
+        m_keyring.closeWriteChannel();
+        QDBusConnection bus(m_connectionName);
+        QDeadlineTimer deadline(20000);
+        while (!bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")) && !deadline.hasExpired())
+            QTest::qWait(100);
+        return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"));
+    }
+
+    // An item as the program's keyring library writes it, by the keyring's own client.
+    bool storeKey(const QString &service, const QString &account, const QString &key)
+    {
+        return runOnBus(address, QStringLiteral("secret-tool"),
+                        {QStringLiteral("store"), QStringLiteral("--label=") + service, QStringLiteral("server"), service,
+                         QStringLiteral("user"), account, QStringLiteral("type"), QStringLiteral("plaintext"),
+                         QStringLiteral("xdg:schema"), QStringLiteral("org.qt.keychain")},
+                        key.toUtf8())
+            .has_value();
+    }
+
+    // The key as the keyring's own client finds it; empty when it finds none.
+    QString storedKey(const QString &service, const QString &account)
+    {
+        QProcess lookup;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        lookup.setProcessEnvironment(environment);
+        lookup.start(QStringLiteral("secret-tool"),
+                     {QStringLiteral("lookup"), QStringLiteral("server"), service, QStringLiteral("user"), account});
+        lookup.waitForFinished(30000);
+        return QString::fromUtf8(lookup.readAllStandardOutput());
+    }
+
+    // Locks the login keyring, as the desktop does (no prompt is needed for that).
+    bool lockKeyring()
+    {
+        QDBusMessage lock = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
+            QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("Lock"));
+        lock << QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath(QStringLiteral("/org/freedesktop/secrets/collection/login"))});
+        const QDBusMessage reply = QDBusConnection(m_connectionName).call(lock, QDBus::Block, 20000);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return false;
+        return !qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().first()).isEmpty();
     }
 
     QString address;
 
 private:
+    QString m_folder;
+    QString m_connectionName;
     QProcess m_daemon;
+    QProcess m_keyring;
+    QThread m_entryThread;
     std::unique_ptr<AccessibilityBusEntry> m_entry;
     bool m_connected = false;
 };
@@ -187,6 +327,8 @@ class SoundServerWithoutMicrophone {
 public:
     ~SoundServerWithoutMicrophone()
     {
+        m_silence.kill();
+        m_silence.waitForFinished(5000);
         m_daemon.kill();
         m_daemon.waitForFinished(5000);
     }
@@ -201,6 +343,10 @@ public:
             return false;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), folder + QStringLiteral("/home"));
+        // Off the session bus, where the session's own sound server holds the name
+        // every sound server takes (a second one would end at once).
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + folder
+                                                                           + QStringLiteral("/no-bus"));
         m_daemon.setProcessEnvironment(environment);
         m_daemon.start(QStringLiteral("pulseaudio"),
                        {QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
@@ -222,10 +368,43 @@ public:
         return false;
     }
 
+    // A microphone plugged in: a source that delivers what is played into `sink`, made
+    // the default one, as the session's test microphone is made; a silent stream keeps
+    // it delivering sound all the time.
+    bool plugInMicrophone()
+    {
+        const auto pactl = [this](const QStringList &arguments) {
+            QProcess tool;
+            tool.setProcessEnvironment(clientEnvironment());
+            tool.start(QStringLiteral("pactl"), arguments);
+            return tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+        };
+        if (!pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"), QStringLiteral("sink_name=") + sink})
+            || !pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+                       QStringLiteral("source_name=plugged_microphone"), QStringLiteral("master=") + sink + QStringLiteral(".monitor")})
+            || !pactl({QStringLiteral("set-default-source"), QStringLiteral("plugged_microphone")}))
+            return false;
+        m_silence.setProcessEnvironment(clientEnvironment());
+        m_silence.start(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--device=") + sink,
+                                                   QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+                                                   QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=10"),
+                                                   QStringLiteral("/dev/zero")});
+        return m_silence.waitForStarted(10000);
+    }
+
+    QProcessEnvironment clientEnvironment() const
+    {
+        QProcessEnvironment client = QProcessEnvironment::systemEnvironment();
+        client.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + socket);
+        return client;
+    }
+
     QString socket;
+    const QString sink = QStringLiteral("plugged_sink");
 
 private:
     QProcess m_daemon;
+    QProcess m_silence;
 };
 
 } // namespace
@@ -239,9 +418,16 @@ class AcceptanceEnvironmentTest : public QObject {
     AtSpiDriver m_atspi;
     AtSpiClient m_screenReader;
     std::optional<AtSpiNode> m_application;
+    QTemporaryDir m_scratch;
     QString m_tone;
     QString m_rigged;
     QString m_accessibilityAddress;
+    // What the case put around the program in place of the session's services.
+    std::unique_ptr<PrivateSessionBus> m_privateBus;
+    std::unique_ptr<SoundServerWithoutMicrophone> m_soundServer;
+    // The session's sound server, which the test's own tools use unless a case says otherwise.
+    QByteArray m_pulseServer;
+    QByteArray m_pulseSink;
 
     QString dataFolder() const { return m_home->filePath(QStringLiteral("data/Sorvane")); }
     QString settingsFile() const { return m_home->filePath(QStringLiteral("config/Sorvane/settings.json")); }
@@ -326,6 +512,62 @@ class AcceptanceEnvironmentTest : public QObject {
                                                              QString::fromLatin1(QTest::currentDataTag()));
         if (QScreen *screen = QGuiApplication::primaryScreen())
             screen->grabWindow(0).save(folder + QLatin1Char('/') + what + QLatin1Char('-') + name);
+    }
+
+    // The program's session bus is one of the test's own: nothing on it but the
+    // accessibility bus's entry (and what the case adds).
+    QProcessEnvironment onPrivateBus()
+    {
+        m_privateBus = std::make_unique<PrivateSessionBus>();
+        if (!m_privateBus->start(m_home->filePath(QStringLiteral("bus")), m_accessibilityAddress))
+            return {};
+        QProcessEnvironment extra;
+        extra.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_privateBus->address);
+        return extra;
+    }
+
+    // Something in the main window reads `words`, scrolled to with the wheel as a user
+    // scrolls down to it (the screens show only what is in sight to a screen reader).
+    bool scrolledTo(const QString &words)
+    {
+        if (!bringWindowToFront(mainWindow()))
+            return false;
+        // Over the screen's content column, right of the sidebar.
+        if (!xdotool({QStringLiteral("mousemove"), QStringLiteral("800"), QStringLiteral("650")}))
+            return false;
+        for (int notch = 0; notch < 40; ++notch) {
+            if (m_atspi.find(*m_application, [&](const AtSpiNode &node) {
+                    return m_atspi.name(node).contains(words) || m_atspi.text(node).contains(words);
+                }))
+                return true;
+            xdotool({QStringLiteral("click"), QStringLiteral("5")});
+        }
+        return showing(words, 5000);
+    }
+
+    // What Home's attention item of this title says below it (its description); empty
+    // when no such item shows.
+    QString attentionDetail(const QString &title)
+    {
+        const auto item = m_atspi.waitFor(*m_application, m_atspi.named(title), wait);
+        if (!item) {
+            qWarning().noquote() << "no attention item" << title << "among:\n" << m_atspi.dump(*m_application);
+            picture(QStringLiteral("no-attention-item"));
+        }
+        return item ? m_atspi.description(*item) : QString();
+    }
+
+    // Nothing on screen reads `words` any more (after it did).
+    bool gone(const QString &words)
+    {
+        QDeadlineTimer deadline(wait);
+        do {
+            if (!m_atspi.find(*m_application, [&](const AtSpiNode &node) { return m_atspi.name(node).contains(words); }))
+                return true;
+            QTest::qWait(150);
+        } while (!deadline.hasExpired());
+        picture(QStringLiteral("still-shown"));
+        return false;
     }
 
     std::optional<AtSpiNode> waitForButton(const QString &name, int timeoutMs = wait)
@@ -461,8 +703,12 @@ private Q_SLOTS:
         QVERIFY2(QFileInfo(engine).isExecutable(), qPrintable(engine + QStringLiteral(" is missing: scripts/build.sh builds it")));
         m_rigged = qEnvironmentVariable("SORVANE_TEST_MODELS_DIR") + QStringLiteral("/whisper-marmalade.bin");
         QVERIFY2(QFileInfo(m_rigged).isFile(), qPrintable(m_rigged));
-        m_tone = QDir::temp().filePath(QStringLiteral("sorvane-acceptance-environment-tone.wav"));
+        // In a folder of this run: another checkout may run the same test meanwhile.
+        QVERIFY(m_scratch.isValid());
+        m_tone = m_scratch.filePath(QStringLiteral("tone.wav"));
         QVERIFY(writeTone(m_tone));
+        m_pulseServer = qgetenv("PULSE_SERVER");
+        m_pulseSink = qgetenv("SORVANE_TEST_PULSE_SINK");
         QVERIFY(m_provider.listen());
         m_provider.setHandler([](const FakeChatServer::Request &) { return FakeChatServer::streamOf({answer}); });
         QVERIFY(m_screenReader.connect());
@@ -483,6 +729,10 @@ private Q_SLOTS:
     {
         m_sorvane.reset();
         m_application.reset();
+        m_privateBus.reset();
+        m_soundServer.reset();
+        qputenv("PULSE_SERVER", m_pulseServer);
+        qputenv("SORVANE_TEST_PULSE_SINK", m_pulseSink);
         xdotool({QStringLiteral("keyup"), QStringLiteral("alt+space")});
         xdotool({QStringLiteral("keyup"), QStringLiteral("alt+shift+space")});
         // The session's other tests read applications through the bus.
@@ -580,6 +830,253 @@ private Q_SLOTS:
         else
             QTRY_VERIFY_WITH_TIMEOUT(historyTexts().value(0) == heard, wait);
         everythingElseLoaded(store);
+    }
+
+    // No keyring on the session bus, or one that is locked (its unlock prompt cannot be
+    // shown, as when the user dismisses it): the OpenAI key's row says why the key could
+    // not be read, a Command with the OpenAI model says the same, saving a key says why
+    // it was not saved, and the writing model chosen is kept. Dictation goes on working.
+    void aKeyringThatCannotBeReadIsToldAtTheKey_data()
+    {
+        QTest::addColumn<bool>("locked");
+        // The keyring's reasons: for reading the key, and for saving one.
+        QTest::addColumn<QString>("readReason");
+        QTest::addColumn<QString>("saveReason");
+        const QString noKeyring = QStringLiteral("The name org.freedesktop.secrets was not provided by any .service files");
+        QTest::newRow("absent") << false << noKeyring << noKeyring;
+        QTest::newRow("locked") << true << "The keyring is locked."
+                                << "Cannot create an item in a locked collection";
+    }
+
+    void aKeyringThatCannotBeReadIsToldAtTheKey()
+    {
+        QFETCH(bool, locked);
+        QFETCH(QString, readReason);
+        QFETCH(QString, saveReason);
+
+        prepareHome();
+        const QProcessEnvironment bus = onPrivateBus();
+        QVERIFY2(!bus.isEmpty(), "the test's own session bus did not start");
+        if (locked) {
+            QVERIFY2(m_privateBus->startKeyring(QStringLiteral("login password")), "the keyring did not start");
+            QVERIFY(m_privateBus->storeKey(keyService, keyAccount, openAIKey));
+            QCOMPARE(m_privateBus->storedKey(keyService, keyAccount), openAIKey);
+            QVERIFY(m_privateBus->lockKeyring());
+        }
+        startProgram(bus);
+
+        const QString notUpdated = QStringLiteral("The OpenAI API key could not be updated in the system keyring: ");
+        openSettingsArea(QStringLiteral("Account"));
+        QVERIFY2(showing(notUpdated + readReason), "the key's row does not say why the key could not be read");
+        picture(QStringLiteral("key-row"));
+
+        // A Command with the OpenAI model is refused with the same words, above the keys.
+        const qsizetype asked = m_provider.requests().size();
+        {
+            TargetWindow target;
+            QVERIFY2(target.start(fieldText, selectionStart, selectionLength, true), "the text field's window did not open");
+            QVERIFY(bringWindowToFront(target.window));
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+shift+space")}));
+            QCOMPARE(bannerMessage([&](const QString &text) { return text.startsWith(notUpdated); }), notUpdated + readReason);
+            picture(QStringLiteral("command-refused"));
+            // The field reports changes only: nothing was pasted into it.
+            QVERIFY(target.text.isEmpty());
+        }
+        QCOMPARE(m_provider.requests().size(), asked);
+
+        // A key typed and saved: not saved, and the row says why.
+        QVERIFY(bringWindowToFront(mainWindow()));
+        // The OpenAI row comes first. Its open field carries the row's title as its name.
+        const QString row = QStringLiteral("OpenAI API key");
+        const auto title = m_atspi.waitFor(*m_application, m_atspi.named(row), wait);
+        QVERIFY(title);
+        QVERIFY(pressButton(QStringLiteral("Add")));
+        const auto field = m_atspi.waitFor(*m_application, [&](const AtSpiNode &node) {
+            return node.path != title->path && (m_atspi.role(node) == passwordTextRole || m_atspi.name(node) == row);
+        }, wait);
+        QVERIFY2(field, "the key's field did not open");
+        QVERIFY(m_atspi.click(*field));
+        QVERIFY(runTool(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                                                    QStringLiteral("--file"), QStringLiteral("-")},
+                        openAIKey.toUtf8()));
+        QVERIFY(pressButton(QStringLiteral("Save key")));
+        QVERIFY2(showing(notUpdated + saveReason), "the key's row does not say why the key was not saved");
+        picture(QStringLiteral("key-not-saved"));
+
+        // The writing model chosen stays chosen: the key may be read again later.
+        QCOMPARE(agentSetting(settingsFile(), "writingProvider").toString(), QStringLiteral("openAI"));
+        dictate();
+        QTRY_COMPARE_WITH_TIMEOUT(historyTexts().value(0), heard, wait);
+    }
+
+    // No notification server on the session bus: a Command's answer is still pasted and
+    // kept, and nothing is said about the notification, which is never more than a
+    // courtesy. A Dictation follows as ever.
+    void withoutANotificationServerACommandIsDelivered()
+    {
+        prepareHome();
+        const QProcessEnvironment bus = onPrivateBus();
+        QVERIFY2(!bus.isEmpty(), "the test's own session bus did not start");
+        // The OpenAI key in a keyring of that bus.
+        QVERIFY2(m_privateBus->startKeyring(QStringLiteral("login password")), "the keyring did not start");
+        QVERIFY(m_privateBus->storeKey(keyService, keyAccount, openAIKey));
+        startProgram(bus);
+        QCOMPARE(agentSetting(settingsFile(), "notifyOnCompletion"), QJsonValue(true));
+
+        command();
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(AppPaths::agentConversations()).contains(answer.toUtf8()), wait);
+        dictate();
+        QTRY_COMPARE_WITH_TIMEOUT(historyTexts().value(0), heard, wait);
+        // No failure told where the program tells the Command's (the Models section, the
+        // Behaviour area) or its keys'.
+        for (const QString &area : {QStringLiteral("Behaviour"), QStringLiteral("Account")}) {
+            openSettingsArea(area);
+            QVERIFY(showing(area == QLatin1String("Account") ? QStringLiteral("Saved in the system keyring")
+                                                              : QStringLiteral("Open at login")));
+            QVERIFY2(gone(QStringLiteral("Why the last action failed")), qPrintable(area));
+        }
+        openSection(QStringLiteral("Models"));
+        QVERIFY(waitForButton(QStringLiteral("Change writing model")));
+        QVERIFY2(gone(QStringLiteral("Why the last action failed")), "Models");
+        picture(QStringLiteral("models"));
+    }
+
+    // The accessibility bus switched off, as on a fresh desktop: Home says that
+    // auto-paste is off, a Dictation says what it needs, and "Allow" in Settings › Account
+    // switches it on; the next Dictation pastes.
+    void withTheAccessibilityBusOffAutoPasteWaitsForAllow()
+    {
+        prepareHome();
+        QVERIFY(accessibilityBusOff());
+        QVERIFY(!accessibilityBusIsOn());
+        // The program is read all the same (QT_LINUX_ACCESSIBILITY_ALWAYS_ON).
+        startProgram();
+        openSection(QStringLiteral("Home"));
+        QCOMPARE(attentionDetail(QStringLiteral("Accessibility access is off")),
+                 QStringLiteral("Auto-paste is off until you allow it"));
+        picture(QStringLiteral("home"));
+
+        {
+            TargetWindow target;
+            QVERIFY2(target.start(), "the text field's window did not open");
+            QVERIFY(bringWindowToFront(target.window));
+            const int streams = recordingStreams();
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+            openSettingsArea(QStringLiteral("Account"));
+            QCOMPARE(bannerMessage(), QStringLiteral("Accessibility access is required for automatic paste."));
+            picture(QStringLiteral("told"));
+            QCOMPARE(recordingStreams(), streams);
+            QVERIFY(target.text.isEmpty());
+        }
+        // The permission rows, below the keys.
+        QVERIFY(scrolledTo(QStringLiteral("Required for the full workflow")));
+        picture(QStringLiteral("account"));
+
+        // The Accessibility row's "Allow", the only permission missing.
+        QVERIFY(pressButton(QStringLiteral("Allow")));
+        QTRY_VERIFY_WITH_TIMEOUT(accessibilityBusIsOn(), wait);
+        QVERIFY(gone(QStringLiteral("Required for the full workflow")));
+        openSection(QStringLiteral("Home"));
+        QVERIFY(waitForButton(QStringLiteral("Start dictation")));
+        QVERIFY(gone(QStringLiteral("Accessibility access is off")));
+        picture(QStringLiteral("allowed"));
+        dictate();
+        QTRY_COMPARE_WITH_TIMEOUT(historyTexts().value(0), heard, wait);
+    }
+
+    // A sound server with no input device: Home says the microphone is off, a Dictation
+    // says what it needs. A microphone plugged in while the program runs is used at once.
+    void withoutAMicrophoneDictationWaitsForOne()
+    {
+        prepareHome();
+        m_soundServer = std::make_unique<SoundServerWithoutMicrophone>();
+        QVERIFY2(m_soundServer->start(m_home->filePath(QStringLiteral("pulse"))), "the sound server did not start");
+        QProcessEnvironment sound;
+        sound.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + m_soundServer->socket);
+        startProgram(sound);
+        openSection(QStringLiteral("Home"));
+        QCOMPARE(attentionDetail(QStringLiteral("Microphone access is off")), QStringLiteral("Dictation cannot record"));
+        picture(QStringLiteral("home"));
+
+        {
+            TargetWindow target;
+            QVERIFY2(target.start(), "the text field's window did not open");
+            QVERIFY(bringWindowToFront(target.window));
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+            openSettingsArea(QStringLiteral("Account"));
+            QCOMPARE(bannerMessage(), QStringLiteral("Microphone access is required."));
+            picture(QStringLiteral("told"));
+            QVERIFY(target.text.isEmpty());
+        }
+        // The permission rows, below the keys.
+        QVERIFY(scrolledTo(QStringLiteral("Required for the full workflow")));
+        picture(QStringLiteral("account"));
+
+        // Plugged in: the row and Home say nothing more, and a Dictation is heard. The
+        // test's own sound tools play into that sound server from now on.
+        QVERIFY(m_soundServer->plugInMicrophone());
+        QVERIFY(gone(QStringLiteral("Required for the full workflow")));
+        openSection(QStringLiteral("Home"));
+        QVERIFY(waitForButton(QStringLiteral("Start dictation")));
+        QVERIFY(gone(QStringLiteral("Microphone access is off")));
+        picture(QStringLiteral("plugged-in"));
+        qputenv("PULSE_SERVER", QByteArray("unix:") + QFile::encodeName(m_soundServer->socket));
+        qputenv("SORVANE_TEST_PULSE_SINK", m_soundServer->sink.toUtf8());
+        dictate();
+        QTRY_COMPARE_WITH_TIMEOUT(historyTexts().value(0), heard, wait);
+    }
+
+    // The disk fills during a Dictation: the recording still fits, the history's new copy
+    // does not. The transcript is pasted and left on the clipboard, the user is told with
+    // the system's reason where the history's notices show, the program keeps the
+    // dictation, and the file on disk stays the earlier one, whole. With room again the
+    // next Dictation's save writes both.
+    void aFullDiskDuringADictationLosesNothing()
+    {
+        prepareHome();
+        QJsonArray history = QJsonDocument::fromJson(readFile(AppPaths::history())).array();
+        for (int i = 0; i < 600; ++i)
+            history.append(HistoryItem::make(QDateTime::currentDateTimeUtc().addDays(-30).addSecs(-i),
+                                             QString(4000, QLatin1Char('w')), 1, QStringLiteral("pocket"))
+                               .toJson());
+        const QByteArray before = QJsonDocument(history).toJson();
+        QVERIFY(writeFile(AppPaths::history(), before));
+        // The shim's disk is the data folder; it has room until the test says otherwise.
+        const QString budget = m_home->filePath(QStringLiteral("disk-budget"));
+        QVERIFY(writeFile(budget, "unlimited"));
+        QProcessEnvironment disk;
+        disk.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(SORVANE_ENOSPC_SHIM));
+        disk.insert(QStringLiteral("SORVANE_ENOSPC_FOLDER"), AppPaths::root());
+        disk.insert(QStringLiteral("SORVANE_ENOSPC_BUDGET_FILE"), budget);
+        startProgram(disk);
+
+        // Room for half the history: a recording of up to half a minute fits.
+        QVERIFY(writeFile(budget, QByteArray::number(before.size() / 2)));
+        {
+            TargetWindow target;
+            QVERIFY2(target.start(), "the text field's window did not open");
+            QVERIFY(bringWindowToFront(target.window));
+            QVERIFY(speakBetweenPresses(QStringLiteral("alt+space"), m_tone));
+            QTRY_COMPARE_WITH_TIMEOUT(target.text, heard, wait);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), heard, wait);
+        openSection(QStringLiteral("Models"));
+        QCOMPARE(bannerMessage([](const QString &text) { return text.startsWith(QLatin1String("Could not save")); }),
+                 QStringLiteral("Could not save the history: No space left on device."));
+        picture(QStringLiteral("told"));
+        openSection(QStringLiteral("History"));
+        QVERIFY2(showing(heard), "the dictation is missing from the history");
+        QVERIFY(showing(earlierDictation));
+        picture(QStringLiteral("history"));
+        QCOMPARE(readFile(AppPaths::history()), before);
+        QCOMPARE(leftOverOrSetAside({AppPaths::root()}, AppPaths::isLeftOverSaveCopy), QStringList());
+
+        // Room again.
+        QVERIFY(writeFile(budget, "unlimited"));
+        dictate();
+        QTRY_COMPARE_WITH_TIMEOUT(historyTexts().size(), history.size() + 2, wait);
+        QCOMPARE(historyTexts().mid(0, 3), (QStringList{heard, heard, earlierDictation}));
+        QCOMPARE(leftOverOrSetAside({AppPaths::root()}, AppPaths::isLeftOverSaveCopy), QStringList());
     }
 };
 

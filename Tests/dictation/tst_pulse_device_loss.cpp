@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 using namespace sorvane;
 using namespace sorvane::testing;
@@ -59,6 +60,23 @@ private Q_SLOTS:
         qputenv("PULSE_SERVER", m_server.toUtf8());
     }
 
+    // A microphone plugged in and out while the program runs is reported each time
+    // (Qt 6.4's PulseAudio backend says nothing itself).
+    void aMicrophonePluggedInAndOutIsReported()
+    {
+        QtAudioInput input;
+        QSignalSpy changes(&input, &AudioInput::inputDevicesChanged);
+        const auto loaded = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-source"),
+                                   QStringLiteral("source_name=plugged_mic")});
+        QVERIFY(loaded);
+        QVERIFY(changes.wait(10000));
+        QVERIFY(pactl({QStringLiteral("unload-module"), QString::fromUtf8(loaded->trimmed())}));
+        QVERIFY(changes.wait(10000));
+        // Once per change.
+        QCOMPARE(changes.size(), 2);
+        QVERIFY(input.hasInputDevice());
+    }
+
     void lostServerEndsTheRecordingWithoutAFile()
     {
         QtAudioInput input;
@@ -92,6 +110,16 @@ private Q_SLOTS:
     }
 
 private:
+    // pactl on the test's server; its output, or nothing when it failed.
+    std::optional<QByteArray> pactl(const QStringList &arguments)
+    {
+        QProcess tool;
+        tool.start(QStringLiteral("pactl"), QStringList{QStringLiteral("--server=") + m_server} + arguments);
+        if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+            return std::nullopt;
+        return tool.readAllStandardOutput();
+    }
+
     bool serverAnswers()
     {
         QProcess pactl;

@@ -4,6 +4,7 @@
 #include <QAudioFormat>
 #include <QAudioSource>
 #include <QMediaDevices>
+#include <QTimer>
 
 namespace sorvane {
 
@@ -35,12 +36,35 @@ QString describe(QAudio::Error error)
     return QStringLiteral("The audio input device failed.");
 }
 
+QList<QByteArray> inputIds()
+{
+    QList<QByteArray> ids;
+    for (const QAudioDevice &device : QMediaDevices::audioInputs())
+        ids.append(device.id());
+    return ids;
+}
+
 } // namespace
 
-QtAudioInput::QtAudioInput(QObject *parent) : AudioInput(parent)
+QtAudioInput::QtAudioInput(QObject *parent) : AudioInput(parent), m_knownInputs(inputIds())
 {
     auto *devices = new QMediaDevices(this);
-    connect(devices, &QMediaDevices::audioInputsChanged, this, &AudioInput::inputDevicesChanged);
+    connect(devices, &QMediaDevices::audioInputsChanged, this, &QtAudioInput::checkInputs);
+    // Qt 6.4's PulseAudio backend keeps its list of devices current but does not say
+    // when a device comes or goes: the list is looked at every two seconds as well.
+    auto *poll = new QTimer(this);
+    poll->setTimerType(Qt::VeryCoarseTimer);
+    connect(poll, &QTimer::timeout, this, &QtAudioInput::checkInputs);
+    poll->start(std::chrono::seconds(2));
+}
+
+void QtAudioInput::checkInputs()
+{
+    QList<QByteArray> inputs = inputIds();
+    if (inputs == m_knownInputs)
+        return;
+    m_knownInputs = std::move(inputs);
+    Q_EMIT inputDevicesChanged();
 }
 
 QtAudioInput::~QtAudioInput()

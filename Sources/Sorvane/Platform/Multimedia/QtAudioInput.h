@@ -2,6 +2,8 @@
 
 #include "Platform/AudioInput.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QPointer>
 
 class QAudioSource;
@@ -24,11 +26,14 @@ public:
     void stop() override;
 
 private:
+    // Says `inputDevicesChanged` when the devices are no longer those last seen.
+    void checkInputs();
     void readAvailable();
     void fail(const QString &reason);
 
     QAudioSource *m_source = nullptr;
     QPointer<QIODevice> m_device;
+    QList<QByteArray> m_knownInputs;
 };
 
 } // namespace sorvane
