@@ -60,21 +60,29 @@ private Q_SLOTS:
         qputenv("PULSE_SERVER", m_server.toUtf8());
     }
 
-    // A microphone plugged in and out while the program runs is reported each time
-    // (Qt 6.4's PulseAudio backend says nothing itself).
-    void aMicrophonePluggedInAndOutIsReported()
+    // A microphone plugged in while there is none is reported, once (Qt 6.4's PulseAudio
+    // backend says nothing itself).
+    void aMicrophonePluggedInIsReported()
     {
+        // The server's microphone taken out for this case, and put back as it was.
+        const auto modules = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("modules")});
+        QVERIFY(modules);
+        QByteArray microphone;
+        for (const QByteArray &line : modules->split('\n'))
+            if (line.contains("module-remap-source"))
+                microphone = line.split('\t').value(0);
+        QVERIFY(!microphone.isEmpty());
+        QVERIFY(pactl({QStringLiteral("unload-module"), QString::fromUtf8(microphone)}));
+
         QtAudioInput input;
+        QTRY_VERIFY_WITH_TIMEOUT(!input.hasInputDevice(), 10000);
         QSignalSpy changes(&input, &AudioInput::inputDevicesChanged);
-        const auto loaded = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-source"),
-                                   QStringLiteral("source_name=plugged_mic")});
-        QVERIFY(loaded);
+        QVERIFY(pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+                       QStringLiteral("source_name=loss_mic"), QStringLiteral("master=loss_sink.monitor")}));
+        QVERIFY(pactl({QStringLiteral("set-default-source"), QStringLiteral("loss_mic")}));
         QVERIFY(changes.wait(10000));
-        QVERIFY(pactl({QStringLiteral("unload-module"), QString::fromUtf8(loaded->trimmed())}));
-        QVERIFY(changes.wait(10000));
-        // Once per change.
-        QCOMPARE(changes.size(), 2);
         QVERIFY(input.hasInputDevice());
+        QCOMPARE(changes.size(), 1);
     }
 
     void lostServerEndsTheRecordingWithoutAFile()

@@ -51,11 +51,15 @@ QtAudioInput::QtAudioInput(QObject *parent) : AudioInput(parent), m_knownInputs(
     auto *devices = new QMediaDevices(this);
     connect(devices, &QMediaDevices::audioInputsChanged, this, &QtAudioInput::checkInputs);
     // Qt 6.4's PulseAudio backend keeps its list of devices current but does not say
-    // when a device comes or goes: the list is looked at every two seconds as well.
-    auto *poll = new QTimer(this);
-    poll->setTimerType(Qt::VeryCoarseTimer);
-    connect(poll, &QTimer::timeout, this, &QtAudioInput::checkInputs);
-    poll->start(std::chrono::seconds(2));
+    // when a device comes or goes. While there is none, the list is looked at every two
+    // seconds, so that a microphone plugged in is seen; with one, an idle program wakes
+    // for nothing (a device gone is found when the screens look again or a recording
+    // starts).
+    m_poll = new QTimer(this);
+    m_poll->setTimerType(Qt::VeryCoarseTimer);
+    m_poll->setInterval(std::chrono::seconds(2));
+    connect(m_poll, &QTimer::timeout, this, &QtAudioInput::checkInputs);
+    pollWhileNone();
 }
 
 void QtAudioInput::checkInputs()
@@ -64,7 +68,16 @@ void QtAudioInput::checkInputs()
     if (inputs == m_knownInputs)
         return;
     m_knownInputs = std::move(inputs);
+    pollWhileNone();
     Q_EMIT inputDevicesChanged();
+}
+
+void QtAudioInput::pollWhileNone()
+{
+    if (m_knownInputs.isEmpty() && !m_poll->isActive())
+        m_poll->start();
+    else if (!m_knownInputs.isEmpty())
+        m_poll->stop();
 }
 
 QtAudioInput::~QtAudioInput()
@@ -74,7 +87,9 @@ QtAudioInput::~QtAudioInput()
 
 bool QtAudioInput::hasInputDevice() const
 {
-    return !QMediaDevices::audioInputs().isEmpty();
+    // Looked at afresh: what the screens are told also tells the poll whether to run.
+    const_cast<QtAudioInput *>(this)->checkInputs();
+    return !m_knownInputs.isEmpty();
 }
 
 Result<Done, QString> QtAudioInput::start()

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class QAudioSource;
+class QTimer;
 class QIODevice;
 
 namespace sorvane {
@@ -28,12 +29,15 @@ public:
 private:
     // Says `inputDevicesChanged` when the devices are no longer those last seen.
     void checkInputs();
+    // The poll runs while no device is known, and only then.
+    void pollWhileNone();
     void readAvailable();
     void fail(const QString &reason);
 
     QAudioSource *m_source = nullptr;
     QPointer<QIODevice> m_device;
     QList<QByteArray> m_knownInputs;
+    QTimer *m_poll = nullptr;
 };
 
 } // namespace sorvane
