@@ -74,9 +74,9 @@ void QtAudioInput::checkInputs()
 
 void QtAudioInput::pollWhileNone()
 {
-    if (m_knownInputs.isEmpty() && !m_poll->isActive())
+    if (m_knownInputs.isEmpty())
         m_poll->start();
-    else if (!m_knownInputs.isEmpty())
+    else
         m_poll->stop();
 }
 
