@@ -5,6 +5,7 @@
 #include "TestAppState.h"
 
 #include <QGuiApplication>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QSignalSpy>
@@ -79,9 +80,14 @@ private Q_SLOTS:
         QVERIFY(clock->isRunning());
         controller->hide();
         QVERIFY(!controller->isPresented());
-        QVERIFY(!controller->window()->isVisible());
-        // No timer runs while the overlay is hidden.
+        // A hidden overlay keeps no window, and no timer runs.
+        QVERIFY(!controller->window());
         QVERIFY(!clock->isRunning());
+        // Shown again, it is made anew at the same place.
+        controller->show();
+        QVERIFY(controller->window()->isVisible());
+        QCOMPARE(controller->window()->geometry(), frame);
+        QVERIFY(controller->window()->findChild<QQuickItem *>(QStringLiteral("overlayView")));
     }
 
     void savedFractionsPlaceTheWindow()
@@ -234,7 +240,7 @@ private Q_SLOTS:
         // The next show puts it back there.
         controller->hide();
         controller->show();
-        QCOMPARE(window->position(), origin + QPoint(-70, 90));
+        QCOMPARE(controller->window()->position(), origin + QPoint(-70, 90));
     }
 };
 

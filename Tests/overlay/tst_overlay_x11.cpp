@@ -136,7 +136,7 @@ private Q_SLOTS:
             QVERIFY(input.contains(controller->pillRect().center()));
             QVERIFY(!input.contains(QPoint(1, 1)));
             controller->hide();
-            QTRY_VERIFY_WITH_TIMEOUT(!controller->window()->isExposed(), 20000);
+            QVERIFY(!controller->window());
         }
     }
 
@@ -224,7 +224,7 @@ private Q_SLOTS:
         // Shown again, it comes back to where it was dragged.
         controller->hide();
         controller->show();
-        QTRY_COMPARE_WITH_TIMEOUT(window->position(), origin + QPoint(-100, 150), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(controller->window()->position(), origin + QPoint(-100, 150), 20000);
         controller->hide();
     }
 };

@@ -6,20 +6,33 @@
 #include <QPromise>
 #include <QThreadPool>
 
-#include <openssl/evp.h>
+#include "Support/LibCrypto.h"
 
 #include <memory>
 
 namespace sorvane {
 
 struct Sha256::Context {
-    EVP_MD_CTX *digest = EVP_MD_CTX_new();
-    ~Context() { EVP_MD_CTX_free(digest); }
+    const LibCrypto *crypto = LibCrypto::get();
+    EVP_MD_CTX *digest = crypto ? crypto->mdCtxNew() : nullptr;
+    ~Context()
+    {
+        if (digest)
+            crypto->mdCtxFree(digest);
+    }
 };
 
 Sha256::Sha256() : m_context(new Context)
 {
-    EVP_DigestInit_ex(m_context->digest, EVP_sha256(), nullptr);
+    if (m_context->digest && m_context->crypto->digestInit(m_context->digest, m_context->crypto->sha256(), nullptr) != 1) {
+        m_context->crypto->mdCtxFree(m_context->digest);
+        m_context->digest = nullptr;
+    }
+}
+
+bool Sha256::isAvailable()
+{
+    return LibCrypto::get() != nullptr;
 }
 
 Sha256::~Sha256()
@@ -29,19 +42,23 @@ Sha256::~Sha256()
 
 void Sha256::addData(QByteArrayView bytes)
 {
-    EVP_DigestUpdate(m_context->digest, bytes.data(), size_t(bytes.size()));
+    if (m_context->digest)
+        m_context->crypto->digestUpdate(m_context->digest, bytes.data(), size_t(bytes.size()));
 }
 
 QString Sha256::hexDigest()
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(m_context->digest, digest, &length);
+    if (!m_context->digest || m_context->crypto->digestFinal(m_context->digest, digest, &length) != 1)
+        return {};
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex());
 }
 
 Result<QString, FileReadError> Sha256::ofFile(const QString &path)
 {
+    if (!isAvailable())
+        return FileReadError{QStringLiteral("The file's SHA-256 digest cannot be computed: libcrypto could not be loaded.")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return FileReadError{file.errorString()};

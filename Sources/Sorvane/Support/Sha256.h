@@ -23,8 +23,12 @@ public:
     Sha256(const Sha256 &) = delete;
     Sha256 &operator=(const Sha256 &) = delete;
 
+    // Whether OpenSSL could be loaded; without it every digest is empty.
+    static bool isAvailable();
+
     void addData(QByteArrayView bytes);
-    // The digest as 64 lower-case hexadecimal digits; the hash cannot be fed afterwards.
+    // The digest as 64 lower-case hexadecimal digits (empty without OpenSSL); the hash
+    // cannot be fed afterwards.
     QString hexDigest();
 
     // The digest of a file, read 1 MiB at a time, so that memory stays constant.

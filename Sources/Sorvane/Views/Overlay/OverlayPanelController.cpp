@@ -17,6 +17,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QTimer>
 #include <malloc.h>
 
 namespace sorvane {
@@ -69,6 +70,7 @@ OverlayPanelController::~OverlayPanelController()
 {
     m_window.reset();
     m_engine.reset();
+    dropRetired();
 }
 
 std::function<std::unique_ptr<OverlayPresenter>(AppState &)> OverlayPanelController::factory()
@@ -92,10 +94,6 @@ void OverlayPanelController::buildWindow()
     format.setAlphaBufferSize(8);
     m_window->setFormat(format);
     m_window->setColor(Qt::transparent);
-    // Hidden most of the time: a hidden overlay keeps no scene graph, textures or
-    // backing store; showing it builds them again within a frame.
-    m_window->setPersistentSceneGraph(false);
-    m_window->setPersistentGraphics(false);
     m_window->resize(P::panelSize(m_viewModel->inputs()));
     m_window->installEventFilter(this);
 
@@ -121,6 +119,8 @@ QRect OverlayPanelController::pillRect() const
 
 void OverlayPanelController::show()
 {
+    if (!m_window)
+        buildWindow();
     QScreen *screen = preferredScreen();
     m_presented = true;
     m_clock->start();
@@ -136,13 +136,29 @@ void OverlayPanelController::hide()
     m_pressed = false;
     m_dragging = false;
     m_clock->stop();
-    if (m_window) {
-        m_window->hide();
-        m_window->releaseResources();
-        // What the scene, the recording and the transcription freed goes back to the
-        // system rather than staying in the heap.
-        malloc_trim(0);
+    if (!m_window)
+        return;
+    m_window->hide();
+    // Hidden most of the time: a hidden overlay keeps no window, scene or script engine;
+    // the next show makes them again within a frame or two. They go on a later turn, as
+    // this may run inside one of the window's own events.
+    m_retired.emplace_back(std::move(m_window), std::move(m_engine));
+    QTimer::singleShot(0, this, &OverlayPanelController::dropRetired);
+}
+
+void OverlayPanelController::dropRetired()
+{
+    if (m_retired.empty())
+        return;
+    // Each window before its engine, whose objects it shows.
+    for (auto &[window, engine] : m_retired) {
+        window.reset();
+        engine.reset();
     }
+    m_retired.clear();
+    // What the scene, the recording and the transcription freed goes back to the system
+    // rather than staying in the heap.
+    malloc_trim(0);
 }
 
 void OverlayPanelController::resizeForState()
@@ -221,6 +237,9 @@ void OverlayPanelController::restorePosition(QScreen *screen)
 void OverlayPanelController::resetPosition()
 {
     clearSavedPosition();
+    // A hidden overlay has no window: the next show places it at the default place.
+    if (!m_window)
+        return;
     QScreen *screen = preferredScreen();
     if (!screen)
         return;

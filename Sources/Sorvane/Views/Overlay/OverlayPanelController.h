@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QQmlEngine;
 class QQuickWindow;
@@ -65,6 +67,7 @@ public:
     // earlier versions once), else at the default place.
     void restorePosition(QScreen *screen);
 
+    // The window while shown (and from construction until the first hide); none while hidden.
     QQuickWindow *window() const { return m_window.get(); }
     OverlayViewModel &viewModel() const { return *m_viewModel; }
     OverlayClock &clock() const { return *m_clock; }
@@ -80,6 +83,7 @@ protected:
 
 private:
     void buildWindow();
+    void dropRetired();
     void bringToFront();
     void resizeForState();
     void applyShape();
@@ -100,6 +104,8 @@ private:
     std::unique_ptr<OverlayViewModel> m_viewModel;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_window;
+    // Hidden windows and their engines, deleted on the next turn of the loop.
+    std::vector<std::pair<std::unique_ptr<QQuickWindow>, std::unique_ptr<QQmlEngine>>> m_retired;
     // Whether a compositing manager runs, followed: the shape changes with it.
     std::unique_ptr<X11SelectionOwner> m_compositor;
     bool m_presented = false;

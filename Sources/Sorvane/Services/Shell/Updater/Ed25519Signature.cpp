@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include <openssl/evp.h>
+#include "Support/LibCrypto.h"
 
 #include <memory>
 
@@ -40,19 +40,22 @@ Result<Done, QString> Ed25519Signature::verify(const QByteArray &publicKey, cons
     if (!signature || signature->size() != signatureSize)
         return improperlySigned;
 
+    const LibCrypto *crypto = LibCrypto::get();
+    if (!crypto)
+        return QStringLiteral("The update's signature cannot be checked: libcrypto could not be loaded.");
     std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
-        EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
-                                    reinterpret_cast<const unsigned char *>(publicKey.constData()), publicKeySize),
-        &EVP_PKEY_free);
+        crypto->newRawPublicKey(EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char *>(publicKey.constData()),
+                                publicKeySize),
+        crypto->keyFree);
     if (!key)
         return QStringLiteral("The update signing key is not a valid Ed25519 public key.");
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    if (!context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(crypto->mdCtxNew(), crypto->mdCtxFree);
+    if (!context || crypto->digestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
         return improperlySigned;
     // Ed25519 signs the message itself, in one piece.
-    const int verified = EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char *>(signature->constData()),
-                                          signatureSize, reinterpret_cast<const unsigned char *>(data.data()),
-                                          static_cast<size_t>(data.size()));
+    const int verified = crypto->digestVerify(context.get(), reinterpret_cast<const unsigned char *>(signature->constData()),
+                                              signatureSize, reinterpret_cast<const unsigned char *>(data.data()),
+                                              static_cast<size_t>(data.size()));
     if (verified != 1)
         return improperlySigned;
     return Done{};
