@@ -36,7 +36,15 @@ AgentConversationStore::AgentConversationStore(Options options, QObject *parent)
         take(read(m_file.path()));
         return;
     }
-    m_loading.start([path = m_file.path()] { return read(path); });
+    // From the loop's first turn: what the program starts with (its shortcuts, its tray
+    // item, its runtime) comes first, and is not slowed by the read.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_loaded && !m_loading.isRunning())
+                m_loading.start([path = m_file.path()] { return read(path); });
+        },
+        Qt::QueuedConnection);
 }
 
 AgentConversationStore::~AgentConversationStore()
@@ -50,7 +58,7 @@ void AgentConversationStore::waitForLoad()
 {
     if (m_loaded)
         return;
-    take(m_loading.waitForResult());
+    take(m_loading.isRunning() ? m_loading.waitForResult() : read(m_file.path()));
 }
 
 void AgentConversationStore::waitForLoadUnlessKnown(const QUuid &id)

@@ -32,7 +32,8 @@ public:
         QString filePath;
         QString attachmentsRoot;
         Clock clock;
-        // Read the file on a worker thread rather than in the constructor.
+        // Read the file on a worker thread, from the event loop's next turn, rather than in
+        // the constructor.
         bool loadInBackground = false;
     };
     // The locations of AppPaths and the system clock (UTC).

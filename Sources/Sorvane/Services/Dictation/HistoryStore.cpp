@@ -81,7 +81,15 @@ HistoryStore::HistoryStore(Options options, QObject *parent)
         take(read(m_file.path()));
         return;
     }
-    m_loading.start([path = m_file.path()] { return read(path); });
+    // From the loop's first turn: what the program starts with (its shortcuts, its tray
+    // item, its runtime) comes first, and is not slowed by the read.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_loaded && !m_loading.isRunning())
+                m_loading.start([path = m_file.path()] { return read(path); });
+        },
+        Qt::QueuedConnection);
 }
 
 HistoryStore::Loaded HistoryStore::read(const QString &path)
@@ -157,7 +165,7 @@ void HistoryStore::waitForLoad()
 {
     if (m_loaded)
         return;
-    take(m_loading.waitForResult());
+    take(m_loading.isRunning() ? m_loading.waitForResult() : read(m_file.path()));
 }
 
 HistoryStore::~HistoryStore()

@@ -27,7 +27,8 @@ public:
         QString path;
         QString recordingsFolder;
         Clock clock;
-        // Read the file on a worker thread rather than in the constructor.
+        // Read the file on a worker thread, from the event loop's next turn, rather than in
+        // the constructor.
         bool loadInBackground = false;
     };
     // AppPaths::history(), AppPaths::recordings() and the system clock (UTC), read in

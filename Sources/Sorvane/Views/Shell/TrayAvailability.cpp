@@ -1,7 +1,8 @@
 #include "TrayAvailability.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QSystemTrayIcon>
 
 namespace sorvane {
@@ -30,9 +31,15 @@ TrayAvailability::TrayAvailability(QObject *parent)
 
 bool TrayAvailability::statusNotifierHostRegistered()
 {
-    QDBusInterface watcher(watcherService, QStringLiteral("/StatusNotifierWatcher"), watcherService,
-                           QDBusConnection::sessionBus());
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    // The property alone, without the introspection a QDBusInterface makes first: this
+    // runs at every start, before the tray item shows.
+    QDBusMessage get = QDBusMessage::createMethodCall(watcherService, QStringLiteral("/StatusNotifierWatcher"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
 void TrayAvailability::recheck()
