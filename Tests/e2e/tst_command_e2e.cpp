@@ -9,6 +9,7 @@
 #include "Dictation/SpeechModel.h"
 #include "TestPaths.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -82,6 +83,24 @@ QList<WindowGeometry> shownWindows(const QStringList &search)
                       QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"))});
     }
     return found;
+}
+
+// Waits until the probe finds its window and returns what it found (nothing once the
+// time is up). The probe runs once a turn and its finding is kept: a search that walks
+// the window tree while another window is destroyed fails, so the same search may miss
+// a window it found a moment before, which a QTRY condition evaluated twice would read
+// as a timeout.
+template <typename Probe>
+auto waitForWindow(Probe probe, int timeout) -> decltype(probe())
+{
+    QDeadlineTimer deadline(timeout);
+    for (;;) {
+        if (auto found = probe())
+            return found;
+        if (deadline.hasExpired())
+            return std::nullopt;
+        QTest::qWait(50);
+    }
 }
 
 // The result toast: Sorvane's shown window of the toast's size.
@@ -249,15 +268,15 @@ private Q_SLOTS:
         // The result toast shows (the Command settings are the defaults, which show it).
         // The pointer rests on it at once, which holds its automatic hide back, then
         // clicks its "Open".
-        std::optional<WindowGeometry> toast;
-        QTRY_VERIFY_WITH_TIMEOUT((toast = shownToast()).has_value(), 20000);
+        const std::optional<WindowGeometry> toast = waitForWindow(shownToast, 20000);
+        QVERIFY2(toast, "the result toast did not show");
         QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(toast->window),
                          QStringLiteral("175"), QStringLiteral("58")}));
         // "Open" is the first action, at the left of the row under the heading.
         QVERIFY(clickAt(*toast, QPoint(30, 77)));
 
-        std::optional<WindowGeometry> panel;
-        QTRY_VERIFY_WITH_TIMEOUT((panel = shownConversationWindow()).has_value(), 20000);
+        const std::optional<WindowGeometry> panel = waitForWindow(shownConversationWindow, 20000);
+        QVERIFY2(panel, "the conversation window did not open");
         QTRY_VERIFY_WITH_TIMEOUT(!shownToast(), 20000);
         // The follow-up field is the composer's first row, above the "Ctrl+Enter to send" line.
         QVERIFY(clickAt(*panel, QPoint(60, panel->rect.height() - 56)));
