@@ -43,35 +43,11 @@ protected:
             }
             return;
         }
-        using Key = std::decay_t<decltype(std::declval<Row>().key())>;
-        QHash<Key, qsizetype> nextIndex;
-        nextIndex.reserve(next.size());
-        for (qsizetype i = 0; i < next.size(); ++i)
-            nextIndex.insert(next[i].key(), i);
-
-        // Keep the rows that are still wanted and still in order among themselves;
-        // remove every other row, in runs from the end.
+        // Which rows stay, and how many separate removals and insertions the change takes.
         QList<bool> keep(m_rows.size(), false);
-        qsizetype lastKept = -1;
-        for (qsizetype i = 0; i < m_rows.size(); ++i) {
-            const auto found = nextIndex.constFind(m_rows[i].key());
-            if (found != nextIndex.cend() && *found > lastKept) {
-                keep[i] = true;
-                lastKept = *found;
-            }
-        }
-        // How many separate removals and insertions that would take.
         qsizetype runs = 0;
-        QList<bool> arrives(next.size(), true);
-        for (qsizetype i = 0; i < m_rows.size(); ++i) {
-            if (keep[i])
-                arrives[nextIndex.value(m_rows[i].key())] = false;
-            else if (i == 0 || keep[i - 1])
-                ++runs;
-        }
-        for (qsizetype i = 0; i < next.size(); ++i)
-            if (arrives[i] && (i == 0 || !arrives[i - 1]))
-                ++runs;
+        if (!planAsSubsequence(next, keep, runs))
+            planByKeys(next, keep, runs);
         // Each run moves the rows after it: a long list affords fewer runs.
         if (runs > maxRuns || runs * (m_rows.size() + next.size()) > maxMovedRows) {
             beginResetModel();
@@ -137,6 +113,71 @@ protected:
     }
 
 private:
+    // The usual changes of a search, found in one pass over both lists without an index:
+    // a narrower search keeps some of the rows in their order (`next` is a subsequence of
+    // the rows), a wider one brings rows back between them (the rows are a subsequence
+    // of `next`). False when the change is neither.
+    bool planAsSubsequence(const QList<Row> &next, QList<bool> &keep, qsizetype &runs) const
+    {
+        const bool narrowing = next.size() <= m_rows.size();
+        const QList<Row> &longer = narrowing ? m_rows : next;
+        const QList<Row> &shorter = narrowing ? next : m_rows;
+        qsizetype matched = 0;
+        QList<bool> inShorter(longer.size(), false);
+        for (qsizetype i = 0; i < longer.size() && matched < shorter.size(); ++i) {
+            if (longer[i].key() == shorter[matched].key()) {
+                inShorter[i] = true;
+                ++matched;
+            }
+        }
+        if (matched != shorter.size())
+            return false;
+        // The rows of the longer list that the shorter one lacks leave (narrowing) or
+        // arrive (widening), in runs.
+        runs = 0;
+        for (qsizetype i = 0; i < longer.size(); ++i)
+            if (!inShorter[i] && (i == 0 || inShorter[i - 1]))
+                ++runs;
+        if (narrowing)
+            keep = std::move(inShorter);
+        else
+            keep.fill(true);
+        return true;
+    }
+
+    // Any other change: the rows still wanted and still in order among themselves stay,
+    // found through an index of `next` by key.
+    void planByKeys(const QList<Row> &next, QList<bool> &keep, qsizetype &runs) const
+    {
+        using Key = std::decay_t<decltype(std::declval<Row>().key())>;
+        QHash<Key, qsizetype> nextIndex;
+        nextIndex.reserve(next.size());
+        for (qsizetype i = 0; i < next.size(); ++i)
+            nextIndex.insert(next[i].key(), i);
+
+        // Keep the rows that are still wanted and still in order among themselves;
+        // every other row is removed.
+        qsizetype lastKept = -1;
+        for (qsizetype i = 0; i < m_rows.size(); ++i) {
+            const auto found = nextIndex.constFind(m_rows[i].key());
+            if (found != nextIndex.cend() && *found > lastKept) {
+                keep[i] = true;
+                lastKept = *found;
+            }
+        }
+        runs = 0;
+        QList<bool> arrives(next.size(), true);
+        for (qsizetype i = 0; i < m_rows.size(); ++i) {
+            if (keep[i])
+                arrives[nextIndex.value(m_rows[i].key())] = false;
+            else if (i == 0 || keep[i - 1])
+                ++runs;
+        }
+        for (qsizetype i = 0; i < next.size(); ++i)
+            if (arrives[i] && (i == 0 || !arrives[i - 1]))
+                ++runs;
+    }
+
     QList<Row> m_rows;
 };
 
