@@ -30,6 +30,10 @@ protected:
     // change places are inserted.
     void replaceRows(const QList<Row> &next)
     {
+        // The very rows shown already (a search cleared twice over a long list): nothing
+        // to compare.
+        if (m_rows.isSharedWith(next))
+            return;
         // Filling an empty list, or emptying one: one run, nothing to match.
         if (m_rows.isEmpty() || next.isEmpty()) {
             if (!m_rows.isEmpty()) {
