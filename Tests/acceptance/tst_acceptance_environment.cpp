@@ -67,6 +67,15 @@ QByteArray customModel()
     return QJsonDocument(QJsonArray{model}).toJson(QJsonDocument::Compact);
 }
 
+// Whether a stored conversation records the answer as pasted: the Command has ended.
+bool answerPasted()
+{
+    for (const QJsonValue &conversation : QJsonDocument::fromJson(readFile(AppPaths::agentConversations())).array())
+        if (conversation.toObject().value(QStringLiteral("lastPastedText")).toString() == answer)
+            return true;
+    return false;
+}
+
 QStringList historyTexts()
 {
     QStringList texts;
@@ -654,6 +663,10 @@ class AcceptanceEnvironmentTest : public QObject {
         QVERIFY(bringWindowToFront(target.window));
         QVERIFY(speakBetweenPresses(QStringLiteral("alt+shift+space"), m_tone));
         QTRY_COMPARE_WITH_TIMEOUT(target.text, QStringLiteral("Dear team, ") + answer + QStringLiteral("."), wait);
+        // The text is in before the paste's keystroke has ended, and the Command runs
+        // until then (a shortcut meanwhile is refused); where the answer went is stored
+        // once it has.
+        QTRY_VERIFY_WITH_TIMEOUT(answerPasted(), wait);
     }
 
     // What this home held before the start and was not damaged is still there: the

@@ -284,6 +284,9 @@ class AcceptanceKillsTest : public QObject {
         const auto history = storedIds(AppPaths::history());
         QVERIFY(history && history->contains(m_history));
         m_history = *history;
+        // The text is in before the paste's keystroke has ended; the next shortcut
+        // would be refused until then.
+        QTRY_VERIFY_WITH_TIMEOUT(!overlayShown(), wait);
     }
 
     // The target of a Command: a text field with part of its text selected.

@@ -69,13 +69,6 @@ QStringList historyTexts()
     return texts;
 }
 
-bool overlayShown()
-{
-    return runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                               QStringLiteral("--name"), QStringLiteral("^Sorvane overlay$")})
-        .has_value();
-}
-
 // Where the session's accessibility bus says applications need not be readable: the
 // set-up's "Allow auto-paste" then has something to turn on.
 bool accessibilityBusOff()

@@ -163,6 +163,16 @@ private:
     QTemporaryDir &m_home;
 };
 
+// Whether the program's overlay is on the screen. A Dictation's overlay goes only once
+// the Dictation has ended, paste included: until then the program refuses a new
+// Dictation or Command (it would race the paste), so a test waits for it to go first.
+inline bool overlayShown()
+{
+    return runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                               QStringLiteral("--name"), QStringLiteral("^Sorvane overlay$")})
+        .has_value();
+}
+
 // A press of a shortcut, a tone into the test microphone, a second press: what the
 // user does for a Dictation (Alt+Space) or a Command (Alt+Shift+Space).
 inline bool speakBetweenPresses(const QString &shortcut, const QString &tone)
