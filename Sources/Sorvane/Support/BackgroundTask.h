@@ -41,6 +41,19 @@ public:
         });
     }
 
+    // Starts `job` on the next turn of the context's event loop, unless by then it runs
+    // already or `wanted` says it is no longer needed (its result was needed sooner).
+    void startOnNextTurn(std::function<bool()> wanted, std::function<Result()> job)
+    {
+        QMetaObject::invokeMethod(
+            m_context,
+            [this, wanted = std::move(wanted), job = std::move(job)]() mutable {
+                if (!isRunning() && wanted())
+                    start(std::move(job));
+            },
+            Qt::QueuedConnection);
+    }
+
     // Waits for the running job and returns its result; `done` is not called for it.
     Result waitForResult()
     {

@@ -38,13 +38,7 @@ AgentConversationStore::AgentConversationStore(Options options, QObject *parent)
     }
     // From the loop's first turn: what the program starts with (its shortcuts, its tray
     // item, its runtime) comes first, and is not slowed by the read.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_loaded && !m_loading.isRunning())
-                m_loading.start([path = m_file.path()] { return read(path); });
-        },
-        Qt::QueuedConnection);
+    m_loading.startOnNextTurn([this] { return !m_loaded; }, [path = m_file.path()] { return read(path); });
 }
 
 AgentConversationStore::~AgentConversationStore()
